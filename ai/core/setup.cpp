@@ -1,0 +1,264 @@
+// InitAI: registration of this nation's unit types and upgrades, the cavalry draw and the
+// economy settings, in the order the game receives them.
+#include <cstddef>
+#include <cstdio>
+
+#include "handles.h"
+#include "host.h"
+#include "plugin.h"
+#include "tick.h"
+
+namespace denmark {
+
+UnitHandles Units;
+UpgradeHandles Upgrades;
+
+const char* const kUpgradeSuffixes[kSuffixCount] = {
+    "ATTACK", "ATTACK3", "ATTACK4", "ATTACK5", "ATTACK6", "ATTACK7",
+    "SHIELD", "SHIELD3", "SHIELD4", "SHIELD5", "SHIELD6", "SHIELD7",
+};
+
+namespace {
+
+struct Registration {
+    HostHandle* handle;
+    const char* name;
+};
+
+template <std::size_t N>
+void RegisterUnitTypes(const Registration (&list)[N]) {
+    for (const Registration& r : list)
+        if (HostFunctions.RegisterUnitType) HostFunctions.RegisterUnitType(r.handle, r.name);
+}
+
+template <std::size_t N>
+void RegisterUpgrades(const Registration (&list)[N]) {
+    for (const Registration& r : list)
+        if (HostFunctions.RegisterUpgrade) HostFunctions.RegisterUpgrade(r.handle, r.name);
+}
+
+// One static buffer: each result is passed on at once and overwritten by the next call.
+const char* JoinName(const char* base, const char* suffix) {
+    static char buffer[200];
+    std::snprintf(buffer, sizeof buffer, "%s%s", base, suffix);
+    return buffer;
+}
+
+constexpr UnitHandles& U = Units;
+constexpr UpgradeHandles& G = Upgrades;
+
+const Registration kFirstUpgrades[] = {
+    {&G.KUZ04DA, "KUZ04DA"}, {&G.AKA35DA, "AKA35DA"},
+    {&G.AKA36DA, "AKA36DA"}, {&G.AKA32DA, "AKA32DA"},
+};
+
+const Registration kDragunUpgrades[] = {
+    {&G.Dragun[kAttack], "Dragun(DA)ATTACK"},   {&G.Dragun[kAttack3], "Dragun(DA)ATTACK3"},
+    {&G.Dragun[kAttack4], "Dragun(DA)ATTACK4"}, {&G.Dragun[kAttack5], "Dragun(DA)ATTACK5"},
+    {&G.Dragun[kAttack6], "Dragun(DA)ATTACK6"}, {&G.Dragun[kAttack7], "Dragun(DA)ATTACK7"},
+    {&G.Dragun[kShield], "Dragun(DA)SHIELD"},   {&G.Dragun[kShield3], "Dragun(DA)SHIELD3"},
+    {&G.Dragun[kShield4], "Dragun(DA)SHIELD4"}, {&G.Dragun[kShield5], "Dragun(DA)SHIELD5"},
+    {&G.Dragun[kShield6], "Dragun(DA)SHIELD6"}, {&G.Dragun[kShield7], "Dragun(DA)SHIELD7"},
+};
+
+const Registration kDragun18Upgrades[] = {
+    {&G.Dragun_18[kAttack], "Dragun_18(DA)ATTACK"},
+    {&G.Dragun_18[kAttack3], "Dragun_18(DA)ATTACK3"},
+    {&G.Dragun_18[kAttack4], "Dragun_18(DA)ATTACK4"},
+    {&G.Dragun_18[kAttack5], "Dragun_18(DA)ATTACK5"},
+    {&G.Dragun_18[kAttack6], "Dragun_18(DA)ATTACK6"},
+    {&G.Dragun_18[kAttack7], "Dragun_18(DA)ATTACK7"},
+    {&G.Dragun_18[kShield], "Dragun_18(DA)SHIELD"},
+    {&G.Dragun_18[kShield3], "Dragun_18(DA)SHIELD3"},
+    {&G.Dragun_18[kShield4], "Dragun_18(DA)SHIELD4"},
+    {&G.Dragun_18[kShield5], "Dragun_18(DA)SHIELD5"},
+    {&G.Dragun_18[kShield6], "Dragun_18(DA)SHIELD6"},
+    {&G.Dragun_18[kShield7], "Dragun_18(DA)SHIELD7"},
+};
+
+const Registration kDrummerShield[] = {{&G.Barabanshik_ev1_SHIELD, "Barabanshik_ev1(DA)SHIELD"}};
+
+const Registration kDipUnits[] = {
+    {&U.Strelec_Algir_DIP, "Strelec_Algir_DIP(DA)"},
+    {&U.Kozak_loshad_DIP, "Kozak_loshad_DIP(DA)"},
+    {&U.Officer_evro, "Officer_evro(DA)"},
+};
+
+const Registration kOfficerUpgrades[] = {
+    {&G.Officer_evro_ATTACK, "Officer_evro(DA)ATTACK"},
+    {&G.Officer_evro_SHIELD, "Officer_evro(DA)SHIELD"},
+};
+
+const Registration kArmyUpgrades[] = {
+    {&G.Melnica_GETRES, "Melnica(DA)GETRES"},
+    {&G.Melnica_GETRES2, "Melnica(DA)GETRES2"},
+    {&G.KUZ01DA, "KUZ01DA"},
+    {&G.Pikiner_evro[kAttack], "Pikiner_evro(DA)ATTACK"},
+    {&G.Pikiner_evro[kAttack3], "Pikiner_evro(DA)ATTACK3"},
+    {&G.Pikiner_evro[kAttack4], "Pikiner_evro(DA)ATTACK4"},
+    {&G.Pikiner_evro[kAttack5], "Pikiner_evro(DA)ATTACK5"},
+    {&G.Pikiner_evro[kAttack6], "Pikiner_evro(DA)ATTACK6"},
+    {&G.Pikiner_evro[kShield], "Pikiner_evro(DA)SHIELD"},
+    {&G.Pikiner_evro[kShield3], "Pikiner_evro(DA)SHIELD3"},
+    {&G.Pikiner_evro[kShield4], "Pikiner_evro(DA)SHIELD4"},
+    {&G.Pikiner_evro[kShield5], "Pikiner_evro(DA)SHIELD5"},
+    {&G.Pikiner_evro[kShield6], "Pikiner_evro(DA)SHIELD6"},
+    {&G.Mushketer_ev[kAttack], "Mushketer_ev(DA)ATTACK"},
+    {&G.Mushketer_ev[kAttack3], "Mushketer_ev(DA)ATTACK3"},
+    {&G.Mushketer_ev[kAttack4], "Mushketer_ev(DA)ATTACK4"},
+    {&G.Mushketer_ev[kShield], "Mushketer_ev(DA)SHIELD"},
+    {&G.Mushketer_ev[kShield3], "Mushketer_ev(DA)SHIELD3"},
+    {&G.Mushketer_ev[kShield4], "Mushketer_ev(DA)SHIELD4"},
+};
+
+const Registration kKirasirUpgrades[] = {
+    {&G.Kirasir[kAttack], "Kirasir(DA)ATTACK"},   {&G.Kirasir[kAttack3], "Kirasir(DA)ATTACK3"},
+    {&G.Kirasir[kAttack4], "Kirasir(DA)ATTACK4"}, {&G.Kirasir[kAttack5], "Kirasir(DA)ATTACK5"},
+    {&G.Kirasir[kAttack6], "Kirasir(DA)ATTACK6"}, {&G.Kirasir[kAttack7], "Kirasir(DA)ATTACK7"},
+    {&G.Kirasir[kShield], "Kirasir(DA)SHIELD"},   {&G.Kirasir[kShield3], "Kirasir(DA)SHIELD3"},
+    {&G.Kirasir[kShield4], "Kirasir(DA)SHIELD4"}, {&G.Kirasir[kShield5], "Kirasir(DA)SHIELD5"},
+    {&G.Kirasir[kShield6], "Kirasir(DA)SHIELD6"}, {&G.Kirasir[kShield7], "Kirasir(DA)SHIELD7"},
+};
+
+const Registration kResearchUpgrades[] = {
+    {&G.Pushka_BUILD[kBuild], "Pushka(DA)BUILD"},
+    {&G.Pushka_BUILD[kBuild3], "Pushka(DA)BUILD3"},
+    {&G.Pushka_BUILD[kBuild4], "Pushka(DA)BUILD4"},
+    {&G.Pushka_BUILD[kBuild5], "Pushka(DA)BUILD5"},
+    {&G.Pushka_BUILD[kBuild6], "Pushka(DA)BUILD6"},
+    {&G.Mortira_BUILD[kBuild], "Mortira(DA)BUILD"},
+    {&G.Mortira_BUILD[kBuild3], "Mortira(DA)BUILD3"},
+    {&G.Mortira_BUILD[kBuild4], "Mortira(DA)BUILD4"},
+    {&G.Mortira_BUILD[kBuild5], "Mortira(DA)BUILD5"},
+    {&G.KUZ03DA, "KUZ03DA"},
+    {&G.MAINDA, "MAINDA"},
+    {&G.AKA06DA, "AKA06DA"},
+    {&G.AKA01DA, "AKA01DA"},
+    {&G.AKA02DA, "AKA02DA"},
+    {&G.AKA03DA, "AKA03DA"},
+    {&G.AKA04DA, "AKA04DA"},
+    {&G.AKA08DA, "AKA08DA"},
+    {&G.AKA23DA, "AKA23DA"},
+    {&G.AKA24DA, "AKA24DA"},
+    {&G.AKA31DA, "AKA31DA"},
+    {&G.AKA33DA, "AKA33DA"},
+    {&G.AKA12DA, "AKA12DA"},
+    {&G.AKA13DA, "AKA13DA"},
+    {&G.AKA14DA, "AKA14DA"},
+    {&G.AKA15DA, "AKA15DA"},
+    {&G.AKA11DA, "AKA11DA"},
+    {&G.AKA10DA, "AKA10DA"},
+    {&G.AKA30DA, "AKA30DA"},
+    {&G.AKA07DA, "AKA07DA"},
+    {&G.AKA20DA, "AKA20DA"},
+    {&G.KUZ02DA, "KUZ02DA"},
+    {&G.AKA09DA, "AKA09DA"},
+    {&G.AKA05DA, "AKA05DA"},
+    {&G.AKA28DA, "AKA28DA"},
+    {&G.AKA29DA, "AKA29DA"},
+    {&G.KUZ05DA, "KUZ05DA"},
+    {&G.KUZ06DA, "KUZ06DA"},
+    {&G.AKA34DA, "AKA34DA"},
+    {&G.Bashnia_PAUSE[kPause], "Bashnia(DA)PAUSE"},
+    {&G.Bashnia_PAUSE[kPause3], "Bashnia(DA)PAUSE3"},
+    {&G.Bashnia_PAUSE[kPause4], "Bashnia(DA)PAUSE4"},
+    {&G.Bashnia_PAUSE[kPause5], "Bashnia(DA)PAUSE5"},
+    {&G.Bashnia_PAUSE[kPause6], "Bashnia(DA)PAUSE6"},
+    {&G.Bashnia_PAUSE[kPause7], "Bashnia(DA)PAUSE7"},
+};
+
+const char* const kMineUpgradeNames[6] = {
+    "shahta(DA)INSIDE",  "shahta(DA)INSIDE3", "shahta(DA)INSIDE4",
+    "shahta(DA)INSIDE5", "shahta(DA)INSIDE6", "shahta(DA)INSIDE7",
+};
+
+void SafeRegisterFamily(UpgradeFamily& family, const char* base) {
+    for (int s = 0; s < kSuffixCount; ++s)
+        host::SafeRegisterUpgrade(&family[s], JoinName(base, kUpgradeSuffixes[s]));
+}
+
+}  // namespace
+
+void InitAI() {
+    char cavalryName[48];
+    char grenadierName[48];
+
+    RegisterUpgrades(kFirstUpgrades);
+    RegisterUnitTypes({{&U.Dragun, "Dragun(DA)"}});
+    RegisterUpgrades(kDragunUpgrades);
+    RegisterUpgrades(kDragunUpgrades);
+    RegisterUnitTypes({{&U.Dragun_18, "Dragun_18(DA)"}});
+    RegisterUpgrades(kDragun18Upgrades);
+    RegisterUpgrades(kDragun18Upgrades);
+    RegisterUnitTypes({{&U.Sveshenik_evro, "Sveshenik_evro(DA)"}});
+    AINation = host::GetAINation();
+    RegisterUpgrades(kDrummerShield);
+    RegisterUnitTypes({{&U.Dragun_18_DIP, "Dragun_18_DIP(DA)"}});
+
+    // Bits 1 and 2 of the draw: 2 (one case in four) picks dragoons, the rest cuirassier-like
+    // riders.
+    const int32_t r = host::GetRandomIndex();
+    std::snprintf(cavalryName, sizeof cavalryName, "%s",
+                  (r & 6) == 2 ? "Dragun(DA)" : "Konni_Ricar(DA)");
+    std::snprintf(grenadierName, sizeof grenadierName, "%s", "Grenader(DA)");
+
+    RegisterUnitTypes(kDipUnits);
+    RegisterUpgrades(kOfficerUpgrades);
+    RegisterUnitTypes({{&U.Barabanshik_ev1, "Barabanshik_ev1(DA)"}});
+    host::AssignFormUnit("Pikiner_evro(DA)");
+
+    const Registration armyUnits[] = {
+        {&U.Pikiner_evro, "Pikiner_evro(DA)"},
+        {&U.Kreposnoi_pruss, "Kreposnoi_pruss(DA)"},
+        {&U.Grenader_DIP, "Grenader_DIP(DA)"},
+        {&U.Mushketer_ev, "Mushketer_ev(DA)"},
+        {&U.ChosenCavalry, cavalryName},
+        {&U.Kirasir, "Kirasir(DA)"},
+        {&U.Grenader, grenadierName},
+        {&U.Pushka, "Pushka(DA)"},
+        {&U.Mortira, "Mortira(DA)"},
+        {&U.Mortira_b, "Mortira_b(DA)"},
+        {&U.Lodka, "Lodka(DA)"},
+        {&U.Europ, "Europ(DA)"},
+        {&U.Melnica, "Melnica(DA)"},
+        {&U.Kazarma_evro, "Kazarma_evro(DA)"},
+        {&U.Kazarma, "Kazarma(DA)"},
+        {&U.Sclad1, "Sclad1(DA)"},
+        {&U.akademia_E, "akademia_E(DA)"},
+        {&U.Konushnia_Swesair, "Konushnia_Swesair(DA)"},
+        {&U.Dip_korpus, "Dip_korpus(DA)"},
+        {&U.artileri_depo, "artileri_depo(DA)"},
+        {&U.Rinok, "Rinok(DA)"},
+        {&U.Bashnia, "Bashnia(DA)"},
+        {&U.Kuznica, "Kuznica(DA)"},
+        {&U.Cercov_Poland, "Cercov_Poland(DA)"},
+        {&U.PorE, "PorE(DA)"},
+        {&U.Fregat, "Fregat(DA)"},
+        {&U.GALERA, "GALERA(DA)"},
+        {&U.Linkor, "Linkor(DA)"},
+        {&U.Yahta, "Yahta(DA)"},
+        {&U.PERES_KOR, "PERES_KOR(DA)"},
+    };
+    RegisterUnitTypes(armyUnits);
+    RegisterUpgrades(kArmyUpgrades);
+    SafeRegisterFamily(G.ChosenCavalry, cavalryName);
+    RegisterUpgrades(kKirasirUpgrades);
+    SafeRegisterFamily(G.Grenader, grenadierName);
+    RegisterUpgrades(kResearchUpgrades);
+
+    host::SetPDistribution(9, 4, 4);
+    host::AssignAmountOfMineUpgrades(6);
+    for (int slot = 0; slot < 6; ++slot)
+        host::AssignMineUpgrade(slot, kMineUpgradeNames[slot], slot == 0 ? 90 : 50);
+    host::AssignPeasant("Kreposnoi_pruss(DA)");
+    host::AssignMine("shahta(DA)");
+    host::AssignHouse("Dom_Prussia(DA)");
+    host::AssignWall("WALL_EV(DA)");
+    host::SET_MINE_CAPTURE_RADIUS(290);
+    host::SET_MINE_UPGRADE1_RADIUS(90);
+    host::SET_MINE_UPGRADE2_RADIUS(90);
+    host::SET_DEFAULT_MAX_WORKERS(300);
+    host::SET_MIN_PEASANT_BRIGADE(5);
+}
+
+}  // namespace denmark

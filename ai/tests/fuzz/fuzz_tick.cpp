@@ -1,0 +1,160 @@
+// Fuzz target: InitAI and many ticks against a game whose every answer comes from the input.
+// Any land type, start resources, nation, market rate and extreme value; some functions may
+// be missing from the game. No answer may crash a tick or reach a null entry.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "binding.h"
+#include "host.h"
+#include "mine_tables.h"
+#include "plugin.h"
+
+namespace {
+
+const uint8_t* data;
+size_t size;
+size_t pos;
+
+uint8_t Byte() { return pos < size ? data[pos++] : 0; }
+
+// Mostly small values near the interesting ones, sometimes anything at all.
+int32_t Value() {
+    const uint8_t kind = Byte();
+    switch (kind & 7) {
+    case 0: return 0;
+    case 1: return kind >> 3;                  // 0..31: land types, levels, registers
+    case 2: return -(int32_t)(kind >> 3);
+    case 3: return INT32_MIN;
+    case 4: return INT32_MAX;
+    case 5: return (int32_t)(Byte() | Byte() << 8);
+    default: {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v = v << 8 | Byte();
+        return (int32_t)v;
+    }
+    }
+}
+
+void CheckHandle(HostHandle* h) {
+    // Every handle the plug-in passes must be one of its own 8-byte records.
+    volatile uint32_t x = h->data[0] ^ h->data[1];
+    (void)x;
+}
+
+void CheckName(const char* s) { (void)std::strlen(s); }
+
+// The game: each function reads its answer from the input and touches what it is given.
+void RegisterUnitType(HostHandle* h, const char* n) { CheckName(n); h->data[0] = Byte(); }
+void RegisterUpgrade(HostHandle* h, const char* n) { CheckName(n); h->data[1] = Byte(); }
+void SafeRegisterUpgrade(HostHandle* h, const char* n) { CheckName(n); h->data[0] = Byte(); }
+int32_t GetUnitCost(uint8_t, HostHandle* h, int32_t) { CheckHandle(h); return Value(); }
+int32_t GetUpgradeCost(uint8_t, HostHandle* h, int32_t) { CheckHandle(h); return Value(); }
+void SetDefSettings(int32_t, int32_t) {}
+int32_t GetMaxPeasantsInMines() { return Value(); }
+void SetUpgradeLock(int32_t, int32_t) {}
+void AI_Torg(int32_t, int32_t, int32_t) {}
+int32_t GetUnitsByUsage(int32_t, int32_t) { return Value(); }
+int32_t GetAINation() { return Value(); }
+void TryUnit(HostHandle* h, int32_t, int32_t, int32_t) { CheckHandle(h); }
+void TryUpgrade(HostHandle* h, int32_t, int32_t) { CheckHandle(h); }
+void SetMineBalanse(int32_t n, const MineBalanceStep* s) {
+    volatile uint32_t sum = 0;  // reads every record the game is given
+    for (int32_t i = 0; i < n; ++i) sum = sum + s[i].first + s[i].second;
+}
+void SetPDistribution(int32_t, int32_t, int32_t) {}
+void AssignAmountOfMineUpgrades(int32_t) {}
+void AssignMineUpgrade(int32_t, const char* n, int32_t) { CheckName(n); }
+void AssignMine(const char* n) { CheckName(n); }
+void AssignPeasant(const char* n) { CheckName(n); }
+void AssignHouse(const char* n) { CheckName(n); }
+void AssignWall(const char* n) { CheckName(n); }
+void SET_MINE_CAPTURE_RADIUS(int32_t) {}
+void SET_MINE_UPGRADE1_RADIUS(int32_t) {}
+void SET_MINE_UPGRADE2_RADIUS(int32_t) {}
+void SET_DEFAULT_MAX_WORKERS(int32_t) {}
+void SET_MIN_PEASANT_BRIGADE(int32_t) {}
+int32_t GetMoney(int32_t) { return Value(); }
+int32_t GetUnits(HostHandle* h) { CheckHandle(h); return Value(); }
+int32_t GetReadyUnits(HostHandle* h) { CheckHandle(h); return Value(); }
+HostBool UpgIsDone(HostHandle* h) { CheckHandle(h); return Byte(); }
+HostBool UpgIsRun(HostHandle* h) { CheckHandle(h); return Byte(); }
+HostBool FieldExist() { return Byte(); }
+int32_t GetDifficulty() { return Value(); }
+int32_t GetStartRes() { return Value(); }
+int32_t GetLandType() { return Value(); }
+void AssignFormUnit(const char* n) { CheckName(n); }
+int32_t GetRandomIndex() { return Value(); }
+void SetMinesUpgradeRules(const int32_t* r) {
+    volatile int32_t sum = 0;  // reads every record the game is given
+    for (int i = 0; i < 27; ++i) sum = sum + r[i];
+}
+void SetMinesBuildingRules(const MineBuildingRule* r, int32_t n) {
+    volatile int32_t sum = 0;  // reads every record the game is given
+    for (int32_t i = 0; i < n; ++i) sum = sum + r[i].count + r[i].first;
+}
+int32_t GetExtraction(int32_t) { return Value(); }
+int32_t GetAIRegister(int32_t) { return Value(); }
+void SetAIRegister(int32_t, int32_t) {}
+int32_t GetTorgResult(int32_t, int32_t, int32_t) { return Value(); }
+void SetDefenseState(uint8_t) {}
+int32_t GetMaxPeaceTime() { return Value(); }
+int32_t GetPeaceTimeLeft() { return Value(); }
+void Unused() { __builtin_trap(); }  // the plug-in never calls these
+
+class FuzzPlatform final : public denmark::HostPlatform {
+public:
+    explicit FuzzPlatform(const uint8_t* missing) : missing_(missing) {}
+    void* FindModule(const char*) override { return this; }
+    void* FindExport(void*, const char* name) override {
+        const size_t i = index_++;
+        if (missing_[i / 8] & (1u << (i % 8))) return nullptr;
+#define FUZZ_EXPORT(fn, result, params, args) \
+    if (std::strcmp(name, #fn) == 0) return reinterpret_cast<void*>(&fn);
+#define FUZZ_UNUSED(fn) \
+    if (std::strcmp(name, #fn) == 0) return reinterpret_cast<void*>(&Unused);
+        ZORM_HOST_FUNCTIONS(FUZZ_EXPORT, FUZZ_UNUSED)
+#undef FUZZ_EXPORT
+#undef FUZZ_UNUSED
+        return nullptr;
+    }
+    void ShowMessage(const char* text, const char* caption) override {
+        CheckName(text);
+        CheckName(caption);
+    }
+
+private:
+    const uint8_t* missing_;
+    size_t index_ = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* d, size_t n) {
+    data = d;
+    size = n;
+    pos = 0;
+    // First byte: how the game is put together; with bit 0 set, 15 bytes choose missing
+    // functions (one bit each, in binding order).
+    uint8_t missing[15] = {};
+    const uint8_t layout = Byte();
+    if (layout & 1)
+        for (uint8_t& m : missing) m = Byte();
+    denmark::HostFunctions = denmark::HostFunctionTable{};
+    denmark::MineBuildingRulesNormal[0].count = 1;
+    FuzzPlatform platform(missing);
+    denmark::BindHost(platform);
+
+    denmark::InitAI();
+    const int ticks = 1 + (Byte() & 63);
+    for (int t = 0; t < ticks; ++t) {
+        switch (Byte() & 15) {
+        case 0: denmark::ProcessMiddleSeaAI(); break;
+        case 1: denmark::ProcessLandAI(); break;
+        case 2: denmark::InitAI(); break;
+        default: denmark::ProcessAI(); break;
+        }
+        if (pos >= size) break;
+    }
+    return 0;
+}

@@ -99,12 +99,13 @@ int button_id(const std::string& name) {
 }
 
 bool g_debug = false;
+const ULONGLONG g_start = GetTickCount64();
 
 void debug(const char* fmt, ...) {
     if (!g_debug) return;
     va_list ap;
     va_start(ap, fmt);
-    std::fputs("msgbox_driver: ", stderr);
+    std::fprintf(stderr, "msgbox_driver: %6.3f ", (GetTickCount64() - g_start) / 1000.0);
     std::vfprintf(stderr, fmt, ap);
     std::fputc('\n', stderr);
     std::fflush(stderr);
@@ -648,6 +649,7 @@ int main(int argc, char** argv) {
             std::string caption = window_text(box.hwnd);
             std::string text = box.text ? window_text(box.text) : std::string();
             std::string icon = identify_icon(box.icon);
+            debug("box %ld: read, icon %s", handled, icon.c_str());
 
             int want = 0;
             if (!opt.press.empty())
@@ -679,6 +681,7 @@ int main(int argc, char** argv) {
                 while (GetTickCount64() < until && GetTickCount64() < deadline && box_open(box.hwnd))
                     Sleep(20);
                 if (!box_open(box.hwnd)) {
+                    debug("box %ld closed after %d press(es)", handled, attempt + 1);
                     closed = true;
                     break;
                 }

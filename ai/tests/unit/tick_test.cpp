@@ -5,6 +5,8 @@
 #include <sstream>
 
 #include "fake_game.h"
+#include "game.h"
+#include "plugin.h"
 #include "mine_tables.h"
 #include "tick.h"
 
@@ -33,6 +35,23 @@ TEST_P(LandTypeTick, TraceMatchesTheExpectedOne) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ZeroToSix, LandTypeTick, ::testing::Range(0, 7));
+
+// A whole game through the host's game loop, headers included (less the two lines that only
+// the Windows host writes: the scenario name and the plug-in load).
+TEST(PlayedGame, ThreeTicksOfAChangingGame) {
+    FakeGame game("");
+    std::ostringstream out;
+    zorm::HostSim host(zorm::ParseScenario(ReadScenario("three-ticks.txt")), out);
+    zorm::PluginEntries plugin;
+    plugin.InitAI = &denmark::InitAI;
+    plugin.ProcessAI = &denmark::ProcessAI;
+    ASSERT_TRUE(zorm::PlayGame(host, plugin));
+    std::ifstream in(std::string(AI_SCENARIO_DIR) + "/../expected/three-ticks.trace");
+    std::string expected, line;
+    while (std::getline(in, line))
+        if (line.rfind("== scenario:", 0) != 0 && line != "== load plug-in") expected += line + "\n";
+    EXPECT_EQ(out.str(), expected);
+}
 
 const char* const kRadii[] = {"SET_MINE_CAPTURE_RADIUS(290)", "SET_MINE_UPGRADE1_RADIUS(290)",
                               "SET_MINE_UPGRADE2_RADIUS(290)"};

@@ -34,8 +34,10 @@
 //   box caption="ERROR!" text="Can not detect ZORM.EXE" buttons=OK icon=error pressed=OK
 // caption and text are the bytes GetWindowTextA / WM_GETTEXT give (ANSI code page, not
 // converted); only '"' and '\' (as \" and \\) and control bytes (\n, \r, \t, else \xHH) are
-// escaped. buttons lists the visible buttons left to right by name (unknown ids as decimal
-// numbers). icon is error, question, warning, information, none or unknown.
+// escaped; a box shown with MessageBoxA in the same code page thus reads back byte for byte.
+// buttons lists the box's buttons left to right. icon is error, question, warning,
+// information, none, or unknown (an icon, but none of those four). HELP never closes a box,
+// so pressing it ends in exit 1.
 //
 // Every box seen is dismissed, even unexpected ones, so the program under test never hangs
 // on a box; failures show in the exit code at the end:
@@ -129,10 +131,8 @@ void write_line(const std::string& line) {
     HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD written = 0;
     if (h && h != INVALID_HANDLE_VALUE &&
-        WriteFile(h, out.data(), static_cast<DWORD>(out.size()), &written, nullptr)) {
-        FlushFileBuffers(h);  // a pipe read live by the test; fails harmlessly on a console
-        return;
-    }
+        WriteFile(h, out.data(), static_cast<DWORD>(out.size()), &written, nullptr))
+        return;  // unbuffered: a test reading the pipe sees the line at once
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fflush(stdout);
 }
@@ -670,16 +670,17 @@ int main(int argc, char** argv) {
             std::string buttons;
             for (const auto& b : box.buttons) {
                 if (!buttons.empty()) buttons += ',';
-                const char* n = button_name(b.first);
-                buttons += n ? n : std::to_string(b.first);
+                buttons += button_name(b.first);  // inspect() admits standard ids only
             }
 
+            // The first press gets a full second to work even when the box came just before
+            // the timeout; presses after that only until the timeout.
             bool closed = false;
             for (int attempt = 0;; ++attempt) {
                 press(box, id, attempt);
                 ULONGLONG until = GetTickCount64() + 1000;
-                while (GetTickCount64() < until && GetTickCount64() < deadline && box_open(box.hwnd))
-                    Sleep(20);
+                if (attempt > 0) until = std::min(until, deadline);
+                while (GetTickCount64() < until && box_open(box.hwnd)) Sleep(20);
                 if (!box_open(box.hwnd)) {
                     debug("box %ld closed after %d press(es)", handled, attempt + 1);
                     closed = true;
@@ -697,6 +698,9 @@ int main(int argc, char** argv) {
                 return finish(failure);
             }
             last_activity = GetTickCount64();
+            // The program may show its next box at once; with no quiet period after the
+            // N-th box that one belongs to whoever answers next, not to this run.
+            if (opt.count > 0 && handled == opt.count && quiet_ms == 0) return finish(failure);
             continue;
         }
 

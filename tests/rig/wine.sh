@@ -48,9 +48,21 @@ setup)
     for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
     wine_env
     start=$(date +%s)
-    "$(loader_for "$arch")" wineboot -i > "$dir/wineboot.log" 2>&1
-    /usr/lib/wine/wineserver -w
-    /usr/lib/wine/wineserver -p
+    # Creating a prefix takes minutes here (its 32-bit half runs emulated), so a pristine one
+    # is made once per build folder and every run starts from a fresh copy of it.
+    template="$(dirname "$dir")/wine-template-$arch"
+    if [ ! -f "$template/ready" ]; then
+        rm -rf "$template"
+        mkdir -p "$template/prefix"
+        WINEPREFIX="$template/prefix" "$(loader_for "$arch")" wineboot -i > "$dir/wineboot.log" 2>&1
+        WINEPREFIX="$template/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
+        WINEPREFIX="$template/prefix" /usr/lib/wine/wineserver -w 2>/dev/null || true
+        touch "$template/ready"
+    fi
+    cp -a "$template/prefix" "$WINEPREFIX"
+    # A persistent server keeps the prefix warm between the test programs; it must not hold
+    # the caller's output open (CTest waits for that).
+    /usr/lib/wine/wineserver -p < /dev/null > /dev/null 2>&1
     echo "wine.sh: $arch-bit prefix ready in $(( $(date +%s) - start )) s on display :$n"
     ;;
 run)

@@ -1,11 +1,4 @@
-# Cross build for the shipped kit: 32-bit Windows (PE32), MinGW-w64, win32 thread model.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for the shipped kit: 32-bit Windows (PE32).
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(KIT_WINE_LOADER /usr/lib/wine/wine CACHE STRING "Wine loader that runs this build's programs")
+set(KIT_MINGW_TRIPLE i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -52,30 +52,6 @@ const Registration kFirstUpgrades[] = {
     {&G.AKA36DA, "AKA36DA"}, {&G.AKA32DA, "AKA32DA"},
 };
 
-const Registration kDragunUpgrades[] = {
-    {&G.Dragun[kAttack], "Dragun(DA)ATTACK"},   {&G.Dragun[kAttack3], "Dragun(DA)ATTACK3"},
-    {&G.Dragun[kAttack4], "Dragun(DA)ATTACK4"}, {&G.Dragun[kAttack5], "Dragun(DA)ATTACK5"},
-    {&G.Dragun[kAttack6], "Dragun(DA)ATTACK6"}, {&G.Dragun[kAttack7], "Dragun(DA)ATTACK7"},
-    {&G.Dragun[kShield], "Dragun(DA)SHIELD"},   {&G.Dragun[kShield3], "Dragun(DA)SHIELD3"},
-    {&G.Dragun[kShield4], "Dragun(DA)SHIELD4"}, {&G.Dragun[kShield5], "Dragun(DA)SHIELD5"},
-    {&G.Dragun[kShield6], "Dragun(DA)SHIELD6"}, {&G.Dragun[kShield7], "Dragun(DA)SHIELD7"},
-};
-
-const Registration kDragun18Upgrades[] = {
-    {&G.Dragun_18[kAttack], "Dragun_18(DA)ATTACK"},
-    {&G.Dragun_18[kAttack3], "Dragun_18(DA)ATTACK3"},
-    {&G.Dragun_18[kAttack4], "Dragun_18(DA)ATTACK4"},
-    {&G.Dragun_18[kAttack5], "Dragun_18(DA)ATTACK5"},
-    {&G.Dragun_18[kAttack6], "Dragun_18(DA)ATTACK6"},
-    {&G.Dragun_18[kAttack7], "Dragun_18(DA)ATTACK7"},
-    {&G.Dragun_18[kShield], "Dragun_18(DA)SHIELD"},
-    {&G.Dragun_18[kShield3], "Dragun_18(DA)SHIELD3"},
-    {&G.Dragun_18[kShield4], "Dragun_18(DA)SHIELD4"},
-    {&G.Dragun_18[kShield5], "Dragun_18(DA)SHIELD5"},
-    {&G.Dragun_18[kShield6], "Dragun_18(DA)SHIELD6"},
-    {&G.Dragun_18[kShield7], "Dragun_18(DA)SHIELD7"},
-};
-
 const Registration kDrummerShield[] = {{&G.Barabanshik_ev1_SHIELD, "Barabanshik_ev1(DA)SHIELD"}};
 
 const Registration kDipUnits[] = {
@@ -89,36 +65,19 @@ const Registration kOfficerUpgrades[] = {
     {&G.Officer_evro_SHIELD, "Officer_evro(DA)SHIELD"},
 };
 
-const Registration kArmyUpgrades[] = {
+const Registration kMillAndSmithyUpgrades[] = {
     {&G.Melnica_GETRES, "Melnica(DA)GETRES"},
     {&G.Melnica_GETRES2, "Melnica(DA)GETRES2"},
     {&G.KUZ01DA, "KUZ01DA"},
-    {&G.Pikiner_evro[kAttack], "Pikiner_evro(DA)ATTACK"},
-    {&G.Pikiner_evro[kAttack3], "Pikiner_evro(DA)ATTACK3"},
-    {&G.Pikiner_evro[kAttack4], "Pikiner_evro(DA)ATTACK4"},
-    {&G.Pikiner_evro[kAttack5], "Pikiner_evro(DA)ATTACK5"},
-    {&G.Pikiner_evro[kAttack6], "Pikiner_evro(DA)ATTACK6"},
-    {&G.Pikiner_evro[kShield], "Pikiner_evro(DA)SHIELD"},
-    {&G.Pikiner_evro[kShield3], "Pikiner_evro(DA)SHIELD3"},
-    {&G.Pikiner_evro[kShield4], "Pikiner_evro(DA)SHIELD4"},
-    {&G.Pikiner_evro[kShield5], "Pikiner_evro(DA)SHIELD5"},
-    {&G.Pikiner_evro[kShield6], "Pikiner_evro(DA)SHIELD6"},
-    {&G.Mushketer_ev[kAttack], "Mushketer_ev(DA)ATTACK"},
-    {&G.Mushketer_ev[kAttack3], "Mushketer_ev(DA)ATTACK3"},
-    {&G.Mushketer_ev[kAttack4], "Mushketer_ev(DA)ATTACK4"},
-    {&G.Mushketer_ev[kShield], "Mushketer_ev(DA)SHIELD"},
-    {&G.Mushketer_ev[kShield3], "Mushketer_ev(DA)SHIELD3"},
-    {&G.Mushketer_ev[kShield4], "Mushketer_ev(DA)SHIELD4"},
 };
 
-const Registration kKirasirUpgrades[] = {
-    {&G.Kirasir[kAttack], "Kirasir(DA)ATTACK"},   {&G.Kirasir[kAttack3], "Kirasir(DA)ATTACK3"},
-    {&G.Kirasir[kAttack4], "Kirasir(DA)ATTACK4"}, {&G.Kirasir[kAttack5], "Kirasir(DA)ATTACK5"},
-    {&G.Kirasir[kAttack6], "Kirasir(DA)ATTACK6"}, {&G.Kirasir[kAttack7], "Kirasir(DA)ATTACK7"},
-    {&G.Kirasir[kShield], "Kirasir(DA)SHIELD"},   {&G.Kirasir[kShield3], "Kirasir(DA)SHIELD3"},
-    {&G.Kirasir[kShield4], "Kirasir(DA)SHIELD4"}, {&G.Kirasir[kShield5], "Kirasir(DA)SHIELD5"},
-    {&G.Kirasir[kShield6], "Kirasir(DA)SHIELD6"}, {&G.Kirasir[kShield7], "Kirasir(DA)SHIELD7"},
-};
+// Attack and shield levels that a family has: all twelve, or up to a level.
+const UpgradeSuffix kAllLevels[] = {kAttack, kAttack3, kAttack4, kAttack5, kAttack6, kAttack7,
+                                    kShield, kShield3, kShield4, kShield5, kShield6, kShield7};
+const UpgradeSuffix kPikemenLevels[] = {kAttack, kAttack3, kAttack4, kAttack5, kAttack6,
+                                        kShield, kShield3, kShield4, kShield5, kShield6};
+const UpgradeSuffix kMusketeerLevels[] = {kAttack, kAttack3, kAttack4,
+                                          kShield, kShield3, kShield4};
 
 const Registration kResearchUpgrades[] = {
     {&G.Pushka_BUILD[kBuild], "Pushka(DA)BUILD"},
@@ -172,6 +131,17 @@ const char* const kMineUpgradeNames[6] = {
     "shahta(DA)INSIDE5", "shahta(DA)INSIDE6", "shahta(DA)INSIDE7",
 };
 
+// RegisterUpgrade of the unit type's name followed by each suffix, into the family's handles.
+template <std::size_t N>
+void RegisterUpgradeFamily(UpgradeFamily& family, const char* base,
+                           const UpgradeSuffix (&levels)[N]) {
+    char name[64];
+    for (UpgradeSuffix s : levels) {
+        std::snprintf(name, sizeof name, "%s%s", base, kUpgradeSuffixes[s]);
+        if (HostFunctions.RegisterUpgrade) HostFunctions.RegisterUpgrade(&family[s], name);
+    }
+}
+
 void SafeRegisterFamily(UpgradeFamily& family, const char* base) {
     for (int s = 0; s < kSuffixCount; ++s)
         host::SafeRegisterUpgrade(&family[s], JoinName(base, kUpgradeSuffixes[s]));
@@ -185,11 +155,11 @@ void InitAI() {
 
     RegisterUpgrades(kFirstUpgrades);
     RegisterUnitTypes({{&U.Dragun, "Dragun(DA)"}});
-    RegisterUpgrades(kDragunUpgrades);
-    RegisterUpgrades(kDragunUpgrades);
+    RegisterUpgradeFamily(G.Dragun, "Dragun(DA)", kAllLevels);
+    RegisterUpgradeFamily(G.Dragun, "Dragun(DA)", kAllLevels);
     RegisterUnitTypes({{&U.Dragun_18, "Dragun_18(DA)"}});
-    RegisterUpgrades(kDragun18Upgrades);
-    RegisterUpgrades(kDragun18Upgrades);
+    RegisterUpgradeFamily(G.Dragun_18, "Dragun_18(DA)", kAllLevels);
+    RegisterUpgradeFamily(G.Dragun_18, "Dragun_18(DA)", kAllLevels);
     RegisterUnitTypes({{&U.Sveshenik_evro, "Sveshenik_evro(DA)"}});
     AINation = host::GetAINation();
     RegisterUpgrades(kDrummerShield);
@@ -240,9 +210,11 @@ void InitAI() {
         {&U.PERES_KOR, "PERES_KOR(DA)"},
     };
     RegisterUnitTypes(armyUnits);
-    RegisterUpgrades(kArmyUpgrades);
+    RegisterUpgrades(kMillAndSmithyUpgrades);
+    RegisterUpgradeFamily(G.Pikiner_evro, "Pikiner_evro(DA)", kPikemenLevels);
+    RegisterUpgradeFamily(G.Mushketer_ev, "Mushketer_ev(DA)", kMusketeerLevels);
     SafeRegisterFamily(G.ChosenCavalry, cavalryName);
-    RegisterUpgrades(kKirasirUpgrades);
+    RegisterUpgradeFamily(G.Kirasir, "Kirasir(DA)", kAllLevels);
     SafeRegisterFamily(G.Grenader, grenadierName);
     RegisterUpgrades(kResearchUpgrades);
 

@@ -1,0 +1,10 @@
+# Shared part of the MinGW-w64 toolchain files; KIT_MINGW_TRIPLE names the target.
+set(CMAKE_SYSTEM_NAME Windows)
+# The win32 thread model needs no threading DLL at run time.
+set(CMAKE_C_COMPILER ${KIT_MINGW_TRIPLE}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${KIT_MINGW_TRIPLE}-g++-win32)
+set(CMAKE_RC_COMPILER ${KIT_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${KIT_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -10,7 +10,7 @@
 set -euo pipefail
 
 cmd=${1:?usage: wine.sh setup|run|teardown DIR ...}
-dir=${2:?usage: wine.sh setup|run|teardown DIR ...}
+dir=$(realpath -m "${2:?usage: wine.sh setup|run|teardown DIR ...}")
 shift 2
 
 loader_for() { [ "$1" = 32 ] && echo /usr/lib/wine/wine || echo /usr/lib/wine/wine64; }
@@ -60,9 +60,11 @@ setup)
         touch "$template/ready"
     fi
     cp -a "$template/prefix" "$WINEPREFIX"
-    # A persistent server keeps the prefix warm between the test programs; it must not hold
-    # the caller's output open (CTest waits for that).
+    # A persistent server keeps the prefix warm between the test programs. The server and
+    # the prefix's services outlive every test program, so they are started here with their
+    # output away from the caller's (CTest waits until a test's output is closed).
     /usr/lib/wine/wineserver -p < /dev/null > /dev/null 2>&1
+    "$(loader_for "$arch")" wineboot < /dev/null > "$dir/services.log" 2>&1
     echo "wine.sh: $arch-bit prefix ready in $(( $(date +%s) - start )) s on display :$n"
     ;;
 run)

@@ -55,6 +55,11 @@ setup)
         rm -rf "$template"
         mkdir -p "$template/prefix"
         WINEPREFIX="$template/prefix" "$(loader_for "$arch")" wineboot -i > "$dir/wineboot.log" 2>&1
+        # Without a window manager Wine waits about 2 s after every message box for one that
+        # never answers; unmanaged windows return at once. The prefix also holds a 64-bit
+        # half, so the fast loader can write its registry.
+        WINEPREFIX="$template/prefix" /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' \
+            /v Managed /t REG_SZ /d N /f >> "$dir/wineboot.log" 2>&1
         WINEPREFIX="$template/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
         WINEPREFIX="$template/prefix" /usr/lib/wine/wineserver -w 2>/dev/null || true
         touch "$template/ready"

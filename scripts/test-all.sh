@@ -14,14 +14,19 @@ done
 echo "== build: $(( $(date +%s) - t0 )) s"
 
 failed=0
+passed_suites=0
+failed_suites=0
 suite() {
     local title=$1
     shift
     local s
     s=$(date +%s)
     echo "== suite $title"
-    if ! "$@"; then
+    if "$@"; then
+        passed_suites=$((passed_suites + 1))
+    else
         failed=1
+        failed_suites=$((failed_suites + 1))
         echo "== suite $title FAILED"
     fi
     echo "== suite $title: $(( $(date +%s) - s )) s"
@@ -34,4 +39,5 @@ suite "end-to-end, x86-64 Wine" ctest --preset win64
 suite "smoke, shipped i686 build under 32-bit Wine" ctest --preset win32
 
 echo "== all suites: $(( $(date +%s) - t0 )) s"
+echo "suites: $passed_suites passed, $failed_suites failed"
 exit "$failed"

@@ -165,8 +165,8 @@ void InitAI() {
     RegisterUpgrades(kDrummerShield);
     RegisterUnitTypes({{&U.Dragun_18_DIP, "Dragun_18_DIP(DA)"}});
 
-    // Bits 1 and 2 of the draw: 2 (one case in four) picks dragoons, the rest cuirassier-like
-    // riders.
+    // Bits 1 and 2 of the draw: the value 2 (one game in four) picks dragoons, any other
+    // the "Konni_Ricar(DA)" riders.
     const int32_t r = host::GetRandomIndex();
     std::snprintf(cavalryName, sizeof cavalryName, "%s",
                   (r & 6) == 2 ? "Dragun(DA)" : "Konni_Ricar(DA)");

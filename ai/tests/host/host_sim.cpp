@@ -2,6 +2,7 @@
 #include "host_sim.h"
 
 #include <algorithm>
+#include <functional>
 #include <sstream>
 
 namespace zorm {

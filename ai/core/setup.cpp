@@ -135,15 +135,14 @@ const char* const kMineUpgradeNames[6] = {
 template <std::size_t N>
 void RegisterUpgradeFamily(UpgradeFamily& family, const char* base,
                            const UpgradeSuffix (&levels)[N]) {
-    char name[64];
-    for (UpgradeSuffix s : levels) {
-        std::snprintf(name, sizeof name, "%s%s", base, kUpgradeSuffixes[s]);
-        if (HostFunctions.RegisterUpgrade) HostFunctions.RegisterUpgrade(&family[s], name);
-    }
+    for (UpgradeSuffix s : levels)
+        if (HostFunctions.RegisterUpgrade)
+            HostFunctions.RegisterUpgrade(&family[s], JoinName(base, kUpgradeSuffixes[s]));
 }
 
+// The same with SafeRegisterUpgrade, always all twelve levels.
 void SafeRegisterFamily(UpgradeFamily& family, const char* base) {
-    for (int s = 0; s < kSuffixCount; ++s)
+    for (UpgradeSuffix s : kAllLevels)
         host::SafeRegisterUpgrade(&family[s], JoinName(base, kUpgradeSuffixes[s]));
 }
 

@@ -1,6 +1,7 @@
 // ProcessAI: tick state, mine rules of the moment, dispatch by land type, formation leaders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -73,7 +74,7 @@ TEST_P(TickDispatch, SettingsByLandTypeAndStartResources) {
     game.ProcessAI();
     const auto t = game.Take();
     EXPECT_EQ(Filter(t, "SET_MINE_").size(), d.landSettings ? 3u : 0u);
-    EXPECT_EQ(Filter(t, "SetMineBalanse(19, [0:0 19:19").size(), d.landSettings ? 1u : 0u);
+    EXPECT_EQ(Filter(t, "SetMineBalanse(19, [0:0 19:19 25:20 33:20").size(), d.landSettings ? 1u : 0u);
     EXPECT_EQ(Filter(t, "SetMineBalanse(3, ").size(), d.richSettings ? 1u : 0u);
     EXPECT_EQ(Filter(t, "SetMinesBuildingRules([0,0,0:1 1,0,0:1 2,0,0:1 3,0,0:1 4,0,0:1], 5)").size(),
               d.richSettings ? 1u : 0u);
@@ -89,15 +90,16 @@ INSTANTIATE_TEST_SUITE_P(
                       Dispatch{6, 3, false, false, false}, Dispatch{-1, 3, false, false, false},
                       Dispatch{INT32_MAX, 0, false, false, false}));
 
-TEST(TickDispatch, LandTypesTwoToFourSendRadiiThenLandBalanceLast) {
+TEST(TickDispatch, LandTypesTwoToFourSendRadiiAndLandBalanceBeforeTheLandStrategy) {
     FakeGame game("land-type 3\nstart-res 1\n");
     game.ProcessAI();
     auto t = game.Take();
-    ASSERT_GE(t.size(), 4u);
-    EXPECT_EQ(t[t.size() - 4], kRadii[0]);
-    EXPECT_EQ(t[t.size() - 3], kRadii[1]);
-    EXPECT_EQ(t[t.size() - 2], kRadii[2]);
-    EXPECT_EQ(t.back().substr(0, 27), "SetMineBalanse(19, [0:0 19:");
+    const auto at = std::find(t.begin(), t.end(), kRadii[0]);
+    ASSERT_LE(at + 5, t.end());
+    EXPECT_EQ(at[1], kRadii[1]);
+    EXPECT_EQ(at[2], kRadii[2]);
+    EXPECT_EQ(at[3].substr(0, 35), "SetMineBalanse(19, [0:0 19:19 25:20");
+    EXPECT_EQ(at[4], "SetDefSettings(300, 400)");
 }
 
 struct Leaders {
@@ -111,28 +113,36 @@ class FormationLeaders : public ::testing::TestWithParam<Leaders> {};
 
 TEST_P(FormationLeaders, OneLeaderPairPer36Pikemen) {
     const Leaders l = GetParam();
-    FakeGame game("land-type " + std::to_string(l.land) + "\nunits Pikiner_evro(DA) " +
-                  std::to_string(l.pikemen) + "\n");
+    FakeGame game("units Pikiner_evro(DA) " + std::to_string(l.pikemen) + "\n");
+    game.InitAI();
+    game.Take();
+    denmark::LandType = l.land;
+    denmark::TryFormationLeaders();
+    const auto t = game.Take();
+    if (!l.asked) {
+        EXPECT_TRUE(t.empty());
+        return;
+    }
+    std::vector<std::string> expected = {"GetUnits(Pikiner_evro(DA)) -> " + std::to_string(l.pikemen)};
+    if (l.n != 0) {
+        const std::string n = std::to_string(l.n);
+        expected.push_back("TryUnit(Officer_evro(DA), " + n + ", 50, 50)");
+        expected.push_back("TryUnit(Barabanshik_ev1(DA), " + n + ", 20, 50)");
+    }
+    EXPECT_EQ(t, expected);
+}
+
+// The leaders are the last requests of a tick, after the strategy's own.
+TEST(FormationLeaders, FollowTheSeaStrategy) {
+    FakeGame game("land-type 1\nunits Pikiner_evro(DA) 72\nunits Kreposnoi_pruss(DA) 0\n");
     game.InitAI();
     game.Take();
     game.ProcessAI();
     const auto t = game.Take();
-    const auto asked = Filter(t, "GetUnits(Pikiner_evro(DA))");
-    const auto orders = Filter(t, "TryUnit(");
-    if (!l.asked) {
-        EXPECT_TRUE(asked.empty());
-        EXPECT_TRUE(orders.empty());
-        return;
-    }
-    ASSERT_EQ(asked.size(), 1u);
-    if (l.n == 0) {
-        EXPECT_TRUE(orders.empty());
-        return;
-    }
-    const std::string n = std::to_string(l.n);
-    EXPECT_EQ(orders, (std::vector<std::string>{"TryUnit(Officer_evro(DA), " + n + ", 50, 50)",
-                                                "TryUnit(Barabanshik_ev1(DA), " + n + ", 20, 50)"}));
-    EXPECT_EQ(t.back(), "TryUnit(Barabanshik_ev1(DA), " + n + ", 20, 50)");
+    ASSERT_GE(t.size(), 3u);
+    EXPECT_EQ(t[t.size() - 3], "GetUnits(Pikiner_evro(DA)) -> 72");
+    EXPECT_EQ(t[t.size() - 2], "TryUnit(Officer_evro(DA), 2, 50, 50)");
+    EXPECT_EQ(t[t.size() - 1], "TryUnit(Barabanshik_ev1(DA), 2, 20, 50)");
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -59,12 +59,23 @@ void HostSim::Register(const char* function, HostHandle* h, const char* name) {
     h->data[1] = 0;
 }
 
+bool HostSim::Queued(const std::string& call, int32_t& value) {
+    auto it = state_.queued.find(QueueKey(call));
+    if (it == state_.queued.end() || it->second.empty()) return false;
+    value = it->second.front();
+    it->second.pop_front();
+    return true;
+}
+
 int32_t HostSim::Answer(const std::string& call, int32_t value) {
+    Queued(call, value);
     Line() << call << " -> " << value << "\n";
     return value;
 }
 
 HostBool HostSim::Answer(const std::string& call, bool value) {
+    int32_t queued = 0;
+    if (Queued(call, queued)) value = queued != 0;
     Line() << call << " -> " << (value ? "true" : "false") << "\n";
     return value ? 1 : 0;
 }

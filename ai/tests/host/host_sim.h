@@ -40,6 +40,7 @@ public:
 private:
     std::ostream& Line();
     void Register(const char* function, HostHandle* h, const char* name);
+    bool Queued(const std::string& call, int32_t& value);
     int32_t Answer(const std::string& call, int32_t value);
     HostBool Answer(const std::string& call, bool value);
 

@@ -8,6 +8,14 @@
 
 namespace zorm {
 
+std::string QueueKey(const std::string& call) {
+    std::string key;
+    for (char c : call)
+        if (c != ' ') key += c;
+    return key;
+}
+
+
 namespace {
 
 [[noreturn]] void Fail(const Statement& s, const std::string& what) {
@@ -57,7 +65,14 @@ void Apply(const Statement& s, GameState& g, TickDirectives& d) {
     } else if (k == "money") { Arity(s, 3); g.money[Number(s, 1)] = Number(s, 2); }
     else if (k == "extraction") { Arity(s, 3); g.extraction[Number(s, 1)] = Number(s, 2); }
     else if (k == "usage") { Arity(s, 3); g.usage[Number(s, 1)] = Number(s, 2); }
-    else if (k == "register") { Arity(s, 3); g.registers[Number(s, 1)] = Number(s, 2); }
+    else if (k == "then") {
+        if (s.words.size() < 3) Fail(s, "'then' needs a call and at least one answer");
+        auto& q = g.queued[QueueKey(s.words[1])];
+        for (std::size_t i = 2; i < s.words.size(); ++i) {
+            const std::string& w = s.words[i];
+            q.push_back(w == "true" ? 1 : w == "false" ? 0 : Number(s, i));
+        }
+    } else if (k == "register") { Arity(s, 3); g.registers[Number(s, 1)] = Number(s, 2); }
     else if (k == "units") {
         // units NAME COUNT [READY]: READY defaults to COUNT (all finished)
         if (s.words.size() != 3 && s.words.size() != 4) Fail(s, "'units' takes a name, a count and an optional ready count");

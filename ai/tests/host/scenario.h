@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -34,7 +35,13 @@ struct GameState {
     std::map<std::pair<int32_t, int32_t>, int32_t> rates;
     std::map<std::pair<std::string, int32_t>, int32_t> unitCosts;
     std::map<std::pair<std::string, int32_t>, int32_t> upgradeCosts;
+    // Answers that override the state for the next calls of one function with given
+    // arguments (the call as the trace shows it, spaces left out), used up in turn.
+    std::map<std::string, std::deque<int32_t>> queued;
 };
+
+// The key of `queued` for a call as the trace writes it.
+std::string QueueKey(const std::string& call);
 
 struct Statement {
     int line = 0;

@@ -24,34 +24,45 @@ std::string ReadScenario(const std::string& name) {
     return s.str();
 }
 
-// The tick scenarios of the Wine tests, played in process against the same expectations.
-class LandTypeTick : public ::testing::TestWithParam<int> {};
-
-TEST_P(LandTypeTick, TraceMatchesTheExpectedOne) {
-    const std::string name = "land" + std::to_string(GetParam());
-    FakeGame game(ReadScenario(name + ".txt"));
-    game.InitAI();
-    game.ProcessAI();
-    EXPECT_EQ(game.Take(), ReadExpected(name + ".trace"));
-}
-
-INSTANTIATE_TEST_SUITE_P(ZeroToSix, LandTypeTick, ::testing::Range(0, 7));
-
-// A whole game through the host's game loop, headers included (less the two lines that only
-// the Windows host writes: the scenario name and the plug-in load).
-TEST(PlayedGame, ThreeTicksOfAChangingGame) {
+// The games of the Wine tests, played in process through the host's game loop against the
+// same expected traces (less the two lines that only the Windows host writes: the scenario
+// name and the plug-in load).
+std::string PlayScenario(const std::string& name) {
     FakeGame game("");
     std::ostringstream out;
-    zorm::HostSim host(zorm::ParseScenario(ReadScenario("three-ticks.txt")), out);
+    zorm::HostSim host(zorm::ParseScenario(ReadScenario(name)), out);
     zorm::PluginEntries plugin;
     plugin.InitAI = &denmark::InitAI;
     plugin.ProcessAI = &denmark::ProcessAI;
-    ASSERT_TRUE(zorm::PlayGame(host, plugin));
-    std::ifstream in(std::string(AI_SCENARIO_DIR) + "/../expected/three-ticks.trace");
+    plugin.ProcessLandAI = &denmark::ProcessLandAI;
+    plugin.ProcessMiddleSeaAI = &denmark::ProcessMiddleSeaAI;
+    EXPECT_TRUE(zorm::PlayGame(host, plugin));
+    return out.str();
+}
+
+std::string ExpectedGame(const std::string& name) {
+    std::ifstream in(std::string(AI_SCENARIO_DIR) + "/../expected/" + name);
     std::string expected, line;
     while (std::getline(in, line))
         if (line.rfind("== scenario:", 0) != 0 && line != "== load plug-in") expected += line + "\n";
-    EXPECT_EQ(out.str(), expected);
+    return expected;
+}
+
+class LandTypeGame : public ::testing::TestWithParam<int> {};
+
+TEST_P(LandTypeGame, TraceMatchesTheExpectedOne) {
+    const std::string name = "land" + std::to_string(GetParam());
+    EXPECT_EQ(PlayScenario(name + ".txt"), ExpectedGame(name + ".trace"));
+}
+
+INSTANTIATE_TEST_SUITE_P(ZeroToSix, LandTypeGame, ::testing::Range(0, 7));
+
+TEST(PlayedGame, ThreeTicksOfAChangingGame) {
+    EXPECT_EQ(PlayScenario("three-ticks.txt"), ExpectedGame("three-ticks.trace"));
+}
+
+TEST(PlayedGame, MiddleSeaCalledDirectly) {
+    EXPECT_EQ(PlayScenario("middle-sea.txt"), ExpectedGame("middle-sea.trace"));
 }
 
 const char* const kRadii[] = {"SET_MINE_CAPTURE_RADIUS(290)", "SET_MINE_UPGRADE1_RADIUS(290)",

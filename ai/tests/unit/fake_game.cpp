@@ -10,6 +10,7 @@
 #include "host.h"
 #include "mine_tables.h"
 #include "plugin.h"
+#include "strategies.h"
 
 namespace denmark_test {
 
@@ -45,6 +46,7 @@ void ResetPlugin() {
     std::memset(&denmark::Units, 0, sizeof denmark::Units);
     std::memset(&denmark::Upgrades, 0, sizeof denmark::Upgrades);
     denmark::MineBuildingRulesNormal[0].count = 1;
+    std::memset(denmark::OpeningTradeDone, 0, sizeof denmark::OpeningTradeDone);
 }
 
 }  // namespace
@@ -73,6 +75,7 @@ std::vector<std::string> FakeGame::Take() {
 
 void FakeGame::InitAI() { denmark::InitAI(); }
 void FakeGame::ProcessAI() { denmark::ProcessAI(); }
+void FakeGame::Tick(int k) { host_.Tick(k); }
 
 std::vector<std::string> ReadExpected(const std::string& name) {
     std::ifstream in(std::string(AI_SCENARIO_DIR) + "/../expected/" + name);

@@ -37,6 +37,8 @@ public:
 
     void InitAI();
     void ProcessAI();
+    // Applies the scenario's changes for tick k (from a "tick k" section).
+    void Tick(int k);
 
 private:
     std::ostringstream trace_;

@@ -31,19 +31,25 @@ mkdir -p "$game/AI"
 cp "build/$preset/game/ZORM.EXE" "$game/"
 cp "build/$preset/game/AI/Denmark.dll" "$game/AI/"
 [ "$arch" = 32 ] && cmp dist/AI/Denmark.dll "$game/AI/Denmark.dll"
-cp ai/tests/wine/scenarios/tour.txt "$game/"
+games="land0 land1 land2 land3 land4 land5 land6"
+for g in $games; do cp "ai/tests/wine/scenarios/$g.txt" "$game/"; done
 
 wine_dir="$root/build/wine-main-$arch"
 echo "== starting $arch-bit Wine (the emulated 32-bit one takes a few minutes)"
 tests/rig/wine.sh setup "$wine_dir" "$arch"
 trap 'tests/rig/wine.sh teardown "$wine_dir"' EXIT
 
-echo "== the game loads AI\\Denmark.dll, sets up the computer player and plays one tick on each land type"
-(cd "$game" && "$root/tests/rig/wine.sh" run "$wine_dir" ZORM.EXE --trace trace.txt tour.txt)
-echo "== what the plug-in asked and ordered (long tables shortened; full trace in $game/trace.txt)"
+echo "== the game loads AI\\Denmark.dll once and plays a short game on each land type 0 to 6:"
+echo "   set-up of the computer player, then a few AI ticks in which the situation changes"
+(cd "$game" && "$root/tests/rig/wine.sh" run "$wine_dir" ZORM.EXE --trace trace.txt $(printf '%s.txt ' $games))
+echo "== what the plug-in asked and ordered (long tables shortened, repeats counted; full trace in $game/trace.txt)"
 awk '
+    function flush() { if (n > 1) print "   ... the same " n - 1 " more time(s)"; n = 0 }
     /^(RegisterUnitType|RegisterUpgrade|SafeRegisterUpgrade)\(/ { regs++; next }
-    /^== tick 1:/ && regs { print "   ... and " regs " registrations of unit types and upgrades" }
+    /^== tick 1:/ && regs { print "   ... " regs " registrations of unit types and upgrades"; regs = 0 }
+    $0 == last { n++; next }
+    { flush(); last = $0; n = 1 }
     /^== / { print; next }
     { if (length($0) > 110) $0 = substr($0, 1, 107) "..."; print "   " $0 }
+    END { flush() }
 ' "$game/trace.txt"

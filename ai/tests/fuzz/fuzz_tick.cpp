@@ -1,14 +1,19 @@
 // Fuzz target: InitAI and many ticks against a game whose every answer comes from the input.
 // Any land type, start resources, nation, market rate and extreme value; some functions may
-// be missing from the game. No answer may crash a tick or reach a null entry.
+// be missing from the game. No answer may crash a tick or reach a null entry, and every
+// handle the plug-in passes must be one of its own registered records.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "binding.h"
+#include "handles.h"
 #include "host.h"
 #include "mine_tables.h"
 #include "plugin.h"
+#include "strategies.h"
 
 namespace {
 
@@ -17,6 +22,12 @@ size_t size;
 size_t pos;
 
 uint8_t Byte() { return pos < size ? data[pos++] : 0; }
+
+// A pinned game answers land type and start resources from the header, so that the rest of
+// the input only shapes the game within one strategy.
+bool pinned;
+int32_t pinnedLandType;
+int32_t pinnedStartRes;
 
 // Mostly small values near the interesting ones, sometimes anything at all.
 int32_t Value() {
@@ -36,18 +47,40 @@ int32_t Value() {
     }
 }
 
+// True when `h` is exactly one of the 8-byte records inside `block`.
+template <typename Block>
+bool IsRecordOf(const HostHandle* h, const Block& block) {
+    static_assert(sizeof(Block) % sizeof(HostHandle) == 0, "a block of handles only");
+    const uintptr_t p = reinterpret_cast<uintptr_t>(h);
+    const uintptr_t first = reinterpret_cast<uintptr_t>(&block);
+    return p >= first && p < first + sizeof(Block) && (p - first) % sizeof(HostHandle) == 0;
+}
+
+// Every handle the plug-in passes must be one of its unit-type or upgrade records.
 void CheckHandle(HostHandle* h) {
-    // Every handle the plug-in passes must be one of its own 8-byte records.
-    volatile uint32_t x = h->data[0] ^ h->data[1];
-    (void)x;
+    if (IsRecordOf(h, denmark::Units) || IsRecordOf(h, denmark::Upgrades)) return;
+    std::fprintf(stderr, "handle %p is not one of the plug-in's records\n", static_cast<void*>(h));
+    std::abort();
 }
 
 void CheckName(const char* s) { (void)std::strlen(s); }
 
 // The game: each function reads its answer from the input and touches what it is given.
-void RegisterUnitType(HostHandle* h, const char* n) { CheckName(n); h->data[0] = Byte(); }
-void RegisterUpgrade(HostHandle* h, const char* n) { CheckName(n); h->data[1] = Byte(); }
-void SafeRegisterUpgrade(HostHandle* h, const char* n) { CheckName(n); h->data[0] = Byte(); }
+void RegisterUnitType(HostHandle* h, const char* n) {
+    CheckHandle(h);
+    CheckName(n);
+    h->data[0] = Byte();
+}
+void RegisterUpgrade(HostHandle* h, const char* n) {
+    CheckHandle(h);
+    CheckName(n);
+    h->data[1] = Byte();
+}
+void SafeRegisterUpgrade(HostHandle* h, const char* n) {
+    CheckHandle(h);
+    CheckName(n);
+    h->data[0] = Byte();
+}
 int32_t GetUnitCost(uint8_t, HostHandle* h, int32_t) { CheckHandle(h); return Value(); }
 int32_t GetUpgradeCost(uint8_t, HostHandle* h, int32_t) { CheckHandle(h); return Value(); }
 void SetDefSettings(int32_t, int32_t) {}
@@ -81,8 +114,8 @@ HostBool UpgIsDone(HostHandle* h) { CheckHandle(h); return Byte(); }
 HostBool UpgIsRun(HostHandle* h) { CheckHandle(h); return Byte(); }
 HostBool FieldExist() { return Byte(); }
 int32_t GetDifficulty() { return Value(); }
-int32_t GetStartRes() { return Value(); }
-int32_t GetLandType() { return Value(); }
+int32_t GetStartRes() { return pinned ? pinnedStartRes : Value(); }
+int32_t GetLandType() { return pinned ? pinnedLandType : Value(); }
 void AssignFormUnit(const char* n) { CheckName(n); }
 int32_t GetRandomIndex() { return Value(); }
 void SetMinesUpgradeRules(const int32_t* r) {
@@ -128,32 +161,63 @@ private:
     size_t index_ = 0;
 };
 
-}  // namespace
+// Which of the plug-in's entry points a tick calls.
+enum class Entry { FromInput, ProcessAI, MiddleSea, LandThenProcessAI };
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* d, size_t n) {
-    data = d;
-    size = n;
-    pos = 0;
-    // First byte: how the game is put together; with bit 0 set, 15 bytes choose missing
-    // functions (one bit each, in binding order).
-    uint8_t missing[15] = {};
-    const uint8_t layout = Byte();
-    if (layout & 1)
-        for (uint8_t& m : missing) m = Byte();
-    denmark::HostFunctions = denmark::HostFunctionTable{};
-    denmark::MineBuildingRulesNormal[0].count = 1;
-    FuzzPlatform platform(missing);
-    denmark::BindHost(platform);
-
-    denmark::InitAI();
-    const int ticks = 1 + (Byte() & 63);
-    for (int t = 0; t < ticks; ++t) {
+void Tick(Entry entry) {
+    switch (entry) {
+    case Entry::FromInput:
         switch (Byte() & 15) {
         case 0: denmark::ProcessMiddleSeaAI(); break;
         case 1: denmark::ProcessLandAI(); break;
         case 2: denmark::InitAI(); break;
         default: denmark::ProcessAI(); break;
         }
+        break;
+    case Entry::ProcessAI: denmark::ProcessAI(); break;
+    case Entry::MiddleSea: denmark::ProcessMiddleSeaAI(); break;
+    case Entry::LandThenProcessAI:
+        denmark::ProcessLandAI();
+        denmark::ProcessAI();
+        break;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* d, size_t n) {
+    data = d;
+    size = n;
+    pos = 0;
+    // First byte: how the game is put together. With bit 0 set, 15 bytes choose missing
+    // functions (one bit each, in binding order). With bit 7 set, one byte pins the game:
+    // land type (bits 0-2), start resources (bits 3-4) and the entry every tick calls
+    // (bits 5-6: chosen per tick by the input, ProcessAI, ProcessMiddleSeaAI, or
+    // ProcessLandAI followed by ProcessAI).
+    uint8_t missing[15] = {};
+    const uint8_t layout = Byte();
+    if (layout & 1)
+        for (uint8_t& m : missing) m = Byte();
+    pinned = (layout & 0x80) != 0;
+    Entry entry = Entry::FromInput;
+    if (pinned) {
+        const uint8_t game = Byte();
+        pinnedLandType = game & 7;
+        pinnedStartRes = (game >> 3) & 3;
+        entry = static_cast<Entry>((game >> 5) & 3);
+    }
+
+    // Each input starts from a freshly loaded library.
+    denmark::HostFunctions = denmark::HostFunctionTable{};
+    denmark::MineBuildingRulesNormal[0].count = 1;
+    for (int32_t& done : denmark::OpeningTradeDone) done = 0;
+    FuzzPlatform platform(missing);
+    denmark::BindHost(platform);
+
+    denmark::InitAI();
+    const int ticks = 1 + (Byte() & 63);
+    for (int t = 0; t < ticks; ++t) {
+        Tick(entry);
         if (pos >= size) break;
     }
     return 0;

@@ -51,7 +51,7 @@ public:
     virtual void MakeFolder(const std::string& path) = 0;
     virtual void SetAttributes(const std::string& path, uint32_t attributes) = 0;
     // Member names are stored in the OEM code page; the system converts them to ANSI.
-    virtual std::string OemToAnsi(const std::string& name) { return name; }
+    virtual std::string OemNameToAnsi(const std::string& name) { return name; }
     // The drive of dir (or of the current folder); may ask the user to retry.
     virtual DriveInfo ExamineDrive(const std::string& dir) = 0;
     // The current folder, with or without trailing backslash.

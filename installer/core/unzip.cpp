@@ -217,7 +217,7 @@ void TUnZIP::CollectCentral(InFile& in, const DriveInfo& drive) {
             name.resize(nameLen);
             if (nameLen && !ReadExact(in, pos + kCentralSize, &name[0], nameLen))
                 break;
-            if (Selected(Backslashes(fs_.OemToAnsi(name))))
+            if (Selected(Backslashes(fs_.OemNameToAnsi(name))))
                 AddMember(m, drive);
         }
         pos += kCentralSize + nameLen + extraLen + commentLen;
@@ -245,7 +245,7 @@ void TUnZIP::CollectLocal(InFile& in, const DriveInfo& drive) {
         bool sizesFollow = (m.flags & kFlagDataDescriptor) != 0;
         if (sizesFollow)  // sizes come after the data: the stream's own end must tell
             m.compressedSize = in.Size() > dataStart ? in.Size() - dataStart : 0;
-        if (Selected(Backslashes(fs_.OemToAnsi(name))))
+        if (Selected(Backslashes(fs_.OemNameToAnsi(name))))
             AddMember(m, drive);
         if (sizesFollow)
             break;
@@ -323,7 +323,7 @@ void TUnZIP::ExtractMember(InFile& in, const Member& m, int& count) {
     currentName_.resize(nameLen);
     if (nameLen && !ReadExact(in, m.localOffset + kLocalSize, &currentName_[0], nameLen))
         throw MemberFailed(unzip_text::kInconsistentLocal);
-    std::string name = Backslashes(fs_.OemToAnsi(currentName_));
+    std::string name = Backslashes(fs_.OemNameToAnsi(currentName_));
     if (ClimbsOut(StripDriveAndRoot(name)))
         throw MemberFailed(unzip_text::kUnsafeName);
     std::string fallback = FolderPart(archiveFile_);

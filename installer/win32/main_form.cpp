@@ -76,7 +76,7 @@ TMainForm::TMainForm(HINSTANCE instance, const char* caption) {
                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
     image1_ = MakeControl(hwnd_, "STATIC", nullptr, WS_VISIBLE | SS_ICON, 32, 8, 32, 32, IDC_IMAGE1, nullptr);
     SendMessageA(image1_, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
-    status_ = MakeControl(hwnd_, "STATIC", "Update status :", SS_LEFT, 48, 8, 72, 13, IDC_STATUS, font_);
+    status_ = MakeControl(hwnd_, "STATIC", "Update status :", SS_LEFTNOWORDWRAP, 48, 8, 72, 13, IDC_STATUS, font_);
     message_ = MakeControl(hwnd_, "STATIC", "Initializing ...", SS_LEFT | SS_NOPREFIX, 48, 24, 233, 13,
                            IDC_MESSAGE, font_);
     progressBar_ = MakeControl(hwnd_, PROGRESS_CLASSA, nullptr, 0, 8, 46, 273, 17, IDC_PROGRESSBAR, nullptr);

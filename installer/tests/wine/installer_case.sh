@@ -111,7 +111,7 @@ snapshot() { (cd "$work/game" && find . -printf '%p %s %m %T@\n' | sort); }
 untouched() {
     [ "$(snapshot)" = "$1" ] || fail "game folder changed"
     [ ! -e "$group" ] || fail "program group made"
-    [ ! -e "$temp/update.zip" ] || fail "temporary archive written"
+    [ "${2:-}" = stale-archive ] || [ ! -e "$temp/update.zip" ] || fail "temporary archive written"
 }
 
 # Every member of the payload in the game folder with its content and stored time.
@@ -204,7 +204,8 @@ pacing_report() {
 # The window's stable geometries and the texts of its status line, recorded by the probe.
 window_checks() {
     local frame_w frame_h
-    grep '^geometry' "$work/window.txt" > "$work/geometry.txt" || fail "no geometry recorded"
+    tr -d '\r' < "$work/window.txt" > "$work/window.log"
+    grep '^geometry' "$work/window.log" > "$work/geometry.txt" || fail "no geometry recorded"
     [[ "$(head -1 "$work/geometry.txt")" =~ outer=([0-9]+)x([0-9]+)\ client=([0-9]+)x([0-9]+) ]] || fail "bad geometry line"
     frame_w=$((BASH_REMATCH[1] - BASH_REMATCH[3]))
     frame_h=$((BASH_REMATCH[2] - BASH_REMATCH[4]))
@@ -215,7 +216,7 @@ window_checks() {
       geo 286 46 8 "Orvandel V1.29 Update"
       geo 104 46 32 Veltmark; } > "$work/geometry.expected"
     diff -u "$work/geometry.expected" "$work/geometry.txt" >&2 || fail "window geometry differs"
-    grep '^message ' "$work/window.txt" | grep -v '^message \\\.\.\.' > "$work/status.txt" || true
+    grep '^message ' "$work/window.log" | grep -v '^message \\\.\.\.' > "$work/status.txt" || true
     printf 'message %s\n' "Initializing ..." "Checking for the game presence ..." "Checking for the game locale ..." \
         "Checking for the game version ..." "Extracting archive ..." "Opening archive ..." "Copying files ..." \
         "Updating game information ..." "Creating shortcuts ..." "Deleting any temporary files used ..." \
@@ -230,7 +231,7 @@ window_checks() {
         while IFS= read -r shown; do
             shown=${shown#message \\...}
             [ "${full: -${#shown}}" = "$shown" ] && found=1 && break
-        done < <(grep -F "${f##*/}" "$work/window.txt" | grep '^message \\\.\.\.')
+        done < <(grep -F "${f##*/}" "$work/window.log" | grep '^message \\\.\.\.')
         [ $found = 1 ] || fail "no progress text shows $full"
         [ ${#shown} -lt ${#full} ] || fail "$full shown uncut"
     done < <(cd "$stage" && find . -type f)
@@ -293,7 +294,7 @@ stale_update_zip)
     installer 1
     expect_boxes "box caption=\"Application Error\" text=\"Exception EFCreateError in module Tessarin.exe at ADDR.\\nCannot create file C:\\\\users\\\\root\\\\Temp\\\\update.zip.\" buttons=OK icon=error pressed=OK"
     [ "$(cat "$temp/update.zip")" = stale ] || fail "stale archive changed"
-    untouched "$before"
+    untouched "$before" stale-archive
     version_is absent
     rm -f "$temp/update.zip"
     ;;

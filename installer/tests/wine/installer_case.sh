@@ -204,7 +204,7 @@ pacing_report() {
 # The window's stable geometries and the texts of its status line, recorded by the probe.
 window_checks() {
     local frame_w frame_h
-    tr -d '\r' < "$work/window.txt" > "$work/window.log"
+    tr -d '\r' < "$work/window.txt" | sed -E 's/^[0-9]+ //' > "$work/window.log"
     grep '^geometry' "$work/window.log" > "$work/geometry.txt" || fail "no geometry recorded"
     [[ "$(head -1 "$work/geometry.txt")" =~ outer=([0-9]+)x([0-9]+)\ client=([0-9]+)x([0-9]+) ]] || fail "bad geometry line"
     frame_w=$((BASH_REMATCH[1] - BASH_REMATCH[3]))
@@ -216,8 +216,10 @@ window_checks() {
       geo 286 46 8 "Orvandel V1.29 Update"
       geo 104 46 32 Veltmark; } > "$work/geometry.expected"
     diff -u "$work/geometry.expected" "$work/geometry.txt" >&2 || fail "window geometry differs"
-    grep '^message ' "$work/window.log" | grep -v '^message \\\.\.\.' > "$work/status.txt" || true
-    printf 'message %s\n' "Initializing ..." "Checking for the game presence ..." "Checking for the game locale ..." \
+    # ("Initializing ..." is replaced a moment after the label appears; a probe may miss it.)
+    grep '^message ' "$work/window.log" | grep -v -e '^message \\\.\.\.' -e '^message Initializing \.\.\.$' \
+        > "$work/status.txt" || true
+    printf 'message %s\n' "Checking for the game presence ..." "Checking for the game locale ..." \
         "Checking for the game version ..." "Extracting archive ..." "Opening archive ..." "Copying files ..." \
         "Updating game information ..." "Creating shortcuts ..." "Deleting any temporary files used ..." \
         "Finalizing ..." > "$work/status.expected"
@@ -326,7 +328,7 @@ window)
     [ -e "$work/window.txt" ] || fail "window probe did not start"
     ( shots=0
       while [ ! -e "$work/watch.stop" ]; do
-          n=$(grep -c '^geometry' "$work/window.txt" || true)
+          n=$(grep -c ' geometry ' "$work/window.txt" || true)
           if [ "$n" -gt "$shots" ]; then
               shots=$n
               import -display ":$(cat "$wine_dir/display")" -window root "$work/window-stage-$shots.png" 2>/dev/null || true

@@ -6,8 +6,11 @@
 //                                              and index, arguments, folder and description
 //   installer_probe.exe watch OUT STOP         follow the window "TMainForm" until STOP
 //                                              exists: write a line to OUT whenever its
-//                                              geometry has held for 300 ms, and for every
-//                                              new text of its status line
+//                                              geometry has held for 300 ms (with the time
+//                                              it was reached), for every new text of its
+//                                              status line, and when a size change begins
+//                                              (all lines start with milliseconds since the
+//                                              probe started)
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -98,12 +101,14 @@ int Watch(const char* out, const char* stop) {
         if (w && IsWindowVisible(w)) {
             std::string g = Geometry(w);
             if (g != lastGeometry) {
+                if (!reported.empty() && lastGeometry == reported)
+                    std::fprintf(f, "%lu change\n", GetTickCount() - start);
                 lastGeometry = g;
                 since = GetTickCount();
             } else if (g != reported && GetTickCount() - since >= 300) {
                 char caption[256] = "";
                 GetWindowTextA(w, caption, sizeof caption);
-                std::fprintf(f, "geometry %s caption=%s\n", g.c_str(), caption);
+                std::fprintf(f, "%lu geometry %s caption=%s\n", since - start, g.c_str(), caption);
                 std::fflush(f);
                 reported = g;
             }
@@ -112,7 +117,7 @@ int Watch(const char* out, const char* stop) {
             GetWindowTextA(message, text, sizeof text);
             if (IsWindowVisible(message) && text != lastText) {
                 lastText = text;
-                std::fprintf(f, "message %s\n", text);
+                std::fprintf(f, "%lu message %s\n", GetTickCount() - start, text);
                 std::fflush(f);
             }
         }

@@ -4,6 +4,8 @@
 //                                              keep it open until STOP exists
 //   installer_probe.exe link LNK               print the shell link's target, icon location
 //                                              and index, arguments, folder and description
+//   installer_probe.exe sleep COUNT MS           sleep COUNT times MS milliseconds and print
+//                                              the time it took (to weigh the run's pacing)
 //   installer_probe.exe watch OUT STOP         follow the window "TMainForm" until STOP
 //                                              exists: write a line to OUT whenever its
 //                                              geometry has held for 300 ms (with the time
@@ -20,6 +22,7 @@
 #include <shobjidl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -129,11 +132,24 @@ int Watch(const char* out, const char* stop) {
 
 }  // namespace
 
+int SleepLoop(int count, int ms) {
+    LARGE_INTEGER f, t0, t1;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t0);
+    for (int i = 0; i < count; ++i)
+        Sleep(static_cast<DWORD>(ms));
+    QueryPerformanceCounter(&t1);
+    std::printf("%d x Sleep(%d): %lld ms\n", count, ms, (t1.QuadPart - t0.QuadPart) * 1000 / f.QuadPart);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if (argc == 5 && !std::strcmp(argv[1], "hold"))
         return Hold(argv[2], argv[3], argv[4]);
     if (argc == 3 && !std::strcmp(argv[1], "link"))
         return Link(argv[2]);
+    if (argc == 4 && !std::strcmp(argv[1], "sleep"))
+        return SleepLoop(std::atoi(argv[2]), std::atoi(argv[3]));
     if (argc == 4 && !std::strcmp(argv[1], "watch"))
         return Watch(argv[2], argv[3]);
     std::fprintf(stderr, "usage: installer_probe hold FILE READY STOP | link LNK | watch OUT STOP\n");

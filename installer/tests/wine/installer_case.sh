@@ -10,6 +10,7 @@ case_name=$1 rig_dir=$2 wine_dir=$3 build=$4
 work="$build/installer-wine-cases/$case_name"
 exe="$build/dist/Tessarin.exe"
 probe="$build/installer/tests/installer_probe.exe"
+driver_exe="$build/rig/msgbox_driver.exe"
 stage="$build/installer/payload.zip.d"
 arch=$(cat "$wine_dir/arch")
 limit=${INSTALLER_CASE_TIMEOUT:-120}
@@ -27,8 +28,18 @@ use_root() {
 }
 use_user() {
     run=("$rig_dir/wine-user.sh" run "$wine_dir")
-    prefix="$wine_dir/user-prefix"
+    local root
+    root=$("$rig_dir/wine-user.sh" root "$wine_dir")
+    prefix="$root/prefix"
     user=nobody
+    # The user works in its own folder, with its own copies of the programs.
+    work="$root/cases/$case_name"
+    mkdir -p "$root/bin"
+    cp "$build/dist/Tessarin.exe" "$build/rig/msgbox_driver.exe" "$probe" "$root/bin/"
+    chmod -R a+rX "$root/bin"
+    exe="$root/bin/Tessarin.exe"
+    driver_exe="$root/bin/msgbox_driver.exe"
+    probe="$root/bin/installer_probe.exe"
 }
 
 # A fresh game folder and work folder; the installation record as given ("-" leaves a
@@ -37,7 +48,7 @@ prepare() {
     local language=$1 version=$2 reg="$work/record.reg"
     rm -rf "$work"
     mkdir -p "$work/game"
-    [ "$user" = root ] || chown -R 65534:65534 "$work"
+    [ "$user" = root ] || chown -R 65534:65534 "$(dirname "$work")"
     temp="$prefix/drive_c/users/root/Temp"  # the prefix's TEMP, also for the other user
     group="$prefix/drive_c/users/root/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Veltmark - Orvandel"
     rm -rf "$group"
@@ -65,7 +76,7 @@ value_line() {
 # Starts the message-box driver in the background; its report goes to $work/boxes.
 watch_boxes() {
     rm -f "$work/driver.ready" "$work/driver.stop"
-    "${run[@]}" "$build/rig/msgbox_driver.exe" --timeout "$limit" \
+    "${run[@]}" "$driver_exe" --timeout "$limit" \
         --ready-file "$(winepath_of "$work/driver.ready")" \
         --stop-file "$(winepath_of "$work/driver.stop")" "$@" > "$work/boxes" 2> "$work/boxes.err" &
     driver=$!

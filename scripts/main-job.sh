@@ -21,6 +21,7 @@ done
 rm -rf dist
 mkdir -p dist/AI
 cp build/win32/game/AI/Denmark.dll dist/AI/
+cp build/win32/dist/Tessarin.exe dist/
 echo "== dist/ (the shipped kit, PE32)"
 (cd dist && find . -type f -printf '   %-24p %s bytes\n')
 
@@ -53,3 +54,26 @@ awk '
     { if (length($0) > 110) $0 = substr($0, 1, 107) "..."; print "   " $0 }
     END { flush() }
 ' "$game/trace.txt"
+
+# The update installer on a sample installation: a registry record of the German edition at
+# level "1.29" and a game folder holding the old "TIRMOLD.EXE".
+install="$root/build/sample-install-$arch"
+rm -rf "$install"
+mkdir -p "$install"
+echo "old game file" > "$install/TIRMOLD.EXE"
+install_win="Z:${install//\//\\}"
+printf 'REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Talvorek]\r\n\r\n[HKEY_CURRENT_USER\\Software\\Talvorek\\Veltmark : Orvandel]\r\n"InstallDir"="%s"\r\n"Language"="German"\r\n"Version"="1.29"\r\n' \
+    "${install_win//\\/\\\\}" > "$install.reg"
+tests/rig/wine.sh run "$wine_dir" regedit /S "Z:${install//\//\\}.reg"
+echo "== Tessarin.exe updates the sample installation in $install"
+rc=0
+tests/rig/wine.sh run "$wine_dir" "build/$preset/dist/Tessarin.exe" 2> /dev/null || rc=$?
+echo "   exit code $rc"
+echo "== the game folder afterwards"
+(cd "$install" && find . -type f -printf '   %-34p %8s bytes  %TY-%Tm-%Td %TH:%TM\n' | sort)
+echo "== the installation record afterwards"
+tests/rig/wine.sh run "$wine_dir" reg query 'HKCU\Software\Talvorek\Veltmark : Orvandel' 2> /dev/null | tr -d '\r' | sed -n 's/^ \+/   /p'
+echo "== the Start-menu group"
+find "$wine_dir/prefix/drive_c/users" -path '*Veltmark - Orvandel*' -printf '   %P\n'
+[ "$rc" = 0 ] && [ ! -e "$install/TIRMOLD.EXE" ] && [ -f "$install/clans.url" ]
+

@@ -13,6 +13,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev zlib1g-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
     wine wine64 xvfb x11-apps imagemagick xdotool
+    zip unzip libarchive-tools
 )
 packages32=(qemu-user wine32:i386)
 

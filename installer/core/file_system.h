@@ -1,0 +1,64 @@
+// The file interface the extractor reads and writes through: Win32 files in the installer,
+// real POSIX files in the benchmark, memory in the tests and the fuzzer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tessarin {
+
+// An archive opened for reading; reads address absolute offsets so no seek state is shared.
+class InFile {
+public:
+    virtual ~InFile() = default;
+    virtual uint64_t Size() const = 0;
+    // Reads up to n bytes at offset; returns how many were read (short at the end of file).
+    virtual size_t ReadAt(uint64_t offset, void* buf, size_t n) = 0;
+};
+
+// A destination file opened for writing (created or cut to zero length).
+class OutFile {
+public:
+    virtual ~OutFile() = default;
+    // Writes all n bytes or returns false.
+    virtual bool Write(const void* buf, size_t n) = 0;
+    // Sets the last-write time from a DOS date-time (date in the high word), read as local
+    // time. Errors are ignored.
+    virtual void SetDosTime(uint32_t dosDateTime) = 0;
+    virtual void Close() = 0;
+};
+
+// What the extractor learns about the destination drive before it writes.
+struct DriveInfo {
+    bool known = false;      // volume information could be read
+    bool removable = false;  // removable or CD drive: the free-space rule applies
+    uint64_t freeBytes = 0;
+};
+
+// Paths are Windows paths (backslashes, optional drive letter); each implementation maps them.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    virtual std::unique_ptr<InFile> OpenRead(const std::string& path) = 0;
+    // Creates the file for writing, cutting an existing one to zero length; null on failure.
+    virtual std::unique_ptr<OutFile> Create(const std::string& path) = 0;
+    virtual bool IsReadOnly(const std::string& path) = 0;
+    virtual void ClearReadOnly(const std::string& path) = 0;
+    virtual bool FolderExists(const std::string& path) = 0;
+    // Creates one folder whose parent exists; failures are not reported.
+    virtual void MakeFolder(const std::string& path) = 0;
+    virtual void SetAttributes(const std::string& path, uint32_t attributes) = 0;
+    // Member names are stored in the OEM code page; the system converts them to ANSI.
+    virtual std::string OemNameToAnsi(const std::string& name) { return name; }
+    // The drive of dir (or of the current folder); may ask the user to retry.
+    virtual DriveInfo ExamineDrive(const std::string& dir) = 0;
+    // The current folder, with or without trailing backslash.
+    virtual std::string CurrentFolder() = 0;
+};
+
+// Creates path and every missing parent (see folders.cpp for the exact rule).
+void EnsureFolder(FileSystem& fs, const std::string& path);
+
+}  // namespace tessarin

@@ -1,0 +1,144 @@
+// POSIX files for the file interface: used by the benchmark and by tests on real folders.
+#include "posix_file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+
+namespace tessarin {
+
+namespace {
+
+class PosixIn : public InFile {
+public:
+    PosixIn(int fd, uint64_t size) : fd_(fd), size_(size) {}
+    ~PosixIn() override { ::close(fd_); }
+    uint64_t Size() const override { return size_; }
+    size_t ReadAt(uint64_t offset, void* buf, size_t n) override {
+        size_t done = 0;
+        while (done < n) {
+            ssize_t r = ::pread(fd_, static_cast<char*>(buf) + done, n - done, static_cast<off_t>(offset + done));
+            if (r <= 0)
+                break;
+            done += static_cast<size_t>(r);
+        }
+        return done;
+    }
+
+private:
+    int fd_;
+    uint64_t size_;
+};
+
+class PosixOut : public OutFile {
+public:
+    explicit PosixOut(int fd) : fd_(fd) {}
+    ~PosixOut() override { Close(); }
+    bool Write(const void* buf, size_t n) override {
+        const char* p = static_cast<const char*>(buf);
+        while (n > 0) {
+            ssize_t w = ::write(fd_, p, n);
+            if (w <= 0)
+                return false;
+            p += w;
+            n -= static_cast<size_t>(w);
+        }
+        return true;
+    }
+    void SetDosTime(uint32_t dos) override {
+        std::tm tm{};
+        tm.tm_year = static_cast<int>((dos >> 25) & 0x7F) + 80;
+        tm.tm_mon = static_cast<int>((dos >> 21) & 0x0F) - 1;
+        tm.tm_mday = static_cast<int>((dos >> 16) & 0x1F);
+        tm.tm_hour = static_cast<int>((dos >> 11) & 0x1F);
+        tm.tm_min = static_cast<int>((dos >> 5) & 0x3F);
+        tm.tm_sec = static_cast<int>(dos & 0x1F) * 2;
+        tm.tm_isdst = -1;
+        std::time_t t = std::mktime(&tm);
+        if (t == static_cast<std::time_t>(-1))
+            return;
+        struct timespec times[2];
+        times[0].tv_sec = 0;
+        times[0].tv_nsec = UTIME_OMIT;
+        times[1].tv_sec = t;
+        times[1].tv_nsec = 0;
+        ::futimens(fd_, times);
+    }
+    void Close() override {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+std::string PosixFileSystem::UnixPath(const std::string& path) {
+    std::string p = path;
+    std::replace(p.begin(), p.end(), '\\', '/');
+    return p;
+}
+
+std::unique_ptr<InFile> PosixFileSystem::OpenRead(const std::string& path) {
+    int fd = ::open(UnixPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<PosixIn>(fd, static_cast<uint64_t>(st.st_size));
+}
+
+std::unique_ptr<OutFile> PosixFileSystem::Create(const std::string& path) {
+    int fd = ::open(UnixPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return nullptr;
+    return std::make_unique<PosixOut>(fd);
+}
+
+bool PosixFileSystem::IsReadOnly(const std::string& path) {
+    struct stat st;
+    return ::stat(UnixPath(path).c_str(), &st) == 0 && !(st.st_mode & S_IWUSR);
+}
+
+void PosixFileSystem::ClearReadOnly(const std::string& path) {
+    struct stat st;
+    if (::stat(UnixPath(path).c_str(), &st) == 0)
+        ::chmod(UnixPath(path).c_str(), st.st_mode | S_IWUSR);
+}
+
+bool PosixFileSystem::FolderExists(const std::string& path) {
+    struct stat st;
+    return ::stat(UnixPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void PosixFileSystem::MakeFolder(const std::string& path) { ::mkdir(UnixPath(path).c_str(), 0755); }
+
+void PosixFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
+    struct stat st;
+    if (::stat(UnixPath(path).c_str(), &st) != 0)
+        return;
+    mode_t mode = (attributes & 0x01) ? (st.st_mode & ~mode_t(0222)) : (st.st_mode | S_IWUSR);
+    ::chmod(UnixPath(path).c_str(), mode);
+}
+
+DriveInfo PosixFileSystem::ExamineDrive(const std::string&) {
+    DriveInfo d;
+    d.known = true;
+    return d;
+}
+
+std::string PosixFileSystem::CurrentFolder() {
+    char buf[4096];
+    return ::getcwd(buf, sizeof buf) ? std::string(buf) + "/" : std::string();
+}
+
+}  // namespace tessarin

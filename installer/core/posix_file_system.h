@@ -1,0 +1,23 @@
+// The file interface over POSIX files: Windows paths map to Unix paths ("\" becomes "/").
+#pragma once
+
+#include "file_system.h"
+
+namespace tessarin {
+
+class PosixFileSystem : public FileSystem {
+public:
+    std::unique_ptr<InFile> OpenRead(const std::string& path) override;
+    std::unique_ptr<OutFile> Create(const std::string& path) override;
+    bool IsReadOnly(const std::string& path) override;
+    void ClearReadOnly(const std::string& path) override;
+    bool FolderExists(const std::string& path) override;
+    void MakeFolder(const std::string& path) override;
+    void SetAttributes(const std::string& path, uint32_t attributes) override;
+    DriveInfo ExamineDrive(const std::string& dir) override;
+    std::string CurrentFolder() override;
+
+    static std::string UnixPath(const std::string& path);
+};
+
+}  // namespace tessarin

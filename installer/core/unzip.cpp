@@ -1,0 +1,445 @@
+// TUnZIP: archive recognition, member selection, the path rule, decoding and progress.
+#include "unzip.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace tessarin {
+
+namespace {
+
+constexpr uint32_t kEndSig = 0x06054b50;
+constexpr uint32_t kCentralSig = 0x02014b50;
+constexpr uint32_t kLocalSig = 0x04034b50;
+constexpr size_t kEndSize = 22;
+constexpr size_t kCentralSize = 46;
+constexpr size_t kLocalSize = 30;
+// The end record is looked for in the last ZipCmntBufSize + 23 bytes.
+constexpr uint64_t kCommentBufSize = 2000;
+constexpr uint64_t kTailSearch = kCommentBufSize + 23;
+constexpr size_t kInputChunk = 65536;
+
+constexpr uint32_t kAttrVolume = 0x08;
+constexpr uint32_t kAttrFolder = 0x10;
+constexpr uint32_t kAttrArchive = 0x20;
+constexpr uint16_t kFlagEncrypted = 0x0001;
+constexpr uint16_t kFlagDataDescriptor = 0x0008;
+constexpr unsigned kHostUnix = 3;
+
+uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Le32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+bool ReadExact(InFile& in, uint64_t offset, void* buf, size_t n) {
+    return in.ReadAt(offset, buf, n) == n;
+}
+
+std::string Backslashes(std::string s) {
+    std::replace(s.begin(), s.end(), '/', '\\');
+    return s;
+}
+
+std::string FolderPart(const std::string& path) {
+    size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+// Thrown inside the member loop; absorbed there.
+class TUnZIP::MemberFailed {
+public:
+    explicit MemberFailed(const char* m) : message(m) {}
+    const char* message;
+};
+
+uint8_t ProgressPercent(int64_t done, int64_t total) {
+    if (total <= 0)
+        return 0;
+    double v = static_cast<double>(done) * 100.0 / static_cast<double>(total);
+    if (v < 0)
+        return 0;
+    v = std::nearbyint(v);  // default rounding mode: ties go to the even integer
+    return v > 100 ? 100 : static_cast<uint8_t>(v);
+}
+
+std::string StripDriveAndRoot(const std::string& name) {
+    if (name.find(':') != std::string::npos) {
+        if (name.find('\\') == 2)
+            return name.substr(3);
+        return name.size() >= 2 ? name.substr(2) : std::string();
+    }
+    if (!name.empty() && name[0] == '\\')
+        return name.substr(1);
+    return name;
+}
+
+bool ClimbsOut(const std::string& stripped) {
+    size_t start = 0;
+    while (start <= stripped.size()) {
+        size_t end = stripped.find('\\', start);
+        if (end == std::string::npos)
+            end = stripped.size();
+        size_t dots = 0;
+        bool onlyDotsAndBlanks = end > start;
+        for (size_t i = start; i < end; ++i) {
+            if (stripped[i] == '.')
+                ++dots;
+            else if (stripped[i] != ' ')
+                onlyDotsAndBlanks = false;
+        }
+        if (onlyDotsAndBlanks && dots >= 2)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+std::string BuildOutputPath(const std::string& extractDir, const std::string& fallbackDir,
+                            const std::string& storedName) {
+    std::string base = extractDir.empty() ? fallbackDir : extractDir;
+    if (!base.empty() && base.back() != '\\')
+        base += '\\';
+    std::string name = StripDriveAndRoot(storedName);
+    std::string folder = base + FolderPart(name);
+    if (folder.find(':') == std::string::npos && (folder.empty() || folder[0] != '\\'))
+        folder.insert(0, 1, '\\');
+    size_t slash = name.rfind('\\');
+    return folder + (slash == std::string::npos ? name : name.substr(slash + 1));
+}
+
+TUnZIP::~TUnZIP() {
+    if (inflater_) {
+        auto* z = static_cast<z_stream*>(inflater_);
+        inflateEnd(z);
+        delete z;
+    }
+}
+
+void TUnZIP::SetArchiveFile(const std::string& path) {
+    archiveFile_ = Backslashes(path);
+    kind_ = ArchiveKind::None;
+    if (!archiveFile_.empty())
+        Recognise();
+}
+
+void TUnZIP::SetExtractDir(const std::string& path) {
+    if (!path.empty()) {
+        extractDir_ = Backslashes(path);
+        if (extractDir_.back() != '\\')
+            extractDir_ += '\\';
+    } else {
+        extractDir_ = FolderPart(archiveFile_);
+    }
+}
+
+void TUnZIP::Recognise() {
+    std::unique_ptr<InFile> in = fs_.OpenRead(archiveFile_);
+    if (!in) {
+        kind_ = ArchiveKind::Unopenable;
+        return;
+    }
+    kind_ = ArchiveKind::NotZip;
+    const uint64_t size = in->Size();
+    // The tail: the last 2,023 bytes, or all but the first byte of a shorter file.
+    uint64_t tailLen = size > kTailSearch ? kTailSearch : (size > 0 ? size - 1 : 0);
+    std::vector<unsigned char> tail(tailLen);
+    uint64_t tailStart = size - tailLen;
+    if (tailLen >= kEndSize && ReadExact(*in, tailStart, tail.data(), tailLen)) {
+        for (size_t i = tailLen - kEndSize + 1; i-- > 0;) {
+            if (Le32(&tail[i]) != kEndSig)
+                continue;
+            // End record: signature, disk numbers, entry counts, central size, central offset.
+            const unsigned char* end = &tail[i];
+            uint64_t central = Le32(end + 16);
+            unsigned char rec[kCentralSize];
+            if (ReadExact(*in, central, rec, kCentralSize) && Le32(rec) == kCentralSig) {
+                unsigned char local[4];
+                if (ReadExact(*in, Le32(rec + 42), local, 4) && Le32(local) == kLocalSig) {
+                    kind_ = ArchiveKind::CentralDirectory;
+                    centralOffset_ = central;
+                    return;
+                }
+            }
+            break;  // the first end record from the end decides
+        }
+    }
+    // Fallback: local headers from the start of the file.
+    unsigned char head[4];
+    if (ReadExact(*in, 0, head, 4) && Le32(head) == kLocalSig)
+        kind_ = ArchiveKind::LocalScan;
+}
+
+bool TUnZIP::Selected(const std::string& name) const {
+    for (const std::string& spec : FileSpec) {
+        if (spec == "*.*")
+            return true;
+        // Other patterns are not used by the installer: exact names only.
+        if (spec == name)
+            return true;
+    }
+    return false;
+}
+
+void TUnZIP::AddMember(const Member& m, const DriveInfo& drive) {
+    if (drive.known && drive.removable && m.size >= drive.freeBytes)
+        throw EUnZipError(unzip_text::kNoDiskSpace);
+    archiveTotal_ += static_cast<int64_t>(m.size);
+    members_.push_back(m);
+}
+
+void TUnZIP::CollectCentral(InFile& in, const DriveInfo& drive) {
+    uint64_t pos = centralOffset_;
+    unsigned char rec[kCentralSize];
+    std::string name;
+    while (ReadExact(in, pos, rec, kCentralSize) && Le32(rec) == kCentralSig) {
+        // Central record: made by, needed, flags, method, time, date, CRC, sizes, name/extra/
+        // comment lengths, disk, internal and external attributes, local header offset.
+        uint16_t madeBy = Le16(rec + 4);
+        Member m;
+        m.flags = Le16(rec + 8);
+        m.method = Le16(rec + 10);
+        m.crc = Le32(rec + 16);
+        m.compressedSize = Le32(rec + 20);
+        m.size = Le32(rec + 24);
+        uint16_t nameLen = Le16(rec + 28), extraLen = Le16(rec + 30), commentLen = Le16(rec + 32);
+        m.attributes = Le32(rec + 38);
+        // Entries made on Unix keep a file mode in the high word; the DOS attributes are the low byte.
+        if ((madeBy >> 8) == kHostUnix)
+            m.attributes &= 0xFF;
+        m.localOffset = Le32(rec + 42);
+        if (!(m.attributes & (kAttrFolder | kAttrVolume))) {
+            name.resize(nameLen);
+            if (nameLen && !ReadExact(in, pos + kCentralSize, &name[0], nameLen))
+                break;
+            if (Selected(Backslashes(fs_.OemNameToAnsi(name))))
+                AddMember(m, drive);
+        }
+        pos += kCentralSize + nameLen + extraLen + commentLen;
+    }
+}
+
+void TUnZIP::CollectLocal(InFile& in, const DriveInfo& drive) {
+    uint64_t pos = 0;
+    unsigned char rec[kLocalSize];
+    std::string name;
+    while (ReadExact(in, pos, rec, kLocalSize) && Le32(rec) == kLocalSig) {
+        Member m;
+        m.flags = Le16(rec + 6);
+        m.method = Le16(rec + 8);
+        m.crc = Le32(rec + 14);
+        m.compressedSize = Le32(rec + 18);
+        m.size = Le32(rec + 22);
+        m.attributes = kAttrArchive;
+        m.localOffset = pos;
+        uint16_t nameLen = Le16(rec + 26), extraLen = Le16(rec + 28);
+        uint64_t dataStart = pos + kLocalSize + nameLen + extraLen;
+        name.resize(nameLen);
+        if (nameLen && !ReadExact(in, pos + kLocalSize, &name[0], nameLen))
+            break;
+        bool sizesFollow = (m.flags & kFlagDataDescriptor) != 0;
+        if (sizesFollow)  // sizes come after the data: the stream's own end must tell
+            m.compressedSize = in.Size() > dataStart ? in.Size() - dataStart : 0;
+        if (Selected(Backslashes(fs_.OemNameToAnsi(name))))
+            AddMember(m, drive);
+        if (sizesFollow)
+            break;
+        pos = dataStart + m.compressedSize;
+    }
+}
+
+void TUnZIP::Report(uint8_t byFile, uint8_t byArchive) {
+    if (OnProgress)
+        OnProgress(byFile, byArchive);
+}
+
+void TUnZIP::Fail(const std::string& name, const char* message) {
+    if (OnError)
+        OnError(name, message);
+}
+
+int TUnZIP::Extract() {
+    members_.clear();
+    archiveTotal_ = archiveRemaining_ = memberRemaining_ = 0;
+    lastArchivePercent_ = 0;
+    outputPath_.clear();
+    int count = 0;
+
+    if (archiveFile_.empty())
+        throw EUnZipError(unzip_text::kFileNotFound);
+    if (kind_ == ArchiveKind::NotZip)
+        throw EUnZipError(unzip_text::kInvalidArchive);
+    std::unique_ptr<InFile> in = fs_.OpenRead(archiveFile_);
+    if (!in)
+        throw EUnZipError(unzip_text::kErrorOpening);
+    if (kind_ == ArchiveKind::Unopenable) {  // it exists now: recognise it late
+        Recognise();
+        if (kind_ == ArchiveKind::NotZip)
+            throw EUnZipError(unzip_text::kInvalidArchive);
+    }
+
+    if (inBuf_.empty()) {
+        inBuf_.resize(kInputChunk);
+        outBuf_.resize(kBlockSize);
+    }
+
+    try {
+        std::string dir = extractDir_.empty() ? FolderPart(archiveFile_) : extractDir_;
+        DriveInfo drive = fs_.ExamineDrive(dir);
+        if (kind_ == ArchiveKind::CentralDirectory)
+            CollectCentral(*in, drive);
+        else
+            CollectLocal(*in, drive);
+        archiveRemaining_ = archiveTotal_;
+        for (const Member& m : members_) {
+            try {
+                ExtractMember(*in, m, count);
+            } catch (const MemberFailed& f) {
+                if (f.message)
+                    Fail(currentName_, f.message);
+            }
+        }
+    } catch (const std::exception&) {
+        // Ends the extraction quietly: nothing further is written.
+    }
+    outputPath_.clear();
+    return count;
+}
+
+void TUnZIP::ExtractMember(InFile& in, const Member& m, int& count) {
+    // Local header: signature, needed, flags, method, DOS time and date, CRC, sizes, name and
+    // extra field lengths.
+    unsigned char rec[kLocalSize];
+    currentName_.clear();
+    if (!ReadExact(in, m.localOffset, rec, kLocalSize) || Le32(rec) != kLocalSig)
+        throw MemberFailed(unzip_text::kInconsistentLocal);
+    uint32_t dosTime = Le32(rec + 10);
+    uint16_t nameLen = Le16(rec + 26), extraLen = Le16(rec + 28);
+    currentName_.resize(nameLen);
+    if (nameLen && !ReadExact(in, m.localOffset + kLocalSize, &currentName_[0], nameLen))
+        throw MemberFailed(unzip_text::kInconsistentLocal);
+    std::string name = Backslashes(fs_.OemNameToAnsi(currentName_));
+    if (ClimbsOut(StripDriveAndRoot(name)))
+        throw MemberFailed(unzip_text::kUnsafeName);
+    std::string fallback = FolderPart(archiveFile_);
+    if (fallback.empty())
+        fallback = fs_.CurrentFolder();
+    outputPath_ = BuildOutputPath(extractDir_, fallback, name);
+
+    Report(0, lastArchivePercent_);
+    // Counted from here on: the member is handed to writing (replacing any existing file).
+    ++count;
+    uint64_t dataStart = m.localOffset + kLocalSize + nameLen + extraLen;
+    memberRemaining_ = static_cast<int64_t>(m.size);
+
+    std::string folder = FolderPart(outputPath_);
+    if (folder.empty())
+        throw MemberFailed(unzip_text::kCannotMakeFolder);
+    EnsureFolder(fs_, folder);
+    std::unique_ptr<OutFile> out = fs_.Create(outputPath_);
+    if (!out && fs_.IsReadOnly(outputPath_)) {
+        fs_.ClearReadOnly(outputPath_);
+        out = fs_.Create(outputPath_);
+    }
+    if (!out)
+        throw MemberFailed(unzip_text::kErrorOpening);
+
+    uint32_t crc = 0;
+    const char* failure = nullptr;
+    try {
+        Decode(in, m, dataStart, *out, crc);
+    } catch (const MemberFailed& f) {
+        failure = f.message;
+    }
+    out->SetDosTime(dosTime);
+    out->Close();
+    out.reset();
+    if (m.attributes != kAttrArchive)
+        fs_.SetAttributes(outputPath_, m.attributes);
+    if (failure)
+        throw MemberFailed(failure);
+    if (crc != m.crc)
+        Fail(currentName_, unzip_text::kCrcFailed);
+}
+
+void TUnZIP::Written(OutFile& out, const unsigned char* data, size_t n, const Member& m,
+                     uint32_t& crc) {
+    if (!out.Write(data, n))
+        throw MemberFailed(unzip_text::kErrorWriting);
+    crc = static_cast<uint32_t>(crc32(crc, data, static_cast<uInt>(n)));
+    memberRemaining_ -= static_cast<int64_t>(n);
+    archiveRemaining_ -= static_cast<int64_t>(n);
+    uint8_t byFile = ProgressPercent(static_cast<int64_t>(m.size) - memberRemaining_,
+                                     static_cast<int64_t>(m.size));
+    lastArchivePercent_ = ProgressPercent(archiveTotal_ - archiveRemaining_, archiveTotal_);
+    Report(byFile, lastArchivePercent_);
+}
+
+bool TUnZIP::Decode(InFile& in, const Member& m, uint64_t dataStart, OutFile& out, uint32_t& crc) {
+    if ((m.flags & kFlagEncrypted) || (m.method != 0 && m.method != 8))
+        throw MemberFailed(unzip_text::kUnsupportedMethod);
+    uint64_t left = m.compressedSize;
+    uint64_t pos = dataStart;
+    if (m.method == 0) {
+        while (left > 0) {
+            size_t n = static_cast<size_t>(std::min<uint64_t>(left, kBlockSize));
+            size_t got = in.ReadAt(pos, outBuf_.data(), n);
+            if (got != n)
+                throw MemberFailed(unzip_text::kTruncatedData);
+            Written(out, outBuf_.data(), n, m, crc);
+            pos += n;
+            left -= n;
+        }
+        return true;
+    }
+
+    if (!inflater_) {
+        auto* z = new z_stream();
+        if (inflateInit2(z, -MAX_WBITS) != Z_OK) {
+            delete z;
+            throw MemberFailed(unzip_text::kCorruptData);
+        }
+        inflater_ = z;
+    } else {
+        inflateReset(static_cast<z_stream*>(inflater_));
+    }
+    z_stream& z = *static_cast<z_stream*>(inflater_);
+    z.avail_in = 0;
+    z.next_out = outBuf_.data();
+    z.avail_out = static_cast<uInt>(kBlockSize);
+    for (;;) {
+        if (z.avail_in == 0 && left > 0) {
+            size_t n = static_cast<size_t>(std::min<uint64_t>(left, inBuf_.size()));
+            size_t got = in.ReadAt(pos, inBuf_.data(), n);
+            if (got == 0)
+                throw MemberFailed(unzip_text::kTruncatedData);
+            pos += got;
+            left -= got;
+            z.next_in = inBuf_.data();
+            z.avail_in = static_cast<uInt>(got);
+        }
+        uInt before_in = z.avail_in, before_out = z.avail_out;
+        int rc = inflate(&z, Z_NO_FLUSH);
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
+            throw MemberFailed(z.msg ? z.msg : unzip_text::kCorruptData);
+        bool noProgress = z.avail_in == before_in && z.avail_out == before_out;
+        if (z.avail_out == 0 || (rc == Z_STREAM_END && z.avail_out < kBlockSize)) {
+            Written(out, outBuf_.data(), kBlockSize - z.avail_out, m, crc);
+            z.next_out = outBuf_.data();
+            z.avail_out = static_cast<uInt>(kBlockSize);
+        }
+        if (rc == Z_STREAM_END)
+            return true;
+        if (z.avail_in == 0 && left == 0 && (noProgress || rc == Z_BUF_ERROR))
+            throw MemberFailed(unzip_text::kTruncatedData);
+        if (noProgress && rc == Z_BUF_ERROR)
+            throw MemberFailed(unzip_text::kTruncatedData);
+    }
+}
+
+}  // namespace tessarin

@@ -1,0 +1,132 @@
+// TUnZIP: the payload extractor. Reads a ZIP archive (stored and deflated members) through
+// the file interface and writes every selected member below ExtractDir.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "file_system.h"
+
+namespace tessarin {
+
+// Texts of the extractor's errors, fatal and per member.
+namespace unzip_text {
+inline constexpr const char* kFileNotFound = "File not found";
+inline constexpr const char* kInvalidArchive = "Invalid or unsupported archive type for this operation";
+inline constexpr const char* kErrorOpening = "Error opening file";
+inline constexpr const char* kNoDiskSpace = "Not enough disk space";
+inline constexpr const char* kInconsistentLocal = "Inconsistant local header";
+inline constexpr const char* kCannotMakeFolder = "Unable to create directory";
+inline constexpr const char* kErrorWriting = "Error writing to file";
+inline constexpr const char* kUnsupportedMethod = "Unsupported compression method";
+inline constexpr const char* kCrcFailed = "File fails CRC check";
+inline constexpr const char* kTruncatedData = "Unexpected end of compressed data";
+inline constexpr const char* kCorruptData = "Invalid compressed data";
+// A member whose name climbs out of the destination folder is never written.
+inline constexpr const char* kUnsafeName = "Unsafe file name";
+}  // namespace unzip_text
+
+// The errors that leave Extract.
+class EUnZipError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// done * 100 / total rounded half to even, 0 when total <= 0 or the result is negative, at most 100.
+uint8_t ProgressPercent(int64_t done, int64_t total);
+
+// The stored name without a leading drive ("C:\", "C:") or root ("\").
+std::string StripDriveAndRoot(const std::string& name);
+
+// True when a component of the (stripped, backslash-separated) name is "..", or only dots and
+// blanks with at least two dots, which Windows resolves to the parent folder as well.
+bool ClimbsOut(const std::string& strippedName);
+
+// Destination of a member: extractDir (with trailing backslash, or empty) + stored folders + file.
+// fallbackDir is used when extractDir is empty (the archive's folder, else the current folder).
+std::string BuildOutputPath(const std::string& extractDir, const std::string& fallbackDir,
+                            const std::string& storedName);
+
+class TUnZIP {
+public:
+    enum class ArchiveKind { None, Unopenable, NotZip, CentralDirectory, LocalScan };
+
+    explicit TUnZIP(FileSystem& fs) : fs_(fs) {}
+
+    // Sets the archive ("/" becomes "\") and recognises it; empty clears it.
+    void SetArchiveFile(const std::string& path);
+    const std::string& ArchiveFile() const { return archiveFile_; }
+    ArchiveKind Kind() const { return kind_; }
+
+    // Non-empty: "/" becomes "\" and a trailing "\" is added; empty: the archive's folder.
+    void SetExtractDir(const std::string& path);
+    const std::string& ExtractDir() const { return extractDir_; }
+
+    // Name patterns; "*.*" selects every member (the only pattern the installer uses).
+    std::vector<std::string> FileSpec;
+
+    // Called before a member is written (0, last archive value) and after every block.
+    std::function<void(uint8_t byFile, uint8_t byArchive)> OnProgress;
+    // Non-fatal reports: the member's stored name and the message.
+    std::function<void(const std::string& fileName, const std::string& message)> OnError;
+
+    // Extracts the selected members; returns how many were handed to writing. Throws
+    // EUnZipError only for a missing, unrecognised or unopenable archive.
+    int Extract();
+
+    // Full destination path of the member being written.
+    const std::string& OutputPath() const { return outputPath_; }
+
+    // Size of the output blocks (and of each progress step).
+    static constexpr size_t kBlockSize = 32768;
+
+private:
+    struct Member {
+        uint16_t flags;
+        uint16_t method;
+        uint64_t localOffset;
+        uint64_t compressedSize;
+        uint64_t size;
+        uint32_t crc;
+        uint32_t attributes;
+    };
+    class MemberFailed;
+
+    void Recognise();
+    bool Selected(const std::string& name) const;
+    void CollectCentral(InFile& in, const DriveInfo& drive);
+    void CollectLocal(InFile& in, const DriveInfo& drive);
+    void AddMember(const Member& m, const DriveInfo& drive);
+    void ExtractMember(InFile& in, const Member& m, int& count);
+    bool Decode(InFile& in, const Member& m, uint64_t dataStart, OutFile& out, uint32_t& crc);
+    void Written(OutFile& out, const unsigned char* data, size_t n, const Member& m, uint32_t& crc);
+    void Report(uint8_t byFile, uint8_t byArchive);
+    void Fail(const std::string& name, const char* message);
+
+    FileSystem& fs_;
+    std::string archiveFile_;
+    std::string extractDir_;
+    ArchiveKind kind_ = ArchiveKind::None;
+    uint64_t centralOffset_ = 0;
+    std::string outputPath_;
+    std::string currentName_;
+
+    std::vector<Member> members_;
+    int64_t archiveTotal_ = 0;
+    int64_t archiveRemaining_ = 0;
+    int64_t memberRemaining_ = 0;
+    uint8_t lastArchivePercent_ = 0;
+
+    std::vector<unsigned char> inBuf_;
+    std::vector<unsigned char> outBuf_;
+    void* inflater_ = nullptr;  // z_stream, kept across members
+public:
+    ~TUnZIP();
+    TUnZIP(const TUnZIP&) = delete;
+    TUnZIP& operator=(const TUnZIP&) = delete;
+};
+
+}  // namespace tessarin

@@ -1,0 +1,408 @@
+// The extractor core: path rule, recognition, selection, decoding, errors and progress.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <tuple>
+
+#include "memory_file_system.h"
+#include "unzip.h"
+#include "zip_builder.h"
+
+namespace tessarin::testing {
+namespace {
+
+constexpr const char* kArchive = "C:\\Temp\\update.zip";
+constexpr const char* kGame = "C:\\Game";
+
+struct Outcome {
+    std::vector<std::pair<int, int>> progress;
+    std::vector<std::string> paths;  // OutputPath at each report
+    std::vector<std::pair<std::string, std::string>> errors;
+    int count = -1;
+};
+
+// A game folder and temporary folder in memory, with the archive in place.
+struct Fixture {
+    MemoryFileSystem fs;
+    TUnZIP unzip{fs};
+    Fixture() {
+        fs.folders = {"C:\\Temp", "C:\\Game"};
+    }
+    Outcome Extract(const std::string& archive, const std::string& extractDir = kGame) {
+        fs.AddFile(kArchive, archive);
+        unzip.SetArchiveFile(kArchive);
+        unzip.SetExtractDir(extractDir);
+        unzip.FileSpec = {"*.*"};
+        Outcome r;
+        unzip.OnProgress = [&](uint8_t f, uint8_t a) {
+            r.progress.emplace_back(f, a);
+            r.paths.push_back(unzip.OutputPath());
+        };
+        unzip.OnError = [&](const std::string& n, const std::string& m) { r.errors.emplace_back(n, m); };
+        r.count = unzip.Extract();
+        return r;
+    }
+    const std::string& Content(const std::string& path) { return fs.files.at(path).data; }
+};
+
+// ---------------------------------------------------------------- path rule
+
+struct PathCase {
+    const char* extractDir;
+    const char* fallback;
+    const char* name;
+    const char* expected;
+};
+std::ostream& operator<<(std::ostream& o, const PathCase& c) {
+    return o << "[" << c.extractDir << "|" << c.fallback << "|" << c.name << "]";
+}
+class PathRule : public ::testing::TestWithParam<PathCase> {};
+TEST_P(PathRule, BuildsOutputPath) {
+    const PathCase& c = GetParam();
+    EXPECT_EQ(BuildOutputPath(c.extractDir, c.fallback, c.name), c.expected);
+}
+INSTANTIATE_TEST_SUITE_P(Cases, PathRule, ::testing::Values(
+    PathCase{"C:\\Game\\", "", "ReadMe.txt", "C:\\Game\\ReadMe.txt"},
+    PathCase{"C:\\Game\\", "", "AI\\Denmark.dll", "C:\\Game\\AI\\Denmark.dll"},
+    PathCase{"C:\\Game\\", "", "Info\\images\\a.gif", "C:\\Game\\Info\\images\\a.gif"},
+    PathCase{"C:\\Game\\", "", "\\ReadMe.txt", "C:\\Game\\ReadMe.txt"},
+    PathCase{"C:\\Game\\", "", "D:\\Clans\\x.bmp", "C:\\Game\\Clans\\x.bmp"},
+    PathCase{"C:\\Game\\", "", "D:x.bmp", "C:\\Game\\x.bmp"},
+    // No drive: the folder is made absolute from the root.
+    PathCase{"Game\\", "", "a.txt", "\\Game\\a.txt"},
+    // ExtractDir empty: the archive's folder, else the current folder.
+    PathCase{"", "C:\\Temp\\", "AI\\x.dll", "C:\\Temp\\AI\\x.dll"},
+    PathCase{"", "C:\\Work", "x.dll", "C:\\Work\\x.dll"}));
+
+struct ClimbCase {
+    const char* name;
+    bool climbs;
+};
+std::ostream& operator<<(std::ostream& o, const ClimbCase& c) { return o << c.name; }
+class Climb : public ::testing::TestWithParam<ClimbCase> {};
+TEST_P(Climb, DetectsParentComponents) {
+    EXPECT_EQ(ClimbsOut(StripDriveAndRoot(GetParam().name)), GetParam().climbs);
+}
+INSTANTIATE_TEST_SUITE_P(Cases, Climb, ::testing::Values(
+    ClimbCase{"..\\evil.exe", true}, ClimbCase{"a\\..\\..\\evil.exe", true},
+    ClimbCase{"a\\..", true}, ClimbCase{"C:..\\evil.exe", true}, ClimbCase{"\\..\\evil.exe", true},
+    ClimbCase{"a\\...\\evil.exe", true}, ClimbCase{"a\\.. \\evil.exe", true},
+    ClimbCase{"a\\..b\\ok.txt", false}, ClimbCase{".hidden", false}, ClimbCase{".\\ok.txt", false},
+    ClimbCase{"ok..txt", false}, ClimbCase{"Info\\images\\a.gif", false}));
+
+TEST(Settings, SlashesAndTrailingBackslash) {
+    MemoryFileSystem fs;
+    TUnZIP u(fs);
+    u.SetArchiveFile("C:/Temp/update.zip");
+    EXPECT_EQ(u.ArchiveFile(), "C:\\Temp\\update.zip");
+    u.SetExtractDir("C:/Game");
+    EXPECT_EQ(u.ExtractDir(), "C:\\Game\\");
+    u.SetExtractDir("C:\\Game\\");
+    EXPECT_EQ(u.ExtractDir(), "C:\\Game\\");
+    u.SetExtractDir("");
+    EXPECT_EQ(u.ExtractDir(), "C:\\Temp\\");
+}
+
+TEST(Extract, EmptyInstallDirUnpacksIntoArchiveFolder) {
+    Fixture f;
+    Outcome r = f.Extract(BuildZip({{"AI/x.dll", "dll", 0}}).bytes, "");
+    EXPECT_EQ(r.count, 1);
+    EXPECT_EQ(f.Content("C:\\Temp\\AI\\x.dll"), "dll");
+}
+
+// ---------------------------------------------------------------- EnsureFolder
+
+TEST(EnsureFolder, CreatesParentsFirst) {
+    MemoryFileSystem fs;
+    fs.folders = {"C:\\A"};
+    EnsureFolder(fs, "C:\\A\\B\\C\\");
+    EXPECT_EQ(fs.madeFolders, (std::vector<std::string>{"C:\\A\\B", "C:\\A\\B\\C"}));
+    fs.madeFolders.clear();
+    EnsureFolder(fs, "C:\\A\\B\\C");  // exists now
+    EnsureFolder(fs, "");
+    EnsureFolder(fs, "C:");
+    EnsureFolder(fs, "C:\\");
+    EXPECT_TRUE(fs.madeFolders.empty());
+}
+
+// ---------------------------------------------------------------- recognition
+
+TEST(Recognition, EndRecordWithinLast2023Bytes) {
+    // Comment of 2,001 bytes: the end record starts 2,023 bytes before the end.
+    for (size_t comment : {0u, 100u, 2001u}) {
+        SCOPED_TRACE(comment);
+        Fixture f;
+        Outcome r = f.Extract(BuildZip({{"a.txt", "hello", 0}}, std::string(comment, 'c')).bytes);
+        EXPECT_EQ(f.unzip.Kind(), TUnZIP::ArchiveKind::CentralDirectory);
+        EXPECT_EQ(r.count, 1);
+    }
+    // 2,002 bytes: not found from the end; the local headers are walked instead.
+    Fixture f;
+    Outcome r = f.Extract(BuildZip({{"a.txt", "hello", 0}}, std::string(2002, 'c')).bytes);
+    EXPECT_EQ(f.unzip.Kind(), TUnZIP::ArchiveKind::LocalScan);
+    EXPECT_EQ(r.count, 1);
+    EXPECT_EQ(f.Content("C:\\Game\\a.txt"), "hello");
+}
+
+TEST(Recognition, BadCentralOrLocalSignatureFallsBackToLocalScan) {
+    {
+        BuiltZip z = BuildZip({{"Info/", "", 0, 0x10}, {"a.txt", "one", 0}});
+        z.bytes[z.centralOffset] = 'X';
+        Fixture f;
+        Outcome r = f.Extract(z.bytes);
+        EXPECT_EQ(f.unzip.Kind(), TUnZIP::ArchiveKind::LocalScan);
+        // Local scan knows no folder bit: the folder entry fails as a file, the file is written.
+        EXPECT_EQ(r.count, 2);
+        EXPECT_EQ(f.Content("C:\\Game\\a.txt"), "one");
+    }
+    {
+        ZipEntry bad{"a.txt", "one", 0};
+        bad.badLocalSignature = true;
+        Fixture f;
+        EXPECT_THROW(f.Extract(BuildZip({bad}).bytes), EUnZipError);
+        EXPECT_EQ(f.unzip.Kind(), TUnZIP::ArchiveKind::NotZip);
+    }
+}
+
+TEST(Recognition, FatalErrors) {
+    struct Case {
+        std::string archive;  // empty: no archive set
+        bool present;
+        const char* message;
+    } cases[] = {
+        {"", false, unzip_text::kFileNotFound},
+        {kArchive, false, unzip_text::kErrorOpening},
+        {kArchive, true, unzip_text::kInvalidArchive},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        MemoryFileSystem fs;
+        if (c.present)
+            fs.AddFile(kArchive, "This is plainly not an archive, only some text.");
+        TUnZIP u(fs);
+        u.SetArchiveFile(c.archive);
+        u.SetExtractDir(kGame);
+        u.FileSpec = {"*.*"};
+        try {
+            u.Extract();
+            ADD_FAILURE() << "no error";
+        } catch (const EUnZipError& e) {
+            EXPECT_STREQ(e.what(), c.message);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- selection, real archiver
+
+TEST(Selection, FolderAndVolumeEntriesSkipped) {
+    Fixture f;
+    Outcome r = f.Extract(BuildZip({{"Info/", "", 0, 0x10},
+                                {"LABEL", "", 0, 0x08},
+                                {"Info/images/", "", 0, 0x10},
+                                {"Info/images/p.gif", "GIF89a", 0},
+                                {"Autorecord/rec.dat", "", 8}}).bytes);
+    EXPECT_EQ(r.count, 2);
+    EXPECT_EQ(f.fs.created, (std::vector<std::string>{"C:\\Game\\Info\\images\\p.gif",
+                                                      "C:\\Game\\Autorecord\\rec.dat"}));
+    EXPECT_EQ(f.fs.files.at("C:\\Game\\Autorecord\\rec.dat").length, 0u);
+    EXPECT_TRUE(f.fs.folders.count("C:\\Game\\Info\\images"));
+    // The zero-length member reports only its start.
+    EXPECT_EQ(r.progress, (std::vector<std::pair<int, int>>{{0, 0}, {100, 100}, {0, 100}}));
+}
+
+TEST(Selection, ArchiveMadeByZip) {
+    std::ifstream in(std::string(INSTALLER_TEST_DATA) + "/sample.zip", std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    Fixture f;
+    Outcome r = f.Extract(ss.str());
+    ASSERT_EQ(f.unzip.Kind(), TUnZIP::ArchiveKind::CentralDirectory);
+    EXPECT_EQ(r.count, 3);
+    std::string page;
+    for (int i = 1; i <= 60; ++i)
+        page += "<p>Clan page line " + std::to_string(i) + ": Veltmark Orvandel update notes</p>\n";
+    EXPECT_EQ(f.Content("C:\\Game\\Info\\page.htm"), page);
+    EXPECT_EQ(f.Content("C:\\Game\\Info\\images\\pic.bmp"), "BM" + std::string(100, '0'));
+    EXPECT_EQ(f.Content("C:\\Game\\ReadMe.txt"), "Read me first.\r\n");
+    // 1997-01-03 10:20:30 as DOS date and time.
+    EXPECT_EQ(f.fs.files.at("C:\\Game\\ReadMe.txt").dosTime, (0x2223u << 16) | 0x528Fu);
+    EXPECT_TRUE(r.errors.empty());
+}
+
+// ---------------------------------------------------------------- decoding
+
+class Sizes : public ::testing::TestWithParam<std::tuple<int, size_t>> {};
+TEST_P(Sizes, StoredAndDeflatedRoundTripInBlocks) {
+    auto [method, size] = GetParam();
+    for (bool noise : {false, true}) {
+        SCOPED_TRACE(noise ? "noise" : "text");
+        std::string data = noise ? NoiseBytes(size) : TextBytes(size);
+        Fixture f;
+        Outcome r = f.Extract(BuildZip({{"Clans/Red/emblem.bmp", data, static_cast<uint16_t>(method)}}).bytes);
+        EXPECT_EQ(r.count, 1);
+        EXPECT_TRUE(r.errors.empty());
+        EXPECT_EQ(f.Content("C:\\Game\\Clans\\Red\\emblem.bmp"), data);
+        size_t blocks = (size + 32767) / 32768;
+        ASSERT_EQ(f.fs.writes.size(), blocks);
+        for (size_t i = 0; i < blocks; ++i)
+            EXPECT_EQ(f.fs.writes[i], i + 1 < blocks ? 32768u : size - 32768 * (blocks - 1));
+        EXPECT_EQ(r.progress.size(), 1 + blocks);
+        EXPECT_EQ(r.progress.back(), (std::pair<int, int>{size ? 100 : 0, size ? 100 : 0}));
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Cases, Sizes, ::testing::Combine(
+    ::testing::Values(0, 8),
+    ::testing::Values(size_t(0), size_t(1), size_t(32767), size_t(32768), size_t(32769),
+                      size_t(65535), size_t(65536), size_t(65537), size_t(200000))));
+
+TEST(Decoding, PerMemberFailuresLeaveTheOthers) {
+    std::string good = TextBytes(5000);
+    std::string corrupt = RawDeflate(TextBytes(5000));
+    corrupt[0] = static_cast<char>(0xFF);  // block type 3: invalid
+    std::string truncated = RawDeflate(NoiseBytes(50000));
+    truncated.resize(truncated.size() / 2);
+    ZipEntry badCrc{"crc.txt", good, 8};
+    badCrc.badCrc = true;
+    ZipEntry bad{"bad.dat", TextBytes(5000), 8};
+    bad.rawData = corrupt;
+    bad.useRawData = true;
+    ZipEntry cut{"cut.dat", NoiseBytes(50000), 8};
+    cut.rawData = truncated;
+    cut.useRawData = true;
+    ZipEntry bzip{"bzip.dat", "x", 12};
+    ZipEntry secret{"secret.txt", "x", 0};
+    secret.flags = 1;
+    ZipEntry climb{"../outside.txt", "x", 0};
+    ZipEntry climb2{"Info/../../outside.txt", "x", 0};
+    Fixture f;
+    Outcome r = f.Extract(BuildZip({badCrc, bad, cut, bzip, secret, climb, climb2, {"last.txt", good, 8}}).bytes);
+
+    ASSERT_EQ(r.errors.size(), 7u);
+    EXPECT_EQ(r.errors[0], (std::pair<std::string, std::string>{"crc.txt", unzip_text::kCrcFailed}));
+    EXPECT_EQ(r.errors[1].first, "bad.dat");
+    EXPECT_EQ(r.errors[1].second, "invalid block type");
+    EXPECT_EQ(r.errors[2], (std::pair<std::string, std::string>{"cut.dat", unzip_text::kTruncatedData}));
+    EXPECT_EQ(r.errors[3], (std::pair<std::string, std::string>{"bzip.dat", unzip_text::kUnsupportedMethod}));
+    EXPECT_EQ(r.errors[4], (std::pair<std::string, std::string>{"secret.txt", unzip_text::kUnsupportedMethod}));
+    EXPECT_EQ(r.errors[5], (std::pair<std::string, std::string>{"../outside.txt", unzip_text::kUnsafeName}));
+    EXPECT_EQ(r.errors[6].second, unzip_text::kUnsafeName);
+    // A CRC failure keeps the file as written.
+    EXPECT_EQ(f.Content("C:\\Game\\crc.txt"), good);
+    // Unsupported members are opened (cut to zero) before the method is looked at.
+    EXPECT_EQ(f.fs.files.at("C:\\Game\\bzip.dat").length, 0u);
+    EXPECT_EQ(f.Content("C:\\Game\\last.txt"), good);
+    // Nothing lands outside the game folder; the climbing members are not counted.
+    for (const std::string& p : f.fs.created)
+        EXPECT_EQ(p.rfind("C:\\Game\\", 0), 0u) << p;
+    EXPECT_FALSE(f.fs.files.count("C:\\outside.txt"));
+    EXPECT_EQ(r.count, 6);
+}
+
+TEST(Decoding, InconsistentLocalHeaderSkipsMember) {
+    // Recognition looks at the first entry's local header only; the second one is damaged.
+    ZipEntry a{"a.txt", "aaa", 0};
+    BuiltZip z2 = BuildZip({{"b.txt", "bbb", 0}, a});
+    z2.bytes[z2.localOffsets[1]] = 'Q';
+    Fixture f;
+    Outcome r = f.Extract(z2.bytes);
+    EXPECT_EQ(r.count, 1);
+    ASSERT_EQ(r.errors.size(), 1u);
+    EXPECT_EQ(r.errors[0].second, unzip_text::kInconsistentLocal);
+    EXPECT_EQ(f.Content("C:\\Game\\b.txt"), "bbb");
+    EXPECT_FALSE(f.fs.files.count("C:\\Game\\a.txt"));
+}
+
+// ---------------------------------------------------------------- destinations
+
+TEST(Destination, ReadOnlyReplacedLockedKept) {
+    Fixture f;
+    f.fs.AddFile("C:\\Game\\zorm.exe", "old game");
+    f.fs.files["C:\\Game\\zorm.exe"].readOnly = true;
+    f.fs.AddFile("C:\\Game\\nelkar.exe", "old helper");
+    f.fs.files["C:\\Game\\nelkar.exe"].locked = true;
+    Outcome r = f.Extract(BuildZip({{"zorm.exe", "new game", 8}, {"nelkar.exe", "new helper", 8},
+                                {"ReadMe.txt", "read", 0}}).bytes);
+    EXPECT_EQ(f.Content("C:\\Game\\zorm.exe"), "new game");
+    EXPECT_FALSE(f.fs.files["C:\\Game\\zorm.exe"].readOnly);
+    EXPECT_EQ(f.Content("C:\\Game\\nelkar.exe"), "old helper");
+    EXPECT_EQ(f.Content("C:\\Game\\ReadMe.txt"), "read");
+    // Errors of the held file: "Error opening file"; every member was handed to writing.
+    ASSERT_EQ(r.errors.size(), 1u);
+    EXPECT_EQ(r.errors[0].second, unzip_text::kErrorOpening);
+    EXPECT_EQ(r.count, 3);
+}
+
+TEST(Destination, WriteFailureReported) {
+    Fixture f;
+    f.fs.failWritesAfter = 40000;
+    Outcome r = f.Extract(BuildZip({{"big.dat", NoiseBytes(70000), 0}, {"small.dat", "s", 0}}).bytes);
+    ASSERT_EQ(r.errors.size(), 1u);
+    EXPECT_EQ(r.errors[0].second, unzip_text::kErrorWriting);
+    EXPECT_EQ(f.fs.files.at("C:\\Game\\big.dat").length, 32768u);
+    EXPECT_EQ(f.Content("C:\\Game\\small.dat"), "s");
+}
+
+TEST(Destination, TimesAndAttributes) {
+    ZipEntry plain{"plain.txt", "p", 0};
+    ZipEntry ro{"ro.txt", "r", 0, 0x21};
+    ro.dosDateTime = 0x3A214C00;  // 2009-01-01 09:32:00
+    ZipEntry unix{"unix.txt", "u", 0, 0x81A40000};
+    unix.madeBy = 0x031E;
+    Fixture f;
+    f.Extract(BuildZip({plain, ro, unix}).bytes);
+    EXPECT_FALSE(f.fs.files.at("C:\\Game\\plain.txt").attributesSet);
+    EXPECT_EQ(f.fs.files.at("C:\\Game\\plain.txt").dosTime, 0x2223528Fu);
+    EXPECT_EQ(f.fs.files.at("C:\\Game\\ro.txt").attributes, 0x21u);
+    EXPECT_TRUE(f.fs.files.at("C:\\Game\\ro.txt").readOnly);
+    EXPECT_EQ(f.fs.files.at("C:\\Game\\ro.txt").dosTime, 0x3A214C00u);
+    // A Unix mode in the high word is not a DOS attribute.
+    EXPECT_EQ(f.fs.files.at("C:\\Game\\unix.txt").attributes, 0u);
+}
+
+TEST(Destination, NotEnoughSpaceOnRemovableDriveWritesNothing) {
+    Fixture f;
+    f.fs.drive = {true, true, 1000};
+    Outcome r = f.Extract(BuildZip({{"a.txt", "small", 0}, {"b.dat", NoiseBytes(1000), 0}}).bytes);
+    EXPECT_EQ(r.count, 0);
+    EXPECT_TRUE(f.fs.created.empty());
+    EXPECT_TRUE(r.errors.empty());
+    // A fixed drive has no such rule.
+    Fixture g;
+    g.fs.drive = {true, false, 1000};
+    EXPECT_EQ(g.Extract(BuildZip({{"b.dat", NoiseBytes(1000), 0}}).bytes).count, 1);
+}
+
+// ---------------------------------------------------------------- progress
+
+TEST(Progress, PercentRoundsHalfToEven) {
+    struct {
+        int64_t done, total;
+        int expected;
+    } cases[] = {{0, 0, 0}, {5, 0, 0}, {5, -1, 0}, {-1, 10, 0}, {1, 8, 12}, {3, 8, 38}, {5, 200, 2},
+                 {7, 200, 4}, {1, 3, 33}, {2, 3, 67}, {10, 10, 100}, {11, 10, 100}, {32768, 40000, 82}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ProgressPercent(c.done, c.total), c.expected) << c.done << "/" << c.total;
+}
+
+TEST(Progress, SequenceOfSmallArchive) {
+    // 40,000 stored + 0 + 30,000 deflated = 70,000 bytes.
+    Fixture f;
+    Outcome r = f.Extract(BuildZip({{"a.dat", NoiseBytes(40000), 0},
+                                {"Autorecord/rec.dat", "", 0},
+                                {"c.txt", TextBytes(30000), 8}}).bytes);
+    std::vector<std::pair<int, int>> expected = {
+        {0, 0},      // a.dat starts
+        {82, 47},    // 32,768 / 40,000 = 81.92 %; 32,768 / 70,000 = 46.81 %
+        {100, 57},   // 40,000 / 70,000 = 57.14 %
+        {0, 57},     // rec.dat: only its start
+        {0, 57},     // c.txt starts
+        {100, 100},  // 30,000 bytes in one block
+    };
+    EXPECT_EQ(r.progress, expected);
+    EXPECT_EQ(r.paths[0], "C:\\Game\\a.dat");
+    EXPECT_EQ(r.paths[3], "C:\\Game\\Autorecord\\rec.dat");
+}
+
+}  // namespace
+}  // namespace tessarin::testing

@@ -1,0 +1,102 @@
+// The installation record and the Start-menu shortcut through the registry and the shell.
+// Every routine opens its key, does one read or write and closes it again.
+#include "api.h"
+
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <vector>
+
+#include "record.h"
+#include "win32_files.h"
+#include "windows_support.h"
+
+namespace tessarin {
+
+namespace {
+
+// Opens a current-user key with full access; never creates it. The leading backslash of the
+// stored paths means "from the hive's root".
+bool OpenKey(const char* path, OwnedKey& key) {
+    if (*path == '\\')
+        ++path;
+    return RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, key.Out()) == ERROR_SUCCESS;
+}
+
+std::string ReadText(const char* keyPath, const char* valueName) {
+    OwnedKey key;
+    OpenKey(keyPath, key);  // a failed open finds nothing below
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key.Get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0)
+        return std::string();
+    std::vector<char> data(size);
+    if (RegQueryValueExA(key.Get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                         &size) != ERROR_SUCCESS)
+        throw EKitError("ERegistryException", GetDataFailedText(valueName));
+    data.resize(size);
+    try {
+        return RegistryText(valueName, type, data);
+    } catch (const ERegistryError& e) {
+        throw EKitError("ERegistryException", e.what());
+    }
+}
+
+class ComScope {
+public:
+    ComScope() { CoInitialize(nullptr); }
+    ~ComScope() { CoUninitialize(); }
+};
+
+void CheckCom(HRESULT hr) {
+    if (FAILED(hr))
+        throw EKitError("EOleSysError", SystemErrorText(static_cast<DWORD>(hr)));
+}
+
+}  // namespace
+
+bool GameRecordExists() {
+    OwnedKey key;
+    return OpenKey(kGameKey, key);
+}
+
+std::string ReadInstallDir() { return ReadText(kGameKey, "InstallDir"); }
+std::string ReadVersion() { return ReadText(kGameKey, "Version"); }
+std::string ReadLanguage() { return ReadText(kGameKey, "Language"); }
+std::string ReadProgramsFolder() { return ReadText(kShellFoldersKey, "Programs"); }
+
+void WriteVersion(const std::string& text) {
+    OwnedKey key;
+    std::vector<char> data = RegistryTextData(text);
+    if (!OpenKey(kGameKey, key) ||
+        RegSetValueExA(key.Get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size())) != ERROR_SUCCESS)
+        throw EKitError("ERegistryException", SetDataFailedText("Version"));
+}
+
+void CreateShortcut(const std::string& target, const std::string& name) {
+    ComScope com;
+    ComPtr<IShellLinkA> link;
+    CheckCom(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                              IID_IShellLinkA, reinterpret_cast<void**>(link.Out())));
+    ComPtr<IPersistFile> file;
+    CheckCom(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Out())));
+
+    std::string group = ReadProgramsFolder() + "\\Veltmark - Orvandel";
+    Win32FileSystem fs(nullptr, std::string());
+    EnsureFolder(fs, group);
+    std::string path = group + "\\" + name + ".lnk";
+    if (path.size() > MAX_PATH)
+        throw EKitError("EKitError", "Shortcut path longer than " + std::to_string(MAX_PATH) + " characters");
+
+    link->SetPath(target.c_str());
+    link->SetIconLocation(target.c_str(), 0);
+    wchar_t wide[MAX_PATH + 1];
+    int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH + 1);
+    if (n == 0)
+        wide[0] = L'\0';
+    CheckCom(file->Save(wide, TRUE));
+}
+
+}  // namespace tessarin

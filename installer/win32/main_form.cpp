@@ -1,0 +1,217 @@
+// TMainForm: window creation, painting at fixed points, size animations, progress display.
+#include "main_form.h"
+
+#include <commctrl.h>
+
+#include "resource.h"
+#include "unzip.h"
+
+namespace tessarin {
+
+namespace {
+
+constexpr const char* kClassName = "TMainForm";
+constexpr int kClientWidth = 104, kClientHeight = 46;
+// Outer sizes of the design, made for a frame of 8 x 27 pixels around the client area.
+constexpr int kDesignFrameWidth = 8, kDesignFrameHeight = 27;
+constexpr int kNarrow = 112, kWide = 294, kShort = 73, kTall = 174;
+constexpr int kPathWidthLimit = 220;
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
+
+HWND MakeControl(HWND parent, const char* cls, const char* text, DWORD style, int x, int y, int w,
+                 int h, int id, HFONT font) {
+    HWND c = CreateWindowExA(0, cls, text, WS_CHILD | style, x, y, w, h, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+    if (font)
+        SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return c;
+}
+
+}  // namespace
+
+void ProcessMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+LRESULT CALLBACK TMainForm::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CLOSE:  // the window is closed by the run only
+        return 0;
+    default:
+        return DefWindowProcA(hwnd, msg, wp, lp);
+    }
+}
+
+TMainForm::TMainForm(HINSTANCE instance, const char* caption) {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS};
+    InitCommonControlsEx(&icc);
+    icon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_PRODUCT), IMAGE_ICON, 32, 32, 0));
+
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = icon_;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    RegisterClassExA(&wc);
+
+    RECT r{0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    frameWidth_ = w - kClientWidth;
+    frameHeight_ = h - kClientHeight;
+    int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+    int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+    hwnd_ = CreateWindowExA(kExStyle, kClassName, caption, kStyle, x, y, w, h, nullptr, nullptr, instance, this);
+
+    // "MS Sans Serif", 11 pixels (8 point at 96 pixels per inch).
+    font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+    image1_ = MakeControl(hwnd_, "STATIC", nullptr, WS_VISIBLE | SS_ICON, 32, 8, 32, 32, IDC_IMAGE1, nullptr);
+    SendMessageA(image1_, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+    status_ = MakeControl(hwnd_, "STATIC", "Update status :", SS_LEFTNOWORDWRAP, 48, 8, 72, 13, IDC_STATUS, font_);
+    message_ = MakeControl(hwnd_, "STATIC", "Initializing ...", SS_LEFT | SS_NOPREFIX, 48, 24, 233, 13,
+                           IDC_MESSAGE, font_);
+    progressBar_ = MakeControl(hwnd_, PROGRESS_CLASSA, nullptr, 0, 8, 46, 273, 17, IDC_PROGRESSBAR, nullptr);
+    SendMessageA(progressBar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    animate1_ = MakeControl(hwnd_, ANIMATE_CLASSA, nullptr, ACS_TRANSPARENT, 8, 63, 272, 60, IDC_ANIMATE1, nullptr);
+    // The system's file-copy animation: resource "AVI" 160 of the shell.
+    SendMessageA(animate1_, ACM_OPENA, reinterpret_cast<WPARAM>(LoadLibraryA("shell32.dll")),
+                 reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(160)));
+    totalBar_ = MakeControl(hwnd_, PROGRESS_CLASSA, nullptr, 0, 8, 123, 273, 17, IDC_TOTALBAR, nullptr);
+    SendMessageA(totalBar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+}
+
+TMainForm::~TMainForm() {
+    if (hwnd_)
+        DestroyWindow(hwnd_);
+    if (font_)
+        DeleteObject(font_);
+}
+
+void TMainForm::Show() { ShowWindow(hwnd_, SW_SHOW); }
+void TMainForm::Hide() { ShowWindow(hwnd_, SW_HIDE); }
+void TMainForm::SetCaption(const char* caption) { SetWindowTextA(hwnd_, caption); }
+
+void TMainForm::PaintNow() { RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
+
+void TMainForm::PaintControl(HWND control) {
+    InvalidateRect(control, nullptr, TRUE);
+    UpdateWindow(control);
+}
+
+void TMainForm::ShowStatus(const std::string& text) {
+    SetWindowTextA(message_, text.c_str());
+    Sleep(700);
+    PaintControl(message_);
+    ProcessMessages();
+}
+
+void TMainForm::ShowStatusLine(bool visible) {
+    ShowWindow(status_, visible ? SW_SHOW : SW_HIDE);
+    ShowWindow(message_, visible ? SW_SHOW : SW_HIDE);
+}
+
+void TMainForm::ShowProgress(bool visible) {
+    ShowWindow(totalBar_, visible ? SW_SHOW : SW_HIDE);
+    ShowWindow(progressBar_, visible ? SW_SHOW : SW_HIDE);
+    ShowWindow(animate1_, visible ? SW_SHOW : SW_HIDE);
+}
+
+void TMainForm::StartAnimation() { SendMessageA(animate1_, ACM_PLAY, static_cast<WPARAM>(-1), MAKELPARAM(0, 33)); }
+
+void TMainForm::StopAnimation() {
+    SendMessageA(animate1_, ACM_STOP, 0, 0);
+    SendMessageA(animate1_, ACM_PLAY, 1, MAKELPARAM(0, 0));  // back to the first frame
+}
+
+void TMainForm::SetOuterWidth(int designWidth) {
+    RECT r;
+    GetWindowRect(hwnd_, &r);
+    SetWindowPos(hwnd_, nullptr, 0, 0, designWidth - kDesignFrameWidth + frameWidth_, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TMainForm::SetOuterHeight(int designHeight) {
+    RECT r;
+    GetWindowRect(hwnd_, &r);
+    SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, designHeight - kDesignFrameHeight + frameHeight_,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TMainForm::OpeningAnimation() {
+    for (int w = kNarrow; w <= kWide; ++w) {
+        SetOuterWidth(w);
+        if (imageLeft_ > 8) {
+            --imageLeft_;
+            SetWindowPos(image1_, nullptr, imageLeft_, 8, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        PaintNow();
+        ProcessMessages();
+        Sleep(10);
+    }
+}
+
+void TMainForm::ClosingAnimation() {
+    for (int w = kWide; w >= kNarrow; --w) {
+        SetOuterWidth(w);
+        if (imageLeft_ < 32) {
+            ++imageLeft_;
+            SetWindowPos(image1_, nullptr, imageLeft_, 8, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        PaintNow();
+        ProcessMessages();
+        Sleep(10);
+    }
+}
+
+void TMainForm::Enlarge() {
+    for (int h = kShort; h <= kTall; ++h) {
+        SetOuterHeight(h);
+        PaintNow();
+        Sleep(10);
+        ProcessMessages();
+    }
+}
+
+void TMainForm::Shrink() {
+    for (int h = kTall; h >= kShort; --h) {
+        SetOuterHeight(h);
+        PaintNow();
+        Sleep(10);
+        ProcessMessages();
+    }
+}
+
+void TMainForm::UnZIPProgress(const TUnZIP& sender, uint8_t byFile, uint8_t byArchive) {
+    ProcessMessages();
+    SendMessageA(totalBar_, PBM_SETPOS, byArchive, 0);
+    UpdateWindow(totalBar_);
+    SendMessageA(progressBar_, PBM_SETPOS, byFile, 0);
+    UpdateWindow(progressBar_);
+    // Drop characters from the front until the path fits 220 pixels in the label's font.
+    std::string path = sender.OutputPath();
+    HDC dc = GetDC(message_);
+    HGDIOBJ old = SelectObject(dc, font_);
+    size_t start = 0;
+    SIZE extent;
+    while (start < path.size() &&
+           GetTextExtentPoint32A(dc, path.c_str() + start, static_cast<int>(path.size() - start), &extent) &&
+           extent.cx > kPathWidthLimit)
+        ++start;
+    SelectObject(dc, old);
+    ReleaseDC(message_, dc);
+    std::string text = "\\..." + path.substr(start);
+    SetWindowTextA(message_, text.c_str());
+    PaintControl(message_);
+    Sleep(50);
+}
+
+}  // namespace tessarin

@@ -1,0 +1,59 @@
+// TMainForm: the installer's one window, with its status line, progress bars, file-copy
+// animation, the four size animations and the extractor's progress handler.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "windows_support.h"
+
+namespace tessarin {
+
+class TUnZIP;
+
+// Handles the window messages that have queued up; the run calls it only at fixed points.
+void ProcessMessages();
+
+class TMainForm {
+public:
+    TMainForm(HINSTANCE instance, const char* caption);
+    ~TMainForm();
+    TMainForm(const TMainForm&) = delete;
+    TMainForm& operator=(const TMainForm&) = delete;
+
+    HWND Handle() const { return hwnd_; }
+    void Show();
+    void Hide();
+    void SetCaption(const char* caption);
+    void PaintNow();
+
+    void ShowStatus(const std::string& text);
+    void ShowStatusLine(bool visible);  // Status and Message
+    void ShowProgress(bool visible);    // TotalBar, ProgressBar and Animate1
+    void StartAnimation();
+    void StopAnimation();
+
+    void OpeningAnimation();
+    void ClosingAnimation();
+    void Enlarge();
+    void Shrink();
+
+    // The extractor's progress event.
+    void UnZIPProgress(const TUnZIP& sender, uint8_t byFile, uint8_t byArchive);
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+    void SetOuterWidth(int designWidth);
+    void SetOuterHeight(int designHeight);
+    void PaintControl(HWND control);
+
+    HWND hwnd_ = nullptr;
+    HWND image1_ = nullptr, status_ = nullptr, message_ = nullptr;
+    HWND progressBar_ = nullptr, animate1_ = nullptr, totalBar_ = nullptr;
+    HFONT font_ = nullptr;
+    HICON icon_ = nullptr;
+    int frameWidth_ = 0, frameHeight_ = 0;  // outer minus client size of this system's frame
+    int imageLeft_ = 32;
+};
+
+}  // namespace tessarin

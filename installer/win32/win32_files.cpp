@@ -1,0 +1,194 @@
+// Win32 files for the extractor (reads at offsets, 32 KiB writes, DOS times as local time),
+// the drive prompt, and the payload and temporary-file routines.
+#include "win32_files.h"
+
+#include <cctype>
+#include <vector>
+
+#include "resource.h"
+
+namespace tessarin {
+
+namespace {
+
+class Win32In : public InFile {
+public:
+    Win32In(HANDLE h, uint64_t size) : h_(h), size_(size) {}
+    uint64_t Size() const override { return size_; }
+    size_t ReadAt(uint64_t offset, void* buf, size_t n) override {
+        size_t done = 0;
+        while (done < n) {
+            OVERLAPPED ov{};
+            uint64_t at = offset + done;
+            ov.Offset = static_cast<DWORD>(at);
+            ov.OffsetHigh = static_cast<DWORD>(at >> 32);
+            DWORD got = 0;
+            DWORD want = static_cast<DWORD>(n - done > 0x40000000 ? 0x40000000 : n - done);
+            if (!ReadFile(h_.Get(), static_cast<char*>(buf) + done, want, &got, &ov) || got == 0)
+                break;
+            done += got;
+        }
+        return done;
+    }
+
+private:
+    OwnedHandle h_;
+    uint64_t size_;
+};
+
+class Win32Out : public OutFile {
+public:
+    explicit Win32Out(HANDLE h) : h_(h) {}
+    bool Write(const void* buf, size_t n) override {
+        DWORD written = 0;
+        return WriteFile(h_.Get(), buf, static_cast<DWORD>(n), &written, nullptr) && written == n;
+    }
+    void SetDosTime(uint32_t dos) override {
+        FILETIME local, utc;
+        if (DosDateTimeToFileTime(static_cast<WORD>(dos >> 16), static_cast<WORD>(dos), &local) &&
+            LocalFileTimeToFileTime(&local, &utc))
+            SetFileTime(h_.Get(), nullptr, nullptr, &utc);
+    }
+    void Close() override { h_.Reset(); }
+
+private:
+    OwnedHandle h_;
+};
+
+std::string DriveRoot(const std::string& dir) {
+    if (dir.size() >= 2 && dir[1] == ':')
+        return dir.substr(0, 2) + "\\";
+    return std::string();
+}
+
+}  // namespace
+
+std::unique_ptr<InFile> Win32FileSystem::OpenRead(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(h, &size)) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    return std::make_unique<Win32In>(h, static_cast<uint64_t>(size.QuadPart));
+}
+
+std::unique_ptr<OutFile> Win32FileSystem::Create(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
+    return std::make_unique<Win32Out>(h);
+}
+
+bool Win32FileSystem::IsReadOnly(const std::string& path) {
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY);
+}
+
+void Win32FileSystem::ClearReadOnly(const std::string& path) {
+    DWORD a = GetFileAttributesA(path.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesA(path.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+}
+
+bool Win32FileSystem::FolderExists(const std::string& path) {
+    DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void Win32FileSystem::MakeFolder(const std::string& path) { CreateDirectoryA(path.c_str(), nullptr); }
+
+void Win32FileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
+    // DOS attributes 0 mean a plain file.
+    SetFileAttributesA(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
+}
+
+std::string Win32FileSystem::OemNameToAnsi(const std::string& name) {
+    std::string out = name;
+    if (!out.empty())
+        OemToCharBuffA(name.data(), &out[0], static_cast<DWORD>(name.size()));
+    return out;
+}
+
+std::string Win32FileSystem::CurrentFolder() {
+    char buf[MAX_PATH + 1];
+    DWORD n = GetCurrentDirectoryA(sizeof buf, buf);
+    return n && n < sizeof buf ? std::string(buf, n) : std::string();
+}
+
+DriveInfo Win32FileSystem::ExamineDrive(const std::string& dir) {
+    std::string root = DriveRoot(dir);
+    if (root.empty())
+        root = DriveRoot(CurrentFolder());
+    DriveInfo info;
+    if (root.empty())
+        return info;
+    root[0] = static_cast<char>(toupper(static_cast<unsigned char>(root[0])));
+    for (;;) {
+        DWORD serial = 0, maxLen = 0, flags = 0;
+        if (GetVolumeInformationA(root.c_str(), nullptr, 0, &serial, &maxLen, &flags, nullptr, 0))
+            break;
+        std::string text = root + "is not accessible.\r\n\r\n" + SystemErrorText(GetLastError());
+        if (MessageBoxA(owner_, text.c_str(), title_.c_str(), MB_ICONSTOP | MB_RETRYCANCEL) != IDRETRY)
+            return info;
+    }
+    UINT type = GetDriveTypeA(root.c_str());
+    info.removable = type == DRIVE_REMOVABLE || type == DRIVE_CDROM;
+    ULARGE_INTEGER freeBytes;
+    if (GetDiskFreeSpaceExA(root.c_str(), &freeBytes, nullptr, nullptr))
+        info.freeBytes = freeBytes.QuadPart;
+    info.known = true;
+    return info;
+}
+
+std::string TempFolder() {
+    char buf[1024];
+    DWORD n = GetTempPathA(sizeof buf, buf);
+    return n && n < sizeof buf ? std::string(buf, n) : std::string();
+}
+
+bool DeleteMatchingFiles(const std::string& mask) {
+    char full[MAX_PATH + 1];
+    char* filePart = nullptr;
+    DWORD n = GetFullPathNameA(mask.c_str(), sizeof full, full, &filePart);
+    if (!n || n >= sizeof full)
+        return false;
+    std::string path(full, n);
+    std::string folder = path.substr(0, path.rfind('\\') + 1);
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA(path.c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = true;
+    do {
+        if (fd.cFileName[0] == '.' || (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        if (!DeleteFileA((folder + fd.cFileName).c_str())) {
+            ok = false;
+            break;
+        }
+    } while (FindNextFileA(find, &fd));
+    FindClose(find);
+    return ok;
+}
+
+void WritePayload(const std::string& path) {
+    HRSRC res = FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_PAYLOAD), "ZIP");
+    HGLOBAL loaded = res ? LoadResource(nullptr, res) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data)
+        throw EKitError("EResNotFound", "Resource " + std::to_string(IDR_PAYLOAD) + " not found");
+    DWORD size = SizeofResource(nullptr, res);
+    OwnedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid())
+        throw EKitError("EFCreateError", "Cannot create file " + path);
+    DWORD written = 0;
+    if (!WriteFile(file.Get(), data, size, &written, nullptr) || written != size)
+        throw EKitError("EWriteError", "Stream write error");
+}
+
+}  // namespace tessarin

@@ -1,0 +1,44 @@
+// Win32 files for the extractor, and the file routines of the update run.
+#pragma once
+
+#include <string>
+
+#include "file_system.h"
+#include "windows_support.h"
+
+namespace tessarin {
+
+class Win32FileSystem : public FileSystem {
+public:
+    // owner and title: the drive prompt's owner window and caption.
+    Win32FileSystem(HWND owner, std::string title) : owner_(owner), title_(std::move(title)) {}
+    void SetOwner(HWND owner) { owner_ = owner; }
+
+    std::unique_ptr<InFile> OpenRead(const std::string& path) override;
+    std::unique_ptr<OutFile> Create(const std::string& path) override;
+    bool IsReadOnly(const std::string& path) override;
+    void ClearReadOnly(const std::string& path) override;
+    bool FolderExists(const std::string& path) override;
+    void MakeFolder(const std::string& path) override;
+    void SetAttributes(const std::string& path, uint32_t attributes) override;
+    std::string OemNameToAnsi(const std::string& name) override;
+    DriveInfo ExamineDrive(const std::string& dir) override;
+    std::string CurrentFolder() override;
+
+private:
+    HWND owner_;
+    std::string title_;
+};
+
+// The system's temporary folder, with its trailing backslash.
+std::string TempFolder();
+
+// Deletes the files (not folders, not names beginning with ".") that match mask; false when
+// nothing matched or a delete failed.
+bool DeleteMatchingFiles(const std::string& mask);
+
+// Writes resource "ZIP" 101 of the program to path, replacing its contents; a file that
+// cannot be created raises "Cannot create file %s".
+void WritePayload(const std::string& path);
+
+}  // namespace tessarin

@@ -45,9 +45,11 @@ class SocketBackend {
 
   // A dotted IPv4 address, in network byte order; false when `host` is not one.
   virtual bool ParseDotted(const std::string& host, uint32_t* addr) = 0;
-  // Looks a host name up. While it waits, pending messages are dispatched and `stop` is
-  // asked whether to give up. 0 with the first IPv4 address, or an error code.
-  virtual int LookUp(const std::string& host, uint32_t* addr, const std::function<bool()>& stop) = 0;
+  // Looks a host name up. While it waits, pending messages are dispatched and, on every turn,
+  // `stop` is asked whether to give up; `wait_ms` tells how long a turn may block (-1: until
+  // a message arrives). 0 with the first IPv4 address, or an error code.
+  virtual int LookUp(const std::string& host, uint32_t* addr, const std::function<bool()>& stop,
+                     const std::function<int()>& wait_ms) = 0;
 
   virtual int Connect(SockHandle s, uint32_t addr, uint16_t port) = 0;  // 0, or -1 (LastError)
   virtual int Send(SockHandle s, const char* data, int len) = 0;         // bytes, or -1

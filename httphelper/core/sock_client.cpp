@@ -173,11 +173,14 @@ void TSockClient::Connect() {
       lookup_done_ = false;
       TimerOn();
       uint32_t found = 0;
-      int rc = backend_.LookUp(Host, &found, [this] {
-        ++wait_turns_;
-        timer_.Check();
-        return cancel_ || timed_out_;
-      });
+      int rc = backend_.LookUp(
+          Host, &found,
+          [this] {
+            ++wait_turns_;
+            timer_.Check();
+            return cancel_ || timed_out_;
+          },
+          [this] { return timer_.Remaining(); });
       lookup_done_ = true;
       TimerOff();
       if (timed_out_) {

@@ -82,7 +82,8 @@ bool PosixSocketBackend::ParseDotted(const std::string& host, uint32_t* addr) {
   return true;
 }
 
-int PosixSocketBackend::LookUp(const std::string& host, uint32_t* addr, const std::function<bool()>& stop) {
+int PosixSocketBackend::LookUp(const std::string& host, uint32_t* addr, const std::function<bool()>& stop,
+                               const std::function<int()>&) {
   if (stop()) return kWsaEintr;
   addrinfo hints{};
   hints.ai_family = AF_INET;

@@ -13,7 +13,8 @@ class PosixSocketBackend : public SocketBackend {
   int CloseSocket(SockHandle s) override;
   int LastError() override { return last_error_; }
   bool ParseDotted(const std::string& host, uint32_t* addr) override;
-  int LookUp(const std::string& host, uint32_t* addr, const std::function<bool()>& stop) override;
+  int LookUp(const std::string& host, uint32_t* addr, const std::function<bool()>& stop,
+             const std::function<int()>& wait_ms) override;
   int Connect(SockHandle s, uint32_t addr, uint16_t port) override;
   int Send(SockHandle s, const char* data, int len) override;
   int Recv(SockHandle s, char* data, int len, bool peek) override;

@@ -1,6 +1,8 @@
 // Win32 only: the set-up dialog, built from plain windows so its geometry is exact.
 #include "setup_form.h"
 
+#include <cstring>
+
 #include "resource.h"
 #include "win_registry.h"
 
@@ -8,7 +10,7 @@ namespace nelkar {
 namespace {
 
 const char kFormClass[] = "TSetupForm";
-const DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+const DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 const DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 const int kClientWidth = 370;
 const int kClientHeight = 131;
@@ -46,8 +48,8 @@ TSetupForm::TSetupForm(HWND app, Settings& settings, TInetConn& conn) : app_(app
   Add("BUTTON", "Aktivieren", BS_RADIOBUTTON | WS_TABSTOP | WS_GROUP, 0, IDC_ENABLEPROXYBTN, kGroupX + 8, kGroupY + 19,
       81, 17);
   Add("BUTTON", "Deaktivieren", BS_RADIOBUTTON | WS_TABSTOP, 0, IDC_DISABLEPROXYBTN, kGroupX + 8, kGroupY + 46, 81, 17);
-  Add("STATIC", "Adresse     :", SS_LEFT | WS_GROUP, 0, IDC_LABEL3, kGroupX + 94, kGroupY + 19, 60, 13);
-  Add("STATIC", "Anschluss  :", SS_LEFT, 0, IDC_LABEL4, kGroupX + 94, kGroupY + 47, 60, 13);
+  AddLabel("Adresse     :", IDC_LABEL3, kGroupX + 94, kGroupY + 19);
+  AddLabel("Anschluss  :", IDC_LABEL4, kGroupX + 94, kGroupY + 47);
   Add("EDIT", "proxy", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, IDC_ADDRESSEDIT, kGroupX + 160,
       kGroupY + 16, 185, 21);
   Add("EDIT", "3128", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, IDC_PORTEDIT, kGroupX + 160,
@@ -69,6 +71,17 @@ HWND TSetupForm::Add(const char* cls, const char* text, DWORD style, DWORD ex_st
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
   SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   return c;
+}
+
+// Labels size themselves to their text, as auto-sized labels do.
+void TSetupForm::AddLabel(const char* text, int id, int x, int y) {
+  HDC dc = GetDC(hwnd_);
+  HGDIOBJ old = SelectObject(dc, font_);
+  SIZE size{60, 13};
+  GetTextExtentPoint32A(dc, text, static_cast<int>(strlen(text)), &size);
+  SelectObject(dc, old);
+  ReleaseDC(hwnd_, dc);
+  Add("STATIC", text, SS_LEFT | SS_NOPREFIX, 0, id, x, y, size.cx, size.cy);
 }
 
 std::string TSetupForm::Text(int id) const {
@@ -171,6 +184,14 @@ LRESULT CALLBACK TSetupForm::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
     case WM_COMMAND:
       if (self) return self->OnCommand(LOWORD(wp), HIWORD(wp));
       break;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      // Labels, radio buttons and the group box sit on the dialog's face colour.
+      HDC dc = reinterpret_cast<HDC>(wp);
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
     case DM_GETDEFID:
       return MAKELRESULT(IDC_SAVEBTN, DC_HASDEFID);
     case WM_DESTROY:

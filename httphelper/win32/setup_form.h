@@ -22,6 +22,7 @@ class TSetupForm {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT OnCommand(int id, int code);
   HWND Add(const char* cls, const char* text, DWORD style, DWORD ex_style, int id, int x, int y, int w, int h);
+  void AddLabel(const char* text, int id, int x, int y);
   std::string Text(int id) const;
 
   void EnableProxyBtnClick();

@@ -81,7 +81,7 @@ echo "== requests the proxy received"
 sed 's/^/   /' "$helper/log/requests.log"
 for f in upload.dat postponed.dat downloaded.dat; do
     echo "== INTERNET\\$f afterwards"
-    sed 's/\r$//; s/^/   /' "$helper/INTERNET/$f"
+    if [ -s "$helper/INTERNET/$f" ]; then sed 's/\r$//; s/^/   /' "$helper/INTERNET/$f"; else echo "   (empty)"; fi
 done
 echo "== clans.url, the updated file"
 sed 's/\r$//; s/^/   /' "$helper/clans.url"

@@ -390,15 +390,81 @@ dialog_screenshot)
     [ -s "$build/nelkar-setup-dialog.png" ] || fail "no screenshot"
     echo "screenshot: $build/nelkar-setup-dialog.png"
     ;;
+killed_runs)
+    # nelkar.exe is killed at points spread over a slow run (between and during requests and
+    # list writes); after each kill nothing queued is lost, every list is whole, and every
+    # destination holds its old or its new content. The last run completes.
+    reg_reset
+    cat > "$work/slow.script" <<'SCRIPT'
+case /q/a
+sleep 0.15
+send HTTP/1.0 200 OK\r\n\r\nA
+case /q/c
+send HTTP/1.0 200 OK\r\n\r\n
+sleep 0.15
+send C
+case /games/Veltmark-OR/updates/vmorlist.dat
+sleep 0.1
+send HTTP/1.0 200 OK\r\n\r\nlocalhost/f/one\r\n2\r\nfiles\\one.dat\r\nlocalhost/f/two\r\n1\r\nfiles\\two.dat\r\n
+case /f/one
+send HTTP/1.0 200 OK\r\n\r\n
+repeat 4000 new one 
+sleep 0.2
+repeat 4000 new one 
+case /f/two
+sleep 0.1
+send HTTP/1.0 200 OK\r\n\r\nnew two
+case *
+sleep 0.1
+send HTTP/1.0 404 Not Found\r\n\r\n
+SCRIPT
+    start_server "$work/slow.script"
+    new_one=$(python3 -c 'print("new one " * 8000, end="")')
+    for delay in 0.3 0.4 0.5 0.6 0.7 0.8 0.9 1.0 1.1 1.2 1.3 1.4 1.5 1.6 1.7 1.8 1.9 99; do
+        rm -rf "$game/files" "$inet"
+        mkdir -p "$game/files" "$inet"
+        queued=(localhost/q/a localhost/q/b localhost/q/c)
+        crlf "${queued[@]}" > "$inet/upload.dat"
+        crlf localhost/q/p 1 > "$inet/postponed.dat"
+        crlf localhost/f/one 1 'files\one.dat' > "$inet/downloaded.dat"
+        printf 'old one' > "$game/files/one.dat"
+        before=$(requests | wc -l)
+        (cd "$game" && exec "$rig" run "$wine_dir" nelkar.exe) &
+        pid=$!
+        if [ "$delay" != 99 ]; then
+            sleep "$delay"
+            kill -KILL "$pid" 2>/dev/null || true
+        fi
+        { wait "$pid"; } 2> /dev/null || true
+        sent=$(requests | tail -n +$((before + 1)))
+        for f in upload.dat postponed.dat downloaded.dat; do
+            t=$(cat -v "$inet/$f")
+            [ -z "$t" ] || [[ "$t" == *"^M" ]] || fail "after $delay s: $f is cut: $t"
+        done
+        [ $(( $(tr -cd '\n' < "$inet/postponed.dat" | wc -c) % 2 )) = 0 ] || fail "after $delay s: odd postponed.dat"
+        [ $(( $(tr -cd '\n' < "$inet/downloaded.dat" | wc -c) % 3 )) = 0 ] || fail "after $delay s: downloaded.dat not in triples"
+        for url in "${queued[@]}"; do
+            grep -qx "$url"$'\r' "$inet/upload.dat" || grep -qx "$url"$'\r' "$inet/postponed.dat" \
+                || grep -qx "GET /${url#*/} HTTP/1.0" <<< "$sent" || fail "after $delay s: $url was lost"
+        done
+        one=$(cat "$game/files/one.dat")
+        [ "$one" = "old one" ] || [ "$one" = "$new_one" ] || fail "after $delay s: one.dat is neither old nor new (${#one} bytes)"
+        [ ! -e "$game/files/two.dat" ] || [ "$(cat "$game/files/two.dat")" = "new two" ] || fail "after $delay s: two.dat cut"
+        echo "killed after $delay s: upload $(tr -cd '\n' < "$inet/upload.dat" | wc -c) lines, postponed $(tr -cd '\n' < "$inet/postponed.dat" | wc -c), one.dat ${#one} bytes"
+    done
+    same_file "$inet/upload.dat" ""
+    same_file "$inet/postponed.dat" "$(crlf localhost/q/p 2 localhost/q/b 2)"
+    [ "$(cat "$game/files/one.dat")" = "$new_one" ] || fail "the complete run did not update one.dat"
+    ;;
 run_shipped32)
     # The shipped build names the maker's update server; the local server plays the proxy,
-    # so the run needs no name service.
-    reg_reset
+    # so the run needs no name service. Every 32-bit process costs about a minute here, so
+    # the settings go in with one registry import.
     sed -i 's/HOST/www.talvorek.de/g' "$work/full.script"
     start_server "$work/full.script"
-    reg_dword nelkarUseProxy 1
-    reg_string nelkarProxyAddr 127.0.0.1
-    reg_dword nelkarProxyPort 80
+    printf 'REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Talvorek]\r\n\r\n[HKEY_CURRENT_USER\\Software\\Talvorek]\r\n"nelkarUseProxy"=dword:00000001\r\n"nelkarProxyAddr"="127.0.0.1"\r\n"nelkarProxyPort"=dword:00000050\r\n' \
+        > "$work/proxy.reg"
+    timeout "$limit" "$rig" run "$wine_dir" regedit /S "$(winepath_of "$work/proxy.reg")"
     crlf "www.talvorek.de/q/served" > "$inet/upload.dat"
     : > "$inet/postponed.dat"
     : > "$inet/downloaded.dat"

@@ -47,7 +47,8 @@ for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/small.txt" &
 
 # The same download through nelkar.exe under Wine: nginx plays the proxy (it serves the
 # absolute URL of a proxy request from its root); the update list then fails with 404.
-wine_dir="$work/wine"
+# Beside the test prefixes of the win64 build, so their pristine template is reused.
+wine_dir="$root/build/win64/wine-bench"
 "$root/tests/rig/wine.sh" setup "$wine_dir" 64 > /dev/null
 trap 'kill $nginx_pid $silent_pid 2>/dev/null || true; "$root/tests/rig/wine.sh" teardown "$wine_dir"; rm -rf "$work/www" "$work/out"' EXIT
 game="$work/game"

@@ -48,6 +48,10 @@ Sample Measure(const std::function<bool()>& work) {
   return s;
 }
 
+void Keep(Sample& best, const Sample& s, int round) {
+  if (round == 0 || s.wall < best.wall) best = s;
+}
+
 Sample Best(int runs, const std::function<bool()>& work) {
   Sample best;
   for (int i = 0; i < runs; ++i) {
@@ -125,16 +129,20 @@ int main(int argc, char** argv) {
 
   // The first transfer warms the server's page cache.
   PlainGet(port, path, plain);
-  double mib = 0;
-  Sample o = Best(3, [&] { return HelperGet(port, path, ours); });
-  mib = FileSize(ours) / 1048576.0;
-  Sample c = Best(3, [&] { return CurlGet(port, path, curl); });
-  Sample p = Best(3, [&] { return PlainGet(port, path, plain); });
-  std::printf("download of %.0f MiB (best of 3)\n", mib);
+  // Rounds alternate the three, so a change in the machine's load hits all of them alike.
+  const int kRounds = 5;
+  Sample o, c, p;
+  for (int round = 0; round < kRounds; ++round) {
+    Keep(o, Measure([&] { return HelperGet(port, path, ours); }), round);
+    Keep(c, Measure([&] { return CurlGet(port, path, curl); }), round);
+    Keep(p, Measure([&] { return PlainGet(port, path, plain); }), round);
+  }
+  double mib = FileSize(ours) / 1048576.0;
+  std::printf("download of %.0f MiB (best of %d alternating rounds)\n", mib, kRounds);
   Row("HttpGet (ours)", o, mib);
   Row("curl --http1.0 -o", c, mib);
   Row("plain recv/write loop", p, mib);
-  // curl runs as a grandchild: its time and memory are not in the child's figures.
+  // curl runs as the measured child's own child; wait4 counts its time and peak memory too.
   std::printf("throughput ours/curl  %.2f  (goal >= 1.3)\n", c.wall / o.wall);
   std::printf("throughput ours/plain %.2f  (goal >= 0.85)\n", p.wall / o.wall);
   std::printf("sizes: ours %ld, curl %ld, plain %ld bytes (plain and curl include nothing else; plain keeps the header)\n",

@@ -23,8 +23,8 @@ class WinOutFile : public OutFile {
   void Close() override {
     HANDLE h = h_.get();
     if (h == INVALID_HANDLE_VALUE) return;
-    h_.reset();
-    (void)h;
+    h_.release();
+    if (!CloseHandle(h)) throw EFileError("cannot close " + path_);
   }
 
  private:

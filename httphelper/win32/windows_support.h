@@ -25,6 +25,11 @@ class UniqueHandle {
   UniqueHandle& operator=(const UniqueHandle&) = delete;
   HANDLE get() const { return h_; }
   bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+  HANDLE release() {
+    HANDLE h = h_;
+    h_ = INVALID_HANDLE_VALUE;
+    return h;
+  }
   void reset(HANDLE h = INVALID_HANDLE_VALUE) {
     if (valid()) CloseHandle(h_);
     h_ = h;

@@ -22,6 +22,7 @@ rm -rf dist
 mkdir -p dist/AI
 cp build/win32/game/AI/Denmark.dll dist/AI/
 cp build/win32/dist/Tessarin.exe dist/
+cp build/win32/game/nelkar.exe dist/
 echo "== dist/ (the shipped kit, PE32)"
 (cd dist && find . -type f -printf '   %-24p %s bytes\n')
 
@@ -77,3 +78,39 @@ echo "== the Start-menu group"
 find "$wine_dir/prefix/drive_c/users" -path '*Veltmark - Orvandel*' -printf '   %P\n'
 [ "$rc" = 0 ] && [ ! -e "$install/TIRMOLD.EXE" ] && [ -f "$install/clans.url" ]
 
+# The HTTP helper: the game's queue holds one request; a local web server plays the proxy,
+# so the run needs no name service and reaches no outside server.
+helper="$root/build/sample-helper-$arch"
+echo "== nelkar.exe works off the request queue and fetches the update list and a changed file"
+rm -rf "$helper"
+mkdir -p "$helper/INTERNET"
+cp "build/$preset/game/nelkar.exe" "$helper/"
+[ "$arch" = 32 ] && cmp dist/nelkar.exe "$helper/nelkar.exe"
+printf 'www.talvorek.de/clans/score.php?clan=7&points=120\r\n' > "$helper/INTERNET/upload.dat"
+: > "$helper/INTERNET/postponed.dat"
+printf 'www.talvorek.de/updates/clans.url\r\n1\r\nclans.url\r\n' > "$helper/INTERNET/downloaded.dat"
+cat > "$helper/server.script" <<'SCRIPT'
+case /clans/score.php?clan=7&points=120
+send HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nscore recorded
+case /games/Veltmark-OR/updates/vmorlist.dat
+send HTTP/1.0 200 OK\r\n\r\nwww.talvorek.de/updates/clans.url\r\n2\r\nclans.url\r\n
+case /updates/clans.url
+send HTTP/1.0 200 OK\r\n\r\n[InternetShortcut]\r\nURL=http://www.talvorek.de/clans/\r\n
+SCRIPT
+python3 httphelper/tests/server/http_test_server.py --port 0 --script "$helper/server.script" \
+    --log "$helper/log" --ready "$helper/server.port" 2> "$helper/server.err" &
+server=$!
+trap 'kill $server 2>/dev/null || true; tests/rig/wine.sh teardown "$wine_dir"' EXIT
+for _ in $(seq 100); do [ -e "$helper/server.port" ] && break; sleep 0.1; done
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Talvorek]\r\n"nelkarUseProxy"=dword:00000001\r\n"nelkarProxyAddr"="127.0.0.1"\r\n"nelkarProxyPort"=dword:%08x\r\n' \
+    "$(cat "$helper/server.port")" > "$helper/proxy.reg"
+tests/rig/wine.sh run "$wine_dir" regedit /S "Z:${helper//\//\\}\\proxy.reg"
+(cd "$helper" && "$root/tests/rig/wine.sh" run "$wine_dir" nelkar.exe) || echo "   nelkar.exe ended with $?"
+echo "== requests the proxy received"
+sed 's/^/   /' "$helper/log/requests.log"
+for f in upload.dat postponed.dat downloaded.dat; do
+    echo "== INTERNET\\$f afterwards"
+    if [ -s "$helper/INTERNET/$f" ]; then sed 's/\r$//; s/^/   /' "$helper/INTERNET/$f"; else echo "   (empty)"; fi
+done
+echo "== clans.url, the updated file"
+sed 's/\r$//; s/^/   /' "$helper/clans.url"

@@ -14,7 +14,10 @@ packages=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
     wine wine64 xvfb x11-apps imagemagick xdotool
     zip unzip libarchive-tools
+    python3 curl
 )
+# Servers for the HTTP helper's tests and benchmark; the suites start them themselves.
+server_packages=(tinyproxy nginx-light)
 packages32=(qemu-user wine32:i386)
 
 missing() {
@@ -51,5 +54,21 @@ exec qemu-i386 -0 /usr/lib/wine/wine -L / /usr/lib/wine/wine.real32 "$@"'
         printf '%s\n' "$wrapper" > /usr/lib/wine/wine
         chmod +x /usr/lib/wine/wine
     fi
+fi
+# Installed without starting their services: the suites run their own instances, and a
+# system nginx would take port 80 from the helper's test server.
+need=$(echo $(missing "${server_packages[@]}"))
+if [ -n "$need" ]; then
+    echo "setup: installing $need"
+    own_policy=0
+    if [ ! -e /usr/sbin/policy-rc.d ]; then
+        printf '#!/bin/sh\nexit 101\n' > /usr/sbin/policy-rc.d
+        chmod +x /usr/sbin/policy-rc.d
+        own_policy=1
+    fi
+    apt-get update -q
+    # shellcheck disable=SC2086
+    apt-get install -y -q --no-install-recommends $need
+    if [ "$own_policy" = 1 ]; then rm -f /usr/sbin/policy-rc.d; fi
 fi
 echo "setup: machine ready"

@@ -1,0 +1,51 @@
+// The file operations the helper needs, so the core runs on Windows files and POSIX files.
+// Paths are Windows paths ("\" separates folders); the POSIX side maps them.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace nelkar {
+
+// A file that cannot be created, read or written.
+class EFileError : public std::runtime_error {
+ public:
+  explicit EFileError(const std::string& text) : std::runtime_error(text) {}
+};
+
+class OutFile {
+ public:
+  virtual ~OutFile() = default;
+  virtual void Write(const char* data, size_t len) = 0;  // throws EFileError
+  // Forces the content to the disk (before a file replaces another one).
+  virtual void Flush() = 0;
+  virtual void Close() = 0;  // throws EFileError
+};
+
+// A file held open with no sharing for as long as the object lives.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
+class FileSys {
+ public:
+  virtual ~FileSys() = default;
+  virtual bool DirExists(const std::string& path) = 0;
+  virtual bool CreateDir(const std::string& path) = 0;
+  virtual bool FileExists(const std::string& path) = 0;
+  // Creates a file new or truncates it; throws EFileError.
+  virtual std::unique_ptr<OutFile> Create(const std::string& path) = 0;
+  // The whole content; throws EFileError when the file cannot be read.
+  virtual std::string ReadAll(const std::string& path) = 0;
+  virtual bool Remove(const std::string& path) = 0;
+  // Moves `from` over `to` in one step; false when refused (for instance while another
+  // program holds `to` open).
+  virtual bool Replace(const std::string& from, const std::string& to) = 0;
+  // Creates (or truncates) the file with no sharing; null when that fails.
+  virtual std::unique_ptr<FileLock> Lock(const std::string& path) = 0;
+};
+
+}  // namespace nelkar

@@ -1,0 +1,129 @@
+// The stages of run mode: request queue, update list, update files, postponed requests.
+#include "helper_run.h"
+
+#include <memory>
+
+#include "file_util.h"
+#include "lists.h"
+#include "settings.h"
+
+namespace nelkar {
+
+const char* const kUpdateListPath = "/games/Veltmark-OR/updates/vmorlist.dat";
+
+bool IsSetupMode(const std::vector<std::string>& args) {
+  if (args.empty()) return false;
+  std::string a = args[0];
+  for (char& c : a)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return a == "/C" || a == "-C";
+}
+
+namespace {
+
+bool SameText(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+RunEnd RunStages(const RunEnv& env) {
+  FileSys& fs = *env.files;
+  // Stage 0: the lock.
+  const uint32_t start = env.tick_count();
+  const std::string dir = env.internet_dir + "\\";
+  std::unique_ptr<FileLock> lock = fs.Lock(dir + "nelkar.lck");
+  if (!lock) return RunEnd::kLockFailed;
+
+  const std::string upload = dir + "upload.dat";
+  const std::string postponed_file = dir + "postponed.dat";
+  const std::string reply = dir + "reply.dat";
+  auto over_budget = [&] { return static_cast<uint32_t>(env.tick_count() - start) > kTimeBudgetMs; };
+
+  // Stage 1: the request queue, re-read from disk after every request so that lines the game
+  // appends meanwhile are kept and served in this run.
+  Lines queue = ReadList(fs, upload);
+  Lines postponed = ReadList(fs, postponed_file);
+  while (!queue.empty()) {
+    const std::string url = queue.front();
+    if (!env.http_get(url, reply)) {
+      postponed.push_back(url);
+      postponed.push_back("1");
+      WriteList(fs, postponed_file, postponed);
+    }
+    queue = ReadList(fs, upload);
+    if (!queue.empty()) queue.erase(queue.begin());
+    WriteList(fs, upload, queue);
+  }
+  fs.Remove(reply);
+
+  // Stage 2: the update list.
+  const std::string list_file = dir + "vmorlist.dat";
+  if (!env.http_get(env.update_host + kUpdateListPath, list_file)) {
+    fs.Remove(list_file);
+    return RunEnd::kNoUpdateList;
+  }
+  Lines updates = ReadList(fs, list_file);
+  fs.Remove(list_file);
+
+  // Stage 3: the files of the update list whose version changed.
+  const std::string downloaded_file = dir + "downloaded.dat";
+  Lines downloaded = ReadList(fs, downloaded_file);
+  for (size_t i = 0; i < updates.size() / 3; ++i) {
+    const std::string& url = updates[3 * i];
+    const std::string& version = updates[3 * i + 1];
+    const std::string& dest = updates[3 * i + 2];
+    size_t found = downloaded.size();
+    for (size_t k = 0; k < downloaded.size(); ++k) {
+      if (SameText(downloaded[k], url)) {
+        found = k;
+        break;
+      }
+    }
+    bool listed = found < downloaded.size();
+    bool has_version = listed && found + 1 < downloaded.size();
+    bool wanted = !listed || !has_version || downloaded[found + 1] != version;
+    if (!wanted) continue;
+    // The list comes over plain HTTP: a destination outside the current folder is refused
+    // and counts as a failed download.
+    if (!IsSafeRelativePath(dest)) continue;
+    if (!env.http_get(url, dest)) continue;
+    if (!listed) {
+      downloaded.push_back(url);
+      downloaded.push_back(version);
+      downloaded.push_back(dest);
+    } else if (has_version) {
+      downloaded[found + 1] = version;
+    } else {
+      downloaded.push_back(version);
+    }
+    WriteList(fs, downloaded_file, downloaded);
+  }
+  if (over_budget()) return RunEnd::kBudgetAfterStage3;
+
+  // Stage 4: postponed requests, from the last pair to the first.
+  postponed = ReadList(fs, postponed_file);
+  for (size_t n = postponed.size() / 2; n-- > 0;) {
+    if (env.http_get(postponed[2 * n], reply)) {
+      postponed.erase(postponed.begin() + 2 * n, postponed.begin() + 2 * n + 2);
+    } else {
+      int32_t count = StrToInt(postponed[2 * n + 1]);
+      std::string next = std::to_string(static_cast<int32_t>(static_cast<uint32_t>(count) + 1u));
+      postponed[2 * n + 1] = next;
+      if (next == "5") postponed.erase(postponed.begin() + 2 * n, postponed.begin() + 2 * n + 2);
+    }
+    WriteList(fs, postponed_file, postponed);
+    if (over_budget()) break;
+  }
+  fs.Remove(reply);
+  return RunEnd::kComplete;
+}
+
+}  // namespace nelkar

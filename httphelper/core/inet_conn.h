@@ -1,0 +1,52 @@
+// TInetConn: one HTTP/1.0 GET over a fresh connection, direct or through a proxy.
+#pragma once
+
+#include <string>
+
+#include "file_system.h"
+#include "settings.h"
+#include "sock_client.h"
+
+namespace nelkar {
+
+struct HttpTarget {
+  std::string host;
+  int32_t port = 0;
+  std::string request;  // the request text, without its final CR LF and the empty line
+};
+
+// Splits `url` (host, "/", path; no scheme, no port) into what is sent where.
+HttpTarget BuildRequest(const std::string& url, const Settings& settings, int32_t direct_port = 80);
+
+// True when the reply's first line holds " 200 OK".
+bool StatusLinePasses(const std::string& first_line);
+
+// The first line of a header text, without its line end.
+std::string FirstLine(const std::string& text);
+
+class TInetConn {
+ public:
+  // `header_file` is "header.dat" in the exchange folder.
+  TInetConn(SocketBackend& backend, FileSys& files, const Settings& settings, std::string header_file);
+
+  // One request; true when the reply's status line holds " 200 OK". The body goes to a
+  // temporary file beside `file_name`, which replaces `file_name` only when the status test
+  // passes, so a failed or cut-short transfer never touches an existing file.
+  bool HttpGet(const std::string& url, const std::string& file_name);
+
+  TSockClient& SockClient() { return sock_; }
+
+  // Port of direct requests; 80 except where a test serves on another port.
+  int32_t direct_port = 80;
+
+ private:
+  FileSys& files_;
+  const Settings& settings_;
+  std::string header_file_;
+  TSockClient sock_;
+};
+
+// The name of the temporary download beside `file_name`.
+std::string DownloadTempName(const std::string& file_name);
+
+}  // namespace nelkar

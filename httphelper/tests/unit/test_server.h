@@ -1,0 +1,51 @@
+// Runs the scriptable HTTP test server for one test and a scratch folder beside it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace nelkar_test {
+
+// A fresh, empty folder that is removed with the object.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+bool Exists(const std::string& path);
+
+// Changes the current folder for its lifetime.
+class CwdGuard {
+ public:
+  explicit CwdGuard(const std::string& dir);
+  ~CwdGuard();
+
+ private:
+  std::string old_;
+};
+
+class TestServer {
+ public:
+  // Starts the server on an unused port of 127.0.0.1 with `script` (see the server's usage).
+  explicit TestServer(const std::string& script);
+  ~TestServer();
+  int port() const { return port_; }
+  void SetScript(const std::string& script);
+  // The raw bytes of every request received so far, in order.
+  std::vector<std::string> Requests() const;
+
+ private:
+  ScratchDir dir_;
+  int pid_ = -1;
+  int port_ = 0;
+};
+
+}  // namespace nelkar_test

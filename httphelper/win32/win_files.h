@@ -1,0 +1,20 @@
+// Windows files behind the helper's file interface.
+#pragma once
+
+#include "file_system.h"
+
+namespace nelkar {
+
+class WinFileSys : public FileSys {
+ public:
+  bool DirExists(const std::string& path) override;
+  bool CreateDir(const std::string& path) override;
+  bool FileExists(const std::string& path) override;
+  std::unique_ptr<OutFile> Create(const std::string& path) override;
+  std::string ReadAll(const std::string& path) override;
+  bool Remove(const std::string& path) override;
+  bool Replace(const std::string& from, const std::string& to) override;
+  std::unique_ptr<FileLock> Lock(const std::string& path) override;
+};
+
+}  // namespace nelkar

@@ -1,0 +1,47 @@
+// Winsock behind the socket client: event-selected sockets, waits that also wake for window
+// messages, host look-up through a hidden notification window.
+#pragma once
+
+#include <map>
+
+#include "sock_backend.h"
+#include "windows_support.h"
+
+namespace nelkar {
+
+class WinsockBackend : public SocketBackend {
+ public:
+  WinsockBackend();
+  ~WinsockBackend() override;
+
+  int Startup(std::vector<std::string>* description) override;
+  void Cleanup() override;
+  SockHandle NewSocket() override;
+  int CloseSocket(SockHandle s) override;
+  int LastError() override { return last_error_; }
+  bool ParseDotted(const std::string& host, uint32_t* addr) override;
+  int LookUp(const std::string& host, uint32_t* addr, const std::function<bool()>& stop,
+             const std::function<int()>& wait_ms) override;
+  int Connect(SockHandle s, uint32_t addr, uint16_t port) override;
+  int Send(SockHandle s, const char* data, int len) override;
+  int Recv(SockHandle s, char* data, int len, bool peek) override;
+  NetEvents Wait(SockHandle s, unsigned interest, int timeout_ms) override;
+  void DispatchMessages() override;
+  uint32_t TickCount() override { return GetTickCount(); }
+
+  // Messages that must pass through a dialog before dispatch (Tab, Enter); may be null.
+  HWND dialog = nullptr;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  int Fail();
+
+  HWND window_ = nullptr;  // "SockWindowClass": receives the look-up results
+  std::map<SockHandle, WSAEVENT> events_;
+  int last_error_ = 0;
+  bool lookup_done_ = false;
+  int lookup_error_ = 0;
+  char lookup_buffer_[MAXGETHOSTSTRUCT];
+};
+
+}  // namespace nelkar

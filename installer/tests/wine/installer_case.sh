@@ -43,7 +43,7 @@ use_user() {
 }
 
 # A fresh game folder and work folder; the installation record as given ("-" leaves a
-# value out, "none" removes the whole record; dword:N stores a number).
+# value out, "none" removes the whole record; dword:N stores a number, hex(T):.. raw data).
 prepare() {
     local language=$1 version=$2 reg="$work/record.reg"
     rm -rf "$work"
@@ -68,7 +68,7 @@ prepare() {
 value_line() {
     case "$2" in
     -) ;;
-    dword:*) printf '"%s"=%s\r\n' "$1" "$2" ;;
+    dword:* | hex*) printf '"%s"=%s\r\n' "$1" "$2" ;;
     *) printf '"%s"="%s"\r\n' "$1" "$2" ;;
     esac
 }
@@ -270,9 +270,12 @@ language_number)
     expect_boxes "box caption=\"Application Error\" text=\"Exception ERegistryException in module Tessarin.exe at ADDR.\\nInvalid data type for 'Language'.\" buttons=OK icon=error pressed=OK"
     untouched "$before"
     ;;
-language_GERMAN_level_1.29) no_box_update GERMAN 1.29 ;;
+# "GERMAN" stored as expandable text.
+language_GERMAN_level_1.29) no_box_update 'hex(2):47,45,52,4d,41,4e,00' 1.29 ;;
 level_2.10) no_box_update German 2.10 ;;
 level_2.2_no) asked 2.2 NO ;;
+# "Deutsch", a NUL and more bytes: the text ends at the first NUL.
+language_deutsch_nul) wrong_edition 'hex(1):44,65,75,74,73,63,68,00,78,79,7a,00' Deutsch ;;
 level_2.3_no) asked 2.3 NO ;;
 level_2.3_yes) asked 2.3 YES ;;
 full_update)

@@ -100,7 +100,7 @@ SCRIPT
 python3 httphelper/tests/server/http_test_server.py --port 0 --script "$helper/server.script" \
     --log "$helper/log" --ready "$helper/server.port" 2> "$helper/server.err" &
 server=$!
-trap 'kill $server 2>/dev/null || true; tests/rig/wine.sh teardown "$wine_dir"' EXIT
+trap 'kill -KILL $server 2>/dev/null || true; tests/rig/wine.sh teardown "$wine_dir"' EXIT
 for _ in $(seq 100); do [ -e "$helper/server.port" ] && break; sleep 0.1; done
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Talvorek]\r\n"nelkarUseProxy"=dword:00000001\r\n"nelkarProxyAddr"="127.0.0.1"\r\n"nelkarProxyPort"=dword:%08x\r\n' \
     "$(cat "$helper/server.port")" > "$helper/proxy.reg"

@@ -142,7 +142,9 @@ void TSockClient::HandleEvents(const NetEvents& ev) {
     if (OnConnect) OnConnect();
   }
   if (ev.events & kEvAccept) connected_ = true;
-  if (ev.events & kEvClose) {
+  // A peer that closes at once after accepting reports both at the same time: the connection
+  // still counts as made, and the reader meets the orderly end.
+  if ((ev.events & kEvClose) && !((ev.events & kEvConnect) && ev.connect_error == 0)) {
     char probe;
     if (backend_.Recv(sock_, &probe, 1, true) <= 0) {
       Status("Request Close Socket", 4);

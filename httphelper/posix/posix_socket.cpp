@@ -134,7 +134,7 @@ NetEvents PosixSocketBackend::Wait(SockHandle s, unsigned interest, int timeout_
     connecting_ = false;
     ev.events |= kEvConnect;
     ev.connect_error = err ? WsaFromErrno(err) : 0;
-    if (err) return ev;
+    return ev;
   }
   if (p.revents & POLLOUT) ev.events |= kEvWrite;
   if (p.revents & (POLLIN | POLLHUP | POLLERR)) {

@@ -94,6 +94,9 @@ class Server:
         return data
 
     def serve(self, conn, number):
+        # SIGTERM must reach the main thread, which then ends the process; a serving thread
+        # that caught it would leave the main thread waiting in accept() for ever.
+        signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGTERM})
         try:
             cases = load_cases(self.args.script)
             ops = cases.get("#%d" % number)

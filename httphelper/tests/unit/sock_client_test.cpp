@@ -144,6 +144,23 @@ TEST_F(SockClientTest, CaptureOnAClosedConnectionCreatesAnEmptyFile) {
   c.Disconnect();
 }
 
+// The close arrives together with the end of the connection attempt: the connection still
+// counts as made and the reader sees its end.
+TEST_F(SockClientTest, PeerThatClosesAtOnceStillConnects) {
+  std::string script;
+  for (int i = 1; i <= 20; ++i) script += "case #" + std::to_string(i) + "\nclose\n";
+  TestServer server(script);
+  TSockClient c(backend_, files_);
+  c.Host = "127.0.0.1";
+  c.Port = server.port();
+  for (int i = 0; i < 20; ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_NO_THROW(c.Connect());
+    EXPECT_EQ("", c.ReadLn());
+    c.Disconnect();
+  }
+}
+
 TEST_F(SockClientTest, StatusTextsFollowTheReportLevel) {
   TestServer server("case #1\nclose\n");
   std::vector<std::string> seen;

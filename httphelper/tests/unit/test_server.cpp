@@ -68,7 +68,7 @@ TestServer::TestServer(const std::string& script) {
 
 TestServer::~TestServer() {
   if (pid_ > 0) {
-    kill(pid_, SIGTERM);
+    kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
 }

@@ -26,7 +26,7 @@ wine_run() { "$rig" run "$wine_dir" "$@"; }
 pids=()
 cleanup() {
     local p
-    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null || true; done
     for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
 }
 trap cleanup EXIT

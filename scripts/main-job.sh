@@ -114,3 +114,5 @@ for f in upload.dat postponed.dat downloaded.dat; do
 done
 echo "== clans.url, the updated file"
 sed 's/\r$//; s/^/   /' "$helper/clans.url"
+kill -KILL "$server" 2>/dev/null || true
+{ wait "$server"; } 2> /dev/null || true

@@ -26,12 +26,6 @@ struct LandView {
     int32_t mineLevel = 0;
 };
 
-int32_t ArmySize() {
-    int32_t size = Count(U.ChosenCavalry);
-    size = Add32(size, Count(U.Kirasir));
-    return Add32(size, Count(U.Pikiner_evro));
-}
-
 // Peasants are driven hard unless the stocks of 3, 1 and 4 are all high while "MAINDA" is
 // not yet done.
 bool PeasantDrive(bool mainDone) {

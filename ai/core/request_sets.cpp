@@ -69,6 +69,12 @@ const UpgradeRequest kInlandArtilleryBuildSet[9] = {
     {&G.Mortira_BUILD[kBuild5], 30, 100},
 };
 
+int32_t ArmySize() {
+    int32_t size = Count(U.ChosenCavalry);
+    size = Add32(size, Count(U.Kirasir));
+    return Add32(size, Count(U.Pikiner_evro));
+}
+
 bool FirstMillStands() {
     Want(U.Melnica, 1, 100, 100);
     return Count(U.Melnica) != 0;

@@ -15,6 +15,9 @@ extern const UpgradeRequest kTowerPauseSet[6];        // all (50, 50): land and 
 extern const UpgradeRequest kInlandTowerPauseSet[6];  // falling weights
 extern const UpgradeRequest kInlandArtilleryBuildSet[9];
 
+// The chosen cavalry, cuirassiers and pikemen counted together.
+int32_t ArmySize();
+
 // The first mill: asks for it and tells whether one stands. Without a mill the land and sea
 // strategies end their tick.
 bool FirstMillStands();

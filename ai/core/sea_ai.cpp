@@ -224,9 +224,7 @@ void ProcessMiddleSeaAI() {
     v.peasants = Count(U.Kreposnoi_pruss);
     v.stock3 = Money(3);
     v.kuz03Started = Running(G.KUZ03DA);
-    v.armySize = Count(U.ChosenCavalry);
-    v.armySize = Add32(v.armySize, Count(U.Kirasir));
-    v.armySize = Add32(v.armySize, Count(U.Pikiner_evro));
+    v.armySize = ArmySize();
     if (host::GetDifficulty() > 0) Want(U.Kozak_loshad_DIP, 15, 20, 40);
     v.towersReady = AllFinished(U.Bashnia);
     if (v.peasants == 0) return;

@@ -176,11 +176,11 @@ void TUnZIP::Recognise() {
 }
 
 bool TUnZIP::Selected(const std::string& name) const {
-    for (const std::string& spec : FileSpec) {
-        if (spec == "*.*")
+    for (const std::string& pattern : FileSpec) {
+        if (pattern == "*.*")
             return true;
         // Other patterns are not used by the installer: exact names only.
-        if (spec == name)
+        if (pattern == name)
             return true;
     }
     return false;

@@ -30,6 +30,17 @@ SYSTEM_DLLS = {
     "oleaut32.dll", "comctl32.dll", "comdlg32.dll", "ws2_32.dll", "wsock32.dll", "winmm.dll",
     "version.dll", "msvcrt.dll",
 }
+# Functions that toolchains can slip in and that Windows XP lacks: the program would not start
+# there ("entry point not found"). Not a complete list; msvcrt's "_s" functions came later too.
+NEWER_THAN_XP = {
+    "kernel32.dll": {"GetTickCount64", "InitializeCriticalSectionEx", "InitOnceExecuteOnce",
+                     "InitializeSRWLock", "AcquireSRWLockExclusive", "InitializeConditionVariable",
+                     "SleepConditionVariableCS", "FlsAlloc", "FlsGetValue", "FlsSetValue",
+                     "GetFileInformationByHandleEx", "SetFileInformationByHandle", "CancelIoEx",
+                     "CreateSymbolicLinkA", "CreateSymbolicLinkW", "GetFinalPathNameByHandleW",
+                     "LCMapStringEx", "CompareStringEx", "GetLocaleInfoEx", "GetSystemTimePreciseAsFileTime"},
+    "ws2_32.dll": {"WSAPoll", "inet_pton", "inet_ntop", "InetPtonW", "InetNtopW"},
+}
 # Highest subsystem version the oldest supported Windows loads: XP (5.1), XP x64 (5.2).
 OLDEST_SUBSYSTEM = {"i386": (5, 1), "amd64": (5, 2)}
 SUBSYSTEM_GUI = 2
@@ -143,6 +154,11 @@ def check_file(path, machine):
         for dll in dlls:
             if dll.lower() not in SYSTEM_DLLS:
                 problems.append("imports %s, which not every Windows has" % dll)
+        for dll, functions in pe.imports().items():
+            newer = [f for f in functions if f in NEWER_THAN_XP.get(dll.lower(), ())
+                     or (dll.lower() == "msvcrt.dll" and f.endswith("_s"))]
+            if newer:
+                problems.append("imports %s from %s, which Windows XP lacks" % (", ".join(newer), dll))
         for dll in sorted(rule.get("imports", ())):
             if dll not in {d.lower() for d in dlls}:
                 problems.append("does not import %s" % dll)

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Shows that the shipped-file check can fail: copies of the freshly built files, each with
-one fault patched in (another machine, a foreign DLL import, a changed execution level, a
+one fault patched in (another machine, a foreign DLL import, a function XP lacks, a changed execution level, a
 broken manifest, a renamed export, a newer subsystem, another version), must each be refused
 with the matching reason.
 
@@ -54,6 +54,8 @@ def utf16(text):
 CASES = [
     ("Tessarin.exe", "another machine", other_machine, "machine"),
     ("Tessarin.exe", "zlib1.dll imported", lambda d: first_import(d, b"zlib1.dll"), "imports zlib1.dll"),
+    ("Tessarin.exe", "secure CRT function", lambda d: replace_once(d, b"strerror\0", b"strtok_s\0"),
+     "strtok_s from msvcrt"),
     ("nelkar.exe", "MinGW runtime imported", lambda d: first_import(d, b"libgcc_s.dll"), "imports libgcc_s"),
     ("Tessarin.exe", "requireAdministrator",
      lambda d: replace_once(d, b'level="highestAvailable" uiAccess="false"',

@@ -88,19 +88,36 @@ class PeFile:
         return self.directories[index] if index < len(self.directories) else (0, 0)
 
     # ---- imports ----
+    def imports(self):
+        """{DLL name: [function names, or "#ordinal"]} of the import table."""
+        result = {}
+        rva, size = self.directory(1)
+        if not rva:
+            return result
+        pos = self.offset(rva)
+        width, ordinal_bit = (8, 1 << 63) if self.pe32_plus else (4, 1 << 31)
+        while True:
+            # Import descriptor: lookup table, time stamp, forwarder chain, name, IAT.
+            desc = struct.unpack_from("<IIIII", self._bytes(pos, 20))
+            if desc == (0, 0, 0, 0, 0):
+                break
+            functions = result.setdefault(self._cstring(desc[3]), [])
+            thunk = self.offset(desc[0] or desc[4])
+            while True:
+                entry = struct.unpack("<Q" if self.pe32_plus else "<I", self._bytes(thunk, width))[0]
+                if entry == 0:
+                    break
+                if entry & ordinal_bit:
+                    functions.append("#%d" % (entry & 0xFFFF))
+                else:
+                    functions.append(self._cstring((entry & 0x7FFFFFFF) + 2))  # after the hint
+                thunk += width
+            pos += 20
+        return result
+
     def imported_dlls(self):
         """Names of the DLLs in the import table and the delay-import table."""
-        names = []
-        rva, size = self.directory(1)
-        if rva:
-            pos = self.offset(rva)
-            while True:
-                # Import descriptor: lookup table, time stamp, forwarder chain, name, IAT.
-                desc = struct.unpack_from("<IIIII", self._bytes(pos, 20))
-                if desc == (0, 0, 0, 0, 0):
-                    break
-                names.append(self._cstring(desc[3]))
-                pos += 20
+        names = list(self.imports())
         rva, size = self.directory(13)
         if rva:
             pos = self.offset(rva)

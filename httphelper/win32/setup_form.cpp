@@ -155,7 +155,9 @@ void TSetupForm::CheckProxyBtnClick() {
 
 // The connect waits inside this window's click handler and dispatches messages meanwhile. The
 // dialog is disabled and keeps no keyboard focus for that time, so no click, key or mnemonic
-// reaches it; OnCommand also drops commands that arrive anyway (posted by other programs).
+// reaches it; OnCommand also drops commands that arrive anyway (posted by other programs, or
+// Enter turned into the default button's command). The result box that follows gives the
+// focus back (WM_SETFOCUS).
 bool TSetupForm::TestConnection() {
   SaveFocus();
   testing_ = true;
@@ -170,7 +172,6 @@ bool TSetupForm::TestConnection() {
   }
   testing_ = false;
   EnableWindow(hwnd_, TRUE);
-  if (GetActiveWindow() == hwnd_) RestoreFocus();
   return connected;
 }
 

@@ -155,9 +155,8 @@ void TSetupForm::CheckProxyBtnClick() {
 
 // The connect waits inside this window's click handler and dispatches messages meanwhile. The
 // dialog is disabled and keeps no keyboard focus for that time, so no click, key or mnemonic
-// reaches it; OnCommand also drops commands that arrive anyway (posted by other programs, or
-// Enter turned into the default button's command). The result box that follows gives the
-// focus back (WM_SETFOCUS).
+// reaches it; OnCommand also drops commands that arrive anyway (posted by another program, say).
+// The result box that follows gives the focus back (WM_SETFOCUS).
 bool TSetupForm::TestConnection() {
   SaveFocus();
   testing_ = true;

@@ -479,10 +479,10 @@ dialog_test_double_click)
     start_pending_target
     start_setup
     dialog wait settext AddressEdit 127.0.0.1 settext PortEdit "$pending_port" mouse CheckProxyBtn 2 sleep 300 \
-        post CheckProxyBtn keys space,enter,tab sleep 1500 dump focus boxes > "$work/dump"
+        keys space,enter,tab post CheckProxyBtn sleep 1500 dump focus boxes > "$work/dump"
     grep -q '^form .* enabled=0$' "$work/dump" || fail "the dialog takes input during the test: $(head -1 "$work/dump")"
-    grep -qx 'focus none' "$work/dump" || fail "keys reach the dialog during the test: $(grep '^focus' "$work/dump")"
     grep -qx 'boxes 0' "$work/dump" || fail "a message box came while the test was still waiting: $(tail -1 "$work/dump")"
+    grep -qx 'focus none' "$work/dump" || fail "keys reach the dialog during the test: $(grep '^focus' "$work/dump")"
     touch "$work/release"
     [ "$(dialog waitbox)" = "box owner=form form-enabled=0" ] || fail "the result box is not modal to the dialog"
     # The driver answers the box, then watches 3 s more for a second one.

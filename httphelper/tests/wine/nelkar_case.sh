@@ -509,7 +509,7 @@ dialog_close_during_test)
     for how in close quit; do
         watch_boxes --count 0 --quiet-after 600
         start_setup
-        dialog wait settext AddressEdit 127.0.0.1 settext PortEdit "$pending_port" mouse CheckProxyBtn 1 sleep 500 \
+        dialog wait settext AddressEdit 127.0.0.1 settext PortEdit "$pending_port" post CheckProxyBtn sleep 500 \
             dump > "$work/dump"
         grep -q '^form .* enabled=0$' "$work/dump" || fail "$how: the test did not start: $(head -1 "$work/dump")"
         start=$(cpu_seconds)

@@ -28,7 +28,8 @@ std::string ProgramFolder() {
   return pos == std::string::npos ? std::string() : p.substr(0, pos + 1);
 }
 
-// The hidden application window: it carries the title "NELKAR" and owns the message boxes.
+// The hidden application window: it carries the title "NELKAR" and owns the question asked
+// before the dialog is shown; the dialog's own message boxes belong to the dialog.
 HWND CreateApplicationWindow() {
   HINSTANCE inst = GetModuleHandleA(nullptr);
   WNDCLASSA wc{};
@@ -41,8 +42,11 @@ HWND CreateApplicationWindow() {
 }
 
 void RunSetupMode(HWND app, Settings& settings, TInetConn& conn, WinsockBackend& backend) {
-  TSetupForm form(app, settings, conn);
+  TSetupForm form(settings, conn);
   backend.dialog = form.Handle();
+  // A quit message taken by a socket wait (during a connection test) closes the dialog, which
+  // cancels the test; the dialog's end then quits this loop.
+  backend.on_quit = [&form] { PostMessageA(form.Handle(), WM_CLOSE, 0, 0); };
   RegValue browser = ReadRegistryValue(HKEY_CLASSES_ROOT, kHttpHandlerKey, "");
   if (DefaultBrowserFrom(browser) == "IExplore") {
     int answer = MessageBoxA(app,
@@ -65,6 +69,7 @@ void RunSetupMode(HWND app, Settings& settings, TInetConn& conn, WinsockBackend&
     DispatchMessageA(&msg);
   }
   backend.dialog = nullptr;
+  backend.on_quit = nullptr;
 }
 
 int Main() {

@@ -11,7 +11,8 @@ namespace {
 
 const char kFormClass[] = "TSetupForm";
 const DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-const DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+// A single fixed border: a caption frame without sizing, which keeps the caption icon.
+const DWORD kFormExStyle = WS_EX_CONTROLPARENT;
 const int kClientWidth = 370;
 const int kClientHeight = 131;
 // The group box's own origin: the controls inside it are placed relative to it.
@@ -20,7 +21,7 @@ const int kGroupY = 8;
 
 }  // namespace
 
-TSetupForm::TSetupForm(HWND app, Settings& settings, TInetConn& conn) : app_(app), settings_(settings), conn_(conn) {
+TSetupForm::TSetupForm(Settings& settings, TInetConn& conn) : settings_(settings), conn_(conn) {
   HINSTANCE inst = GetModuleHandleA(nullptr);
   WNDCLASSA wc{};
   wc.lpfnWndProc = WindowProc;
@@ -43,13 +44,14 @@ TSetupForm::TSetupForm(HWND app, Settings& settings, TInetConn& conn) : app_(app
   font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
 
-  // Creation order is the tab order: the group with its controls, then the two buttons.
+  // Creation order is the tab order: the group with its controls, then the two buttons. Of the
+  // two radio buttons only the checked one is a tab stop (UpdateSetupControls); the arrow keys
+  // move between them, and the labels after them start a group of their own.
   Add("BUTTON", " Proxyserver ", BS_GROUPBOX, 0, IDC_GROUPBOX2, kGroupX, kGroupY, 355, 73);
-  Add("BUTTON", "Aktivieren", BS_RADIOBUTTON | WS_TABSTOP | WS_GROUP, 0, IDC_ENABLEPROXYBTN, kGroupX + 8, kGroupY + 19,
-      81, 17);
-  Add("BUTTON", "Deaktivieren", BS_RADIOBUTTON | WS_TABSTOP, 0, IDC_DISABLEPROXYBTN, kGroupX + 8, kGroupY + 46, 81, 17);
-  AddLabel("Adresse     :", IDC_LABEL3, kGroupX + 94, kGroupY + 19);
-  AddLabel("Anschluss  :", IDC_LABEL4, kGroupX + 94, kGroupY + 47);
+  Add("BUTTON", "Aktivieren", BS_RADIOBUTTON | WS_GROUP, 0, IDC_ENABLEPROXYBTN, kGroupX + 8, kGroupY + 19, 81, 17);
+  Add("BUTTON", "Deaktivieren", BS_RADIOBUTTON, 0, IDC_DISABLEPROXYBTN, kGroupX + 8, kGroupY + 46, 81, 17);
+  AddLabel("Adresse     :", WS_GROUP, IDC_LABEL3, kGroupX + 94, kGroupY + 19);
+  AddLabel("Anschluss  :", 0, IDC_LABEL4, kGroupX + 94, kGroupY + 47);
   Add("EDIT", "proxy", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, IDC_ADDRESSEDIT, kGroupX + 160,
       kGroupY + 16, 185, 21);
   Add("EDIT", "3128", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, IDC_PORTEDIT, kGroupX + 160,
@@ -74,14 +76,14 @@ HWND TSetupForm::Add(const char* cls, const char* text, DWORD style, DWORD ex_st
 }
 
 // Labels size themselves to their text, as auto-sized labels do.
-void TSetupForm::AddLabel(const char* text, int id, int x, int y) {
+void TSetupForm::AddLabel(const char* text, DWORD style, int id, int x, int y) {
   HDC dc = GetDC(hwnd_);
   HGDIOBJ old = SelectObject(dc, font_);
   SIZE size{60, 13};
   GetTextExtentPoint32A(dc, text, static_cast<int>(strlen(text)), &size);
   SelectObject(dc, old);
   ReleaseDC(hwnd_, dc);
-  Add("STATIC", text, SS_LEFT | SS_NOPREFIX, 0, id, x, y, size.cx, size.cy);
+  Add("STATIC", text, SS_LEFT | SS_NOPREFIX | style, 0, id, x, y, size.cx, size.cy);
 }
 
 std::string TSetupForm::Text(int id) const {
@@ -104,7 +106,15 @@ void TSetupForm::UpdateSetupControls() {
   SetWindowTextA(GetDlgItem(hwnd_, IDC_PORTEDIT), std::to_string(settings_.proxy_port).c_str());
   CheckDlgButton(hwnd_, IDC_ENABLEPROXYBTN, settings_.use_proxy ? BST_CHECKED : BST_UNCHECKED);
   CheckDlgButton(hwnd_, IDC_DISABLEPROXYBTN, settings_.use_proxy ? BST_UNCHECKED : BST_CHECKED);
+  SetTabStop(IDC_ENABLEPROXYBTN, settings_.use_proxy);
+  SetTabStop(IDC_DISABLEPROXYBTN, !settings_.use_proxy);
   for (int id : {IDC_ADDRESSEDIT, IDC_PORTEDIT, IDC_CHECKPROXYBTN}) EnableWindow(GetDlgItem(hwnd_, id), settings_.use_proxy);
+}
+
+void TSetupForm::SetTabStop(int id, bool on) {
+  HWND c = GetDlgItem(hwnd_, id);
+  LONG style = GetWindowLongA(c, GWL_STYLE);
+  SetWindowLongA(c, GWL_STYLE, on ? style | WS_TABSTOP : style & ~WS_TABSTOP);
 }
 
 void TSetupForm::EnableProxyBtnClick() {
@@ -123,26 +133,56 @@ void TSetupForm::CheckProxyBtnClick() {
   try {
     sock.Port = StrToInt(Text(IDC_PORTEDIT));
   } catch (const EConvertError&) {
-    MessageBoxA(app_, "Unzul\xE4ssiger Proxyanschluss angegeben", "Fehler", MB_OK | MB_ICONERROR);
+    Box("Unzul\xE4ssiger Proxyanschluss angegeben", "Fehler", MB_OK | MB_ICONERROR);
     return;
   }
-  try {
-    sock.Connect();
-  } catch (const std::exception&) {
-    MessageBoxA(app_, "Verbindungstest fehlgeschlagen!", "Fehler", MB_OK | MB_ICONERROR);
+  bool connected = TestConnection();
+  if (close_requested_) {
+    // Closed while the test was waiting: the test was cancelled and has no result to show.
+    DestroyWindow(hwnd_);
     return;
   }
-  MessageBoxA(app_, "Verbindungstest erfolgreich!", "Information", MB_OK | MB_ICONINFORMATION);
+  if (!connected) {
+    Box("Verbindungstest fehlgeschlagen!", "Fehler", MB_OK | MB_ICONERROR);
+    return;
+  }
+  Box("Verbindungstest erfolgreich!", "Information", MB_OK | MB_ICONINFORMATION);
   try {
     sock.Disconnect();
   } catch (const std::exception&) {
   }
 }
 
+// The connect waits inside this window's click handler and dispatches messages meanwhile. The
+// dialog is disabled and keeps no keyboard focus for that time, so no click, key or mnemonic
+// reaches it; OnCommand also drops commands that arrive anyway (posted by another program, say).
+// The result box that follows gives the focus back (WM_SETFOCUS).
+bool TSetupForm::TestConnection() {
+  SaveFocus();
+  testing_ = true;
+  close_requested_ = false;
+  EnableWindow(hwnd_, FALSE);
+  SetFocus(nullptr);
+  bool connected = true;
+  try {
+    conn_.SockClient().Connect();
+  } catch (const std::exception&) {
+    connected = false;
+  }
+  testing_ = false;
+  EnableWindow(hwnd_, TRUE);
+  return connected;
+}
+
+int TSetupForm::Box(const char* text, const char* caption, UINT flags) {
+  // Owned by the dialog, the box disables it until it is closed.
+  return MessageBoxA(hwnd_, text, caption, flags);
+}
+
 void TSetupForm::ShowError(const std::string& message) {
   std::string text = message;
   if (!text.empty() && text.back() != '.') text += '.';
-  MessageBoxA(app_, text.c_str(), "NELKAR", MB_OK | MB_ICONSTOP);
+  Box(text.c_str(), "NELKAR", MB_OK | MB_ICONSTOP);
 }
 
 void TSetupForm::SaveBtnClick() {
@@ -160,14 +200,40 @@ void TSetupForm::SaveBtnClick() {
 
 void TSetupForm::DiscardBtnClick() { DestroyWindow(hwnd_); }
 
+// The close box, Alt+F4, the taskbar or the task manager. During a test the window cannot go
+// away under its own click handler: the test is cancelled and the handler closes it.
+void TSetupForm::OnClose() {
+  if (!testing_) {
+    DiscardBtnClick();
+    return;
+  }
+  close_requested_ = true;
+  conn_.SockClient().Abort();
+}
+
+// The focused control is kept across deactivation, as dialogs do: when the form is activated
+// again (after a message box, say), it passes the focus on to that control instead of keeping
+// it itself.
+void TSetupForm::SaveFocus() {
+  HWND focus = GetFocus();
+  if (focus && IsChild(hwnd_, focus)) last_focus_ = focus;
+}
+
+void TSetupForm::RestoreFocus() {
+  if (testing_) return;
+  HWND target = last_focus_ && IsWindowEnabled(last_focus_) ? last_focus_ : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+  if (target) SetFocus(target);
+}
+
 LRESULT TSetupForm::OnCommand(int id, int code) {
-  if (code != BN_CLICKED) return 0;
+  if (testing_ || code != BN_CLICKED) return 0;
   switch (id) {
     case IDC_ENABLEPROXYBTN: EnableProxyBtnClick(); break;
     case IDC_DISABLEPROXYBTN: DisableProxyBtnClick(); break;
     case IDC_CHECKPROXYBTN: CheckProxyBtnClick(); break;
     case IDOK:  // Enter: the default button
     case IDC_SAVEBTN: SaveBtnClick(); break;
+    case IDCANCEL:  // Esc
     case IDC_DISCARDBTN: DiscardBtnClick(); break;
     default: break;
   }
@@ -192,6 +258,18 @@ LRESULT CALLBACK TSetupForm::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
       SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
+    case WM_CLOSE:
+      if (self) {
+        self->OnClose();
+        return 0;
+      }
+      break;
+    case WM_ACTIVATE:
+      if (self && LOWORD(wp) == WA_INACTIVE) self->SaveFocus();
+      break;
+    case WM_SETFOCUS:
+      if (self) self->RestoreFocus();
+      return 0;
     case DM_GETDEFID:
       return MAKELRESULT(IDC_SAVEBTN, DC_HASDEFID);
     case WM_DESTROY:

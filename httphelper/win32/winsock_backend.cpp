@@ -39,14 +39,22 @@ WinsockBackend::~WinsockBackend() {
     WSACloseEvent(e.second);
   }
   if (window_) DestroyWindow(window_);
+  // A look-up still outstanding may write its buffer at any time until the process ends.
+  for (auto& l : lookups_) l.second.release();
 }
 
 LRESULT CALLBACK WinsockBackend::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == TSockClient::kLookupMessage) {
+    // wParam is the handle of the look-up that finished.
     auto* self = reinterpret_cast<WinsockBackend*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (self) {
+    HANDLE request = reinterpret_cast<HANDLE>(wp);
+    if (!self) return 0;
+    if (request == self->live_lookup_) {
       self->lookup_done_ = true;
       self->lookup_error_ = WSAGETASYNCERROR(lp);
+    } else {
+      // A cancelled look-up that finished anyway: its buffer is no longer written.
+      self->lookups_.erase(request);
     }
     return 0;
   }
@@ -119,25 +127,31 @@ int WinsockBackend::LookUp(const std::string& host, uint32_t* addr, const std::f
                            const std::function<int()>& wait_ms) {
   lookup_done_ = false;
   lookup_error_ = 0;
-  HANDLE request = WSAAsyncGetHostByName(window_, TSockClient::kLookupMessage, host.c_str(), lookup_buffer_,
-                                         sizeof lookup_buffer_);
+  std::unique_ptr<char[]> buffer(new char[MAXGETHOSTSTRUCT]);
+  HANDLE request =
+      WSAAsyncGetHostByName(window_, TSockClient::kLookupMessage, host.c_str(), buffer.get(), MAXGETHOSTSTRUCT);
   if (!request) return WSAGetLastError();
+  const hostent* he = reinterpret_cast<const hostent*>(buffer.get());
+  lookups_[request] = std::move(buffer);
+  live_lookup_ = request;
   for (;;) {
     DispatchMessages();
     if (lookup_done_) break;
     if (stop()) {
       WSACancelAsyncRequest(request);
+      live_lookup_ = nullptr;
       return WSAEINTR;
     }
     int ms = wait_ms();
     MsgWaitForMultipleObjectsEx(0, nullptr, ms < 0 ? INFINITE : static_cast<DWORD>(ms), QS_ALLINPUT,
                                 MWMO_INPUTAVAILABLE);
   }
-  if (lookup_error_ != 0) return lookup_error_;
-  const hostent* he = reinterpret_cast<const hostent*>(lookup_buffer_);
-  if (he->h_addrtype != AF_INET || !he->h_addr_list || !he->h_addr_list[0]) return WSAHOST_NOT_FOUND;
-  std::memcpy(addr, he->h_addr_list[0], 4);
-  return 0;
+  live_lookup_ = nullptr;
+  int rc = lookup_error_;
+  if (rc == 0 && (he->h_addrtype != AF_INET || !he->h_addr_list || !he->h_addr_list[0])) rc = WSAHOST_NOT_FOUND;
+  if (rc == 0) std::memcpy(addr, he->h_addr_list[0], 4);
+  lookups_.erase(request);
+  return rc;
 }
 
 int WinsockBackend::Connect(SockHandle s, uint32_t addr, uint16_t port) {
@@ -184,9 +198,8 @@ void WinsockBackend::DispatchMessages() {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
-      // The program's own loop ends on it; keep it for that loop.
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      return;
+      if (on_quit) on_quit();
+      continue;
     }
     if (dialog && IsDialogMessageA(dialog, &msg)) continue;
     TranslateMessage(&msg);

@@ -2,7 +2,9 @@
 // messages, host look-up through a hidden notification window.
 #pragma once
 
+#include <functional>
 #include <map>
+#include <memory>
 
 #include "sock_backend.h"
 #include "windows_support.h"
@@ -31,6 +33,10 @@ class WinsockBackend : public SocketBackend {
 
   // Messages that must pass through a dialog before dispatch (Tab, Enter); may be null.
   HWND dialog = nullptr;
+  // Called when a wait takes the quit message off the queue. The message is not put back (a
+  // pending quit would wake every further wait at once, and the wait would spin); whoever
+  // runs the program's loop decides here how it ends. May be empty: run mode has no loop.
+  std::function<void()> on_quit;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -39,9 +45,13 @@ class WinsockBackend : public SocketBackend {
   HWND window_ = nullptr;  // "SockWindowClass": receives the look-up results
   std::map<SockHandle, WSAEVENT> events_;
   int last_error_ = 0;
+  // Look-ups whose completion message has not come yet, with their result buffers. A cancelled
+  // look-up may still finish and write its buffer (Wine does not cancel at all), so its buffer
+  // is kept until its message arrives.
+  std::map<HANDLE, std::unique_ptr<char[]>> lookups_;
+  HANDLE live_lookup_ = nullptr;  // the look-up being waited for; other completions are stale
   bool lookup_done_ = false;
   int lookup_error_ = 0;
-  char lookup_buffer_[MAXGETHOSTSTRUCT];
 };
 
 }  // namespace nelkar

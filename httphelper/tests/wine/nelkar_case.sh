@@ -28,6 +28,10 @@ cleanup() {
     local p
     for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null || true; done
     for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+    if [ -n "${setup_wrapper:-}" ]; then
+        kill -KILL "$setup_wrapper" 2>/dev/null || true
+        wait "$setup_wrapper" 2>/dev/null || true
+    fi
 }
 trap cleanup EXIT
 
@@ -119,10 +123,50 @@ expect_boxes() {
     diff -u "$work/boxes.expected" "$work/boxes" >&2 || fail "message boxes differ"
 }
 
-# Set-up mode in the background; the dialog driver then works on its window.
+# Set-up mode in the background; the dialog driver then works on its window. A wrapper waits
+# for nelkar.exe (at most $limit s), ends it with itself (the case's clean-up ends the wrapper),
+# and records its exit code and the processor time (user and system, in seconds) it used:
+# "EXIT SECONDS" in $work/setup.cpu. $setup_pid is nelkar.exe's Wine process: the rig execs the
+# Wine loader, so it is the wrapper's child itself.
 start_setup() {
-    (cd "$game" && timeout "$limit" "$rig" run "$wine_dir" nelkar.exe "${1:-/C}" > "$work/setup.out" 2>&1; echo $? > "$work/setup.rc") &
-    setup=$!
+    rm -f "$work/setup.cpu" "$work/setup.pid"
+    (cd "$game" && exec python3 - "$work/setup" "$limit" "$rig" run "$wine_dir" nelkar.exe "${1:-/C}" <<'PY') &
+import ctypes, os, resource, signal, subprocess, sys
+out, limit, cmd = sys.argv[1], float(sys.argv[2]), sys.argv[3:]
+libc = ctypes.CDLL(None)
+with open(out + ".out", "w") as log:
+    # PR_SET_PDEATHSIG: the child is killed when the wrapper goes.
+    child = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                             preexec_fn=lambda: libc.prctl(1, signal.SIGKILL, 0, 0, 0))
+with open(out + ".pid.tmp", "w") as f:
+    f.write(str(child.pid))
+os.rename(out + ".pid.tmp", out + ".pid")
+try:
+    rc = child.wait(timeout=limit)
+except subprocess.TimeoutExpired:
+    child.kill()
+    child.wait()
+    rc = 124
+used = resource.getrusage(resource.RUSAGE_CHILDREN)
+with open(out + ".cpu", "w") as f:
+    f.write("%d %.2f\n" % (rc, used.ru_utime + used.ru_stime))
+PY
+    setup_wrapper=$!
+    for _ in $(seq 100); do [ -e "$work/setup.pid" ] && break; sleep 0.1; done
+    setup_pid=$(cat "$work/setup.pid") || fail "set-up mode did not start"
+}
+# Waits for set-up mode to end; it must end with exit code 0.
+end_setup() {
+    wait "$setup_wrapper" || true
+    setup_wrapper=
+    local rc
+    rc=$(cut -d' ' -f1 "$work/setup.cpu" 2>/dev/null) || rc=none
+    [ "$rc" = 0 ] || fail "nelkar.exe /C ended with $rc"
+}
+# Processor time of nelkar.exe in set-up mode so far, in seconds.
+cpu_seconds() {
+    awk -v hz="$(getconf CLK_TCK)" '{ printf "%.2f\n", ($14 + $15) / hz }' "/proc/$setup_pid/stat" 2>/dev/null \
+        || echo gone
 }
 dialog() {
     local rc=0
@@ -130,12 +174,46 @@ dialog() {
     tr -d '\r' < "$work/dialog.out"
     [ "$rc" = 0 ] || fail "dialog driver ($*): $(cat "$work/dialog.err")"
 }
-end_setup() {
-    wait "$setup"
-    [ "$(cat "$work/setup.rc")" = 0 ] || fail "nelkar.exe /C ended with $(cat "$work/setup.rc")"
-}
 # One control's line of a dump.
 control() { grep "^control $1 " "$work/dump" || fail "no control $1 in the dump"; }
+
+# A port on 127.0.0.1 whose connections stay pending, in $pending_port: its listener's backlog
+# is filled with connections nobody accepts, so the kernel drops further connection requests
+# and a client keeps retrying for about two minutes (tcp_syn_retries) before it gives up. It
+# needs only loopback: no name service, no outside network, no privileges, so it behaves the
+# same on every Linux machine. Touching $work/release closes the listener: the client's next
+# attempt is refused at once.
+start_pending_target() {
+    python3 - "$work/pending.port" "$work/release" > "$work/pending.err" 2>&1 <<'PY' &
+import os, socket, sys, time
+listener = socket.socket()
+listener.bind(("127.0.0.1", 0))
+listener.listen(0)
+queued = []
+for _ in range(64):
+    s = socket.socket()
+    s.settimeout(0.5)
+    try:
+        s.connect(listener.getsockname())
+    except socket.timeout:
+        break
+    queued.append(s)
+else:
+    sys.exit("the listener's backlog never filled")
+with open(sys.argv[1] + ".tmp", "w") as f:
+    f.write(str(listener.getsockname()[1]))
+os.rename(sys.argv[1] + ".tmp", sys.argv[1])
+while not os.path.exists(sys.argv[2]):
+    time.sleep(0.1)
+listener.close()
+PY
+    pids+=($!)
+    for _ in $(seq 100); do
+        [ -e "$work/pending.port" ] && { pending_port=$(cat "$work/pending.port"); return; }
+        sleep 0.1
+    done
+    fail "no pending target: $(cat "$work/pending.err")"
+}
 
 # The common server script of the full runs: one queued request served, one failing, the
 # update list with a new file, a changed one, an unchanged one and a hostile destination.
@@ -256,23 +334,25 @@ dialog_defaults_discard)
     reg_reset
     start_setup /c
     dialog wait dump > "$work/dump"
-    grep -q '^form caption="HTTP-Proxyserver-Setup" client=370x131 .* centred=1 minbox=1 maxbox=0 sizeable=0$' "$work/dump" \
-        || fail "form: $(head -1 "$work/dump")"
-    # Every control, in creation order, which is the tab order.
-    # Labels size themselves to their text in the system's font.
-    sed -E 's/ (tabstop|enabled|checked)=[01]//g; s/^(control Label[34] .*) size=[0-9]+x[0-9]+$/\1/' "$work/dump" \
+    # A single fixed border: neither sizeable nor the modal-dialog frame.
+    grep -q '^form caption="HTTP-Proxyserver-Setup" client=370x131 .* centred=1 minbox=1 maxbox=0 frame=single enabled=1$' \
+        "$work/dump" || fail "form: $(head -1 "$work/dump")"
+    # Every control, in creation order, which is the tab order. Of the radio buttons only the
+    # checked one is a tab stop; the labels after them start a new group. Labels size
+    # themselves to their text in the system's font.
+    sed -E 's/ (enabled|checked)=[01]//g; s/^(control Label[34] .*) size=[0-9]+x[0-9]+ /\1 /' "$work/dump" \
         | tail -n +2 > "$work/controls"
     cat > "$work/controls.expected" <<'EXPECTED'
-control GroupBox2 class=Button text=" Proxyserver " at=8,8 size=355x73
-control EnableProxyBtn class=Button text="Aktivieren" at=16,27 size=81x17
-control DisableProxyBtn class=Button text="Deaktivieren" at=16,54 size=81x17
-control Label3 class=Static text="Adresse     :" at=102,27
-control Label4 class=Static text="Anschluss  :" at=102,55
-control AddressEdit class=Edit text="proxy" at=168,24 size=185x21
-control PortEdit class=Edit text="3128" at=168,51 size=49x21
-control CheckProxyBtn class=Button text="&Testen" at=224,51 size=129x21
-control SaveBtn class=Button text="&Speichern" at=176,93 size=82x30
-control DiscardBtn class=Button text="&Verwerfen" at=280,92 size=82x30
+control GroupBox2 class=Button text=" Proxyserver " at=8,8 size=355x73 group=0 tabstop=0
+control EnableProxyBtn class=Button text="Aktivieren" at=16,27 size=81x17 group=1 tabstop=0
+control DisableProxyBtn class=Button text="Deaktivieren" at=16,54 size=81x17 group=0 tabstop=1
+control Label3 class=Static text="Adresse     :" at=102,27 group=1 tabstop=0
+control Label4 class=Static text="Anschluss  :" at=102,55 group=0 tabstop=0
+control AddressEdit class=Edit text="proxy" at=168,24 size=185x21 group=1 tabstop=1
+control PortEdit class=Edit text="3128" at=168,51 size=49x21 group=1 tabstop=1
+control CheckProxyBtn class=Button text="&Testen" at=224,51 size=129x21 group=1 tabstop=1
+control SaveBtn class=Button text="&Speichern" at=176,93 size=82x30 group=1 tabstop=1
+control DiscardBtn class=Button text="&Verwerfen" at=280,92 size=82x30 group=1 tabstop=1
 EXPECTED
     diff -u "$work/controls.expected" "$work/controls" >&2 || fail "controls differ"
     control EnableProxyBtn | grep -q 'checked=0' || fail "Aktivieren checked"
@@ -389,6 +469,85 @@ dialog_screenshot)
     wait "$setup" || true
     [ -s "$build/nelkar-setup-dialog.png" ] || fail "no screenshot"
     echo "screenshot: $build/nelkar-setup-dialog.png"
+    ;;
+dialog_test_double_click)
+    # A double click on "Testen" while the connect is pending starts one test: the dialog takes
+    # no input while the test runs (nor a click posted to it, nor keys), the result comes in one
+    # box, owned by the dialog and modal to it, and afterwards the focus is back on "Testen".
+    reg_reset
+    reg_dword nelkarUseProxy 1
+    start_pending_target
+    start_setup
+    dialog wait settext AddressEdit 127.0.0.1 settext PortEdit "$pending_port" mouse CheckProxyBtn 2 sleep 300 \
+        keys space,enter,tab post CheckProxyBtn sleep 1500 dump focus boxes > "$work/dump"
+    grep -q '^form .* enabled=0$' "$work/dump" || fail "the dialog takes input during the test: $(head -1 "$work/dump")"
+    grep -qx 'boxes 0' "$work/dump" || fail "a message box came while the test was still waiting: $(tail -1 "$work/dump")"
+    grep -qx 'focus none' "$work/dump" || fail "keys reach the dialog during the test: $(grep '^focus' "$work/dump")"
+    touch "$work/release"
+    [ "$(dialog waitbox)" = "box owner=form form-enabled=0" ] || fail "the result box is not modal to the dialog"
+    # The driver answers the box, then watches 3 s more for a second one.
+    watch_boxes --count 1 --quiet-after 3 --press OK
+    for _ in $(seq 100); do kill -0 "$driver" 2>/dev/null || break; sleep 0.1; done
+    expect_boxes 'box caption="Fehler" text="Verbindungstest fehlgeschlagen!" buttons=OK icon=error pressed=OK'
+    dialog dump focus > "$work/dump"
+    grep -q '^form .* enabled=1$' "$work/dump" || fail "the dialog stays disabled after the test"
+    grep -qx 'focus CheckProxyBtn' "$work/dump" || fail "focus after the box: $(tail -1 "$work/dump")"
+    dialog post DiscardBtn waitgone
+    end_setup
+    expect_settings "nelkarUseProxy REG_DWORD 0x1" "nelkarProxyAddr REG_SZ proxy" \
+        "nelkarProxyPort REG_DWORD 0xc38" "nelkarDebugLevel REG_DWORD 0x0"
+    ;;
+dialog_close_during_test)
+    # The dialog is closed while a test waits for a connect that neither succeeds nor fails:
+    # once through WM_CLOSE (close box, taskbar, task manager) and once by a quit message to its
+    # thread. The test is cancelled and the program ends at once, without a message box and
+    # without writing anything; the wait takes no processor time, neither before the close nor
+    # after it (a wait that spins takes a core until the connect gives up).
+    reg_reset
+    reg_dword nelkarUseProxy 1
+    start_pending_target
+    for how in close quit; do
+        watch_boxes --count 0 --quiet-after 600
+        start_setup
+        dialog wait settext AddressEdit 127.0.0.1 settext PortEdit "$pending_port" post CheckProxyBtn sleep 500 \
+            dump > "$work/dump"
+        grep -q '^form .* enabled=0$' "$work/dump" || fail "$how: the test did not start: $(head -1 "$work/dump")"
+        start=$(cpu_seconds)
+        sleep 3
+        before=$(cpu_seconds)
+        dialog "$how"
+        for _ in $(seq 100); do [ -e "$work/setup.cpu" ] && break; sleep 0.1; done
+        if [ ! -e "$work/setup.cpu" ]; then
+            fail "$how: nelkar.exe still runs 10 s later; processor time $start s at the test's start, $(cpu_seconds) s now"
+        fi
+        end_setup
+        total=$(cut -d' ' -f2 "$work/setup.cpu")
+        echo "$how: processor time of nelkar.exe: $start s when the test began, $before s 3 s later, $total s at its end"
+        awk -v a="$start" -v b="$before" -v c="$total" 'BEGIN { exit !(b - a < 0.3 && c - a < 0.5) }' \
+            || fail "$how: the helper used processor time while the test waited ($start s, $before s, $total s)"
+        expect_boxes
+        rm -f "$work/driver.ready" "$work/driver.stop"
+    done
+    expect_settings "nelkarUseProxy REG_DWORD 0x1" "nelkarProxyAddr REG_SZ proxy" \
+        "nelkarProxyPort REG_DWORD 0xc38" "nelkarDebugLevel REG_DWORD 0x0"
+    ;;
+dialog_keyboard)
+    # Tab visits the checked radio button (not the other one), then the enabled edits and
+    # buttons in the order of the table; the arrow keys move between the two radio buttons
+    # only; Esc leaves like "Verwerfen": nothing is written.
+    reg_reset
+    reg_dword nelkarUseProxy 1
+    reg_string nelkarProxyAddr stored.example
+    start_setup
+    dialog wait focus keys tab focus keys tab focus keys tab focus keys tab focus keys tab focus keys tab focus \
+        keys backtab focus keys tab keys down focus keys down focus > "$work/focus"
+    printf 'focus %s\n' EnableProxyBtn AddressEdit PortEdit CheckProxyBtn SaveBtn DiscardBtn EnableProxyBtn DiscardBtn \
+        DisableProxyBtn EnableProxyBtn > "$work/focus.expected"
+    diff -u "$work/focus.expected" "$work/focus" >&2 || fail "keyboard focus differs"
+    dialog keys tab settext AddressEdit typed.example keys esc waitgone
+    end_setup
+    expect_settings "nelkarUseProxy REG_DWORD 0x1" "nelkarProxyAddr REG_SZ stored.example" \
+        "nelkarProxyPort REG_DWORD 0xc38" "nelkarDebugLevel REG_DWORD 0x0"
     ;;
 killed_runs)
     # nelkar.exe is killed at points spread over a slow run (between and during requests and

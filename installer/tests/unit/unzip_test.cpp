@@ -152,8 +152,9 @@ TEST(Recognition, BadCentralOrLocalSignatureFallsBackToLocalScan) {
         Fixture f;
         Outcome r = f.Extract(z.bytes);
         EXPECT_EQ(f.unzip.Kind(), TUnZIP::ArchiveKind::LocalScan);
-        // Local scan knows no folder bit: the folder entry fails as a file, the file is written.
-        EXPECT_EQ(r.count, 2);
+        // Local scan knows no folder bit; the name's trailing "/" marks the folder entry.
+        EXPECT_EQ(r.count, 1);
+        EXPECT_TRUE(r.errors.empty());
         EXPECT_EQ(f.Content("C:\\Game\\a.txt"), "one");
     }
     {
@@ -289,8 +290,9 @@ TEST(Decoding, PerMemberFailuresLeaveTheOthers) {
     EXPECT_EQ(r.errors[6].second, unzip_text::kUnsafeName);
     // A CRC failure keeps the file as written.
     EXPECT_EQ(f.Content("C:\\Game\\crc.txt"), good);
-    // Unsupported members are opened (cut to zero) before the method is looked at.
-    EXPECT_EQ(f.fs.files.at("C:\\Game\\bzip.dat").length, 0u);
+    // Members that cannot be decoded are refused before their destination is created.
+    EXPECT_FALSE(f.fs.files.count("C:\\Game\\bzip.dat"));
+    EXPECT_FALSE(f.fs.files.count("C:\\Game\\secret.txt"));
     EXPECT_EQ(f.Content("C:\\Game\\last.txt"), good);
     // Nothing lands outside the game folder; the climbing members are not counted.
     for (const std::string& p : f.fs.created)

@@ -6,27 +6,30 @@
 namespace tessarin {
 
 // Walks up from the folder to the first one that exists (or to a bare drive), then creates
-// the missing ones from the top down. Iterative, and every level is a prefix of path, so a
-// name of any depth costs one list of lengths instead of a stack frame and a copy per level.
+// the missing ones from the top down. Every level is a prefix of path, so one string is cut
+// on the way up and grown again on the way down: a name of any depth costs a list of lengths,
+// not a stack frame and a copy of the path per level.
 void EnsureFolder(FileSystem& fs, const std::string& path) {
     std::vector<size_t> missing;  // lengths of the folders to create, deepest first
-    size_t len = path.size();
-    while (len > 0) {
-        if (path[len - 1] == '\\')
-            --len;
+    std::string dir = path;
+    while (!dir.empty()) {
+        if (dir.back() == '\\')
+            dir.pop_back();
         // A bare drive ("C:") or an existing folder needs nothing.
-        if (len <= 2 || fs.FolderExists(path.substr(0, len)))
+        if (dir.size() <= 2 || fs.FolderExists(dir))
             break;
-        size_t slash = path.rfind('\\', len - 1);
-        size_t parentLen = slash == std::string::npos ? 0 : slash + 1;
+        size_t slash = dir.rfind('\\');
+        size_t parent = slash == std::string::npos ? 0 : slash + 1;
         // A parent equal to the folder itself (a doubled trailing backslash) ends the walk.
-        if (parentLen == len)
+        if (parent == dir.size())
             break;
-        missing.push_back(len);
-        len = parentLen;
+        missing.push_back(dir.size());
+        dir.resize(parent);
     }
-    for (size_t i = missing.size(); i-- > 0;)
-        fs.MakeFolder(path.substr(0, missing[i]));
+    for (size_t i = missing.size(); i-- > 0;) {
+        dir.append(path, dir.size(), missing[i] - dir.size());
+        fs.MakeFolder(dir);
+    }
 }
 
 }  // namespace tessarin

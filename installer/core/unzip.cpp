@@ -58,6 +58,98 @@ std::string FolderPart(const std::string& path) {
 // on Unix mark folders only in the mode bits of the high word).
 bool NamesFolder(const std::string& name) { return !name.empty() && name.back() == '\\'; }
 
+// The walk over local headers reads forward through one buffer, so that the headers, names
+// and descriptor searches of pass 1 read the archive about once, however small its members.
+class Window {
+public:
+    Window(InFile& in, std::vector<unsigned char>& buf) : in_(in), buf_(buf) {}
+    // Makes the bytes from pos on available (at least need of them, need at most the buffer's
+    // size, unless the file ends first); returns how many there are and points data at them.
+    size_t Load(uint64_t pos, size_t need, const unsigned char*& data) {
+        uint64_t end = start_ + len_;
+        bool inside = pos >= start_ && pos <= end;
+        if (!inside || (end - pos < need && end < in_.Size())) {
+            start_ = pos;
+            len_ = in_.ReadAt(pos, buf_.data(), buf_.size());
+            end = start_ + len_;
+        }
+        data = buf_.data() + (pos - start_);
+        return static_cast<size_t>(end - pos);
+    }
+
+private:
+    InFile& in_;
+    std::vector<unsigned char>& buf_;
+    uint64_t start_ = 0;
+    size_t len_ = 0;
+};
+
+// Where the data of a member written with a data descriptor ends, found by a forward scan
+// from its start: a descriptor with signature whose compressed size matches the distance
+// covered, or the next header (local, central or end record) or the end of the file right
+// after a descriptor without signature. Without one, next is that header (or the file's end).
+struct DataEnd {
+    bool found = false;
+    uint32_t crc = 0;
+    uint64_t compressedSize = 0;
+    uint64_t size = 0;
+    uint64_t next = 0;  // where the walk goes on
+};
+
+DataEnd FindDataEnd(Window& window, uint64_t dataStart, uint64_t fileSize) {
+    DataEnd r;
+    uint64_t boundary = fileSize;  // the header that ends the search, or the file's end
+    uint64_t at = dataStart;
+    while (at < fileSize) {
+        const unsigned char* buf;
+        size_t n = window.Load(at, kDescriptorSize, buf);
+        if (n == 0) {  // the file ended early
+            boundary = at;
+            break;
+        }
+        bool last = at + n >= fileSize || n < kDescriptorSize;
+        // Positions whose 16 bytes are all loaded; the rest comes again with the next load.
+        size_t limit = last ? n : n - (kDescriptorSize - 1);
+        for (size_t i = 0; i < limit; ++i) {
+            if (buf[i] != 'P' || i + 4 > n)
+                continue;
+            uint32_t sig = Le32(buf + i);
+            uint64_t p = at + i;
+            if (sig == kDescriptorSig && i + kDescriptorSize <= n && Le32(buf + i + 8) == p - dataStart) {
+                r.found = true;
+                r.crc = Le32(buf + i + 4);
+                r.compressedSize = p - dataStart;
+                r.size = Le32(buf + i + 12);
+                r.next = p + kDescriptorSize;
+                return r;
+            }
+            if (sig == kLocalSig || sig == kCentralSig || sig == kEndSig) {
+                boundary = p;
+                break;
+            }
+        }
+        if (boundary != fileSize)
+            break;
+        if (last) {
+            boundary = at + n;
+            break;
+        }
+        at += limit;
+    }
+    r.next = boundary;
+    // A descriptor without signature right before the boundary.
+    const unsigned char* d;
+    if (boundary - dataStart >= kUnsignedDescriptorSize &&
+        window.Load(boundary - kUnsignedDescriptorSize, kUnsignedDescriptorSize, d) >= kUnsignedDescriptorSize &&
+        Le32(d + 4) == boundary - kUnsignedDescriptorSize - dataStart) {
+        r.found = true;
+        r.crc = Le32(d);
+        r.compressedSize = boundary - kUnsignedDescriptorSize - dataStart;
+        r.size = Le32(d + 8);
+    }
+    return r;
+}
+
 }  // namespace
 
 // Thrown inside the member loop; absorbed there.
@@ -264,74 +356,12 @@ void TUnZIP::CollectCentral(InFile& in, const DriveInfo& drive) {
     }
 }
 
-// Where the data of a member written with a data descriptor ends, found by a forward scan
-// from its start: a descriptor with signature whose compressed size matches the distance
-// covered, or the next header (local, central or end record) or the end of the file right
-// after a descriptor without signature. Without one, next is that header (or the file's end).
-struct TUnZIP::DataEnd {
-    bool found = false;
-    uint32_t crc = 0;
-    uint64_t compressedSize = 0;
-    uint64_t size = 0;
-    uint64_t next = 0;  // where the walk goes on
-};
-
-TUnZIP::DataEnd TUnZIP::FindDataEnd(InFile& in, uint64_t dataStart) {
-    const uint64_t fileSize = in.Size();
-    DataEnd r;
-    uint64_t boundary = fileSize;  // the header that ends the search, or the file's end
-    uint64_t at = dataStart;
-    unsigned char* buf = inBuf_.data();
-    while (at < fileSize) {
-        size_t want = static_cast<size_t>(std::min<uint64_t>(inBuf_.size(), fileSize - at));
-        size_t n = in.ReadAt(at, buf, want);
-        bool last = n < want || at + n >= fileSize;
-        // Positions whose 16 bytes are all in the buffer; the rest is read again with the next chunk.
-        size_t limit = last ? n : n - (kDescriptorSize - 1);
-        for (size_t i = 0; i < limit; ++i) {
-            if (buf[i] != 'P' || i + 4 > n)
-                continue;
-            uint32_t sig = Le32(buf + i);
-            uint64_t p = at + i;
-            if (sig == kDescriptorSig && i + kDescriptorSize <= n && Le32(buf + i + 8) == p - dataStart) {
-                r.found = true;
-                r.crc = Le32(buf + i + 4);
-                r.compressedSize = p - dataStart;
-                r.size = Le32(buf + i + 12);
-                r.next = p + kDescriptorSize;
-                return r;
-            }
-            if (sig == kLocalSig || sig == kCentralSig || sig == kEndSig) {
-                boundary = p;
-                break;
-            }
-        }
-        if (boundary != fileSize || last) {
-            if (last && boundary == fileSize)
-                boundary = at + n;
-            break;
-        }
-        at += limit;
-    }
-    r.next = boundary;
-    // A descriptor without signature right before the boundary.
-    unsigned char d[kUnsignedDescriptorSize];
-    if (boundary - dataStart >= kUnsignedDescriptorSize &&
-        ReadExact(in, boundary - kUnsignedDescriptorSize, d, sizeof d) &&
-        Le32(d + 4) == boundary - kUnsignedDescriptorSize - dataStart) {
-        r.found = true;
-        r.crc = Le32(d);
-        r.compressedSize = boundary - kUnsignedDescriptorSize - dataStart;
-        r.size = Le32(d + 8);
-    }
-    return r;
-}
-
 void TUnZIP::CollectLocal(InFile& in, const DriveInfo& drive) {
+    Window window(in, inBuf_);
     uint64_t pos = 0;
-    unsigned char rec[kLocalSize];
+    const unsigned char* rec;
     std::string name;
-    while (ReadExact(in, pos, rec, kLocalSize) && Le32(rec) == kLocalSig) {
+    while (window.Load(pos, kLocalSize, rec) >= kLocalSize && Le32(rec) == kLocalSig) {
         Member m{};
         m.flags = Le16(rec + 6);
         m.method = Le16(rec + 8);
@@ -344,14 +374,15 @@ void TUnZIP::CollectLocal(InFile& in, const DriveInfo& drive) {
         m.nameOffset = pos + kLocalSize;
         m.nameLength = nameLen;
         uint64_t dataStart = pos + kLocalSize + nameLen + extraLen;
-        name.resize(nameLen);
-        if (nameLen && !ReadExact(in, m.nameOffset, &name[0], nameLen))
+        const unsigned char* stored;
+        if (window.Load(m.nameOffset, nameLen, stored) < nameLen)
             break;
+        name.assign(reinterpret_cast<const char*>(stored), nameLen);
         uint64_t next = dataStart + m.compressedSize;
         if (m.flags & kFlagDataDescriptor) {
             // CRC and sizes follow the data: the member ends at its descriptor. Without one the
             // member fails, and the walk goes on at the next header.
-            DataEnd end = FindDataEnd(in, dataStart);
+            DataEnd end = FindDataEnd(window, dataStart, in.Size());
             m.crc = end.crc;
             m.compressedSize = end.compressedSize;
             m.size = end.size;

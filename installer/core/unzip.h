@@ -117,14 +117,12 @@ private:
         uint16_t nameLength;
         const char* refused;      // set in pass 1: the member fails with this in pass 2
     };
-    struct DataEnd;
     class MemberFailed;
 
     void Recognise();
     bool Selected(const std::string& name) const;
     void CollectCentral(InFile& in, const DriveInfo& drive);
     void CollectLocal(InFile& in, const DriveInfo& drive);
-    DataEnd FindDataEnd(InFile& in, uint64_t dataStart);
     bool Overlaps(uint64_t start, uint64_t end);
     void AddMember(const Member& m, const DriveInfo& drive);
     void ExtractMember(InFile& in, const Member& m, int& count);

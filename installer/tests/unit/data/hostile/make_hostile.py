@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Makes the hostile archives beside this script, byte by byte (no archiver writes them).
 
-    python3 make_hostile.py [FOLDER]      # default: the folder of this script
+    python3 make_hostile.py [FOLDER [SEEDS]]   # default: this script's folder, the fuzz corpus
 
 Each archive is a shape that once made the extractor misbehave; what the extractor must do
 with it is written in the unit tests that read them (hostile_archive_test.cpp).
@@ -16,6 +16,9 @@ with it is written in the unit tests that read them (hostile_archive_test.cpp).
   unwritable_members.zip  zorm.exe with method 12, nelkar.exe with the encrypted flag, then
                           ReadMe.txt
   device_names.zip        members named after Windows devices, then ok.txt
+
+The small ones, and overlap_200.zip (the overlap shape with 200 records), are also seeds of
+the fuzz target (installer/tests/fuzz/corpus).
 """
 import os
 import struct
@@ -93,14 +96,14 @@ def size_bomb():
     return a.bytes()
 
 
-def overlap_65535():
-    data = bytes(144 << 10)
+def overlap(records, size):
+    data = bytes(size)
     stored = deflate(data)
     name = b'bomb.dat'
     body = local_header(name, 8, len(stored), len(data), crc(data)) + stored
     record = central_record(name, 8, len(stored), len(data), crc(data), 0)
-    central = record * 65535
-    return body + central + end_record(65535, len(central), len(body))
+    central = record * records
+    return body + central + end_record(records, len(central), len(body))
 
 
 def descriptor(data, stored, signed):
@@ -144,14 +147,26 @@ def device_names():
 ARCHIVES = {
     'deep_name.zip': deep_name,
     'size_bomb.zip': size_bomb,
-    'overlap_65535.zip': overlap_65535,
+    'overlap_65535.zip': lambda: overlap(65535, 144 << 10),
+    'local_descriptor.zip': local_descriptor,
+    'unwritable_members.zip': unwritable_members,
+    'device_names.zip': device_names,
+}
+
+SEEDS = {
+    'deep_name.zip': deep_name,
+    'size_bomb.zip': size_bomb,
+    'overlap_200.zip': lambda: overlap(200, 16 << 10),
     'local_descriptor.zip': local_descriptor,
     'unwritable_members.zip': unwritable_members,
     'device_names.zip': device_names,
 }
 
 if __name__ == '__main__':
-    folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
-    for file_name, make in ARCHIVES.items():
-        with open(os.path.join(folder, file_name), 'wb') as f:
-            f.write(make())
+    here = os.path.dirname(os.path.abspath(__file__))
+    folder = sys.argv[1] if len(sys.argv) > 1 else here
+    seeds = sys.argv[2] if len(sys.argv) > 2 else os.path.join(here, '..', '..', '..', 'fuzz', 'corpus')
+    for target, archives in ((folder, ARCHIVES), (seeds, SEEDS)):
+        for file_name, make in archives.items():
+            with open(os.path.join(target, file_name), 'wb') as f:
+                f.write(make())

@@ -55,3 +55,8 @@ with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:
             with open(path, 'rb') as src, z.open(path, 'w', force_zip64=True) as dst:
                 dst.write(src.read())
 EOF
+# Three of them also seed the fuzz target.
+cd "$here"
+for zip in bsdtar infozip_comments python_zip64; do
+    cp "$zip.zip" "$here/../../../fuzz/corpus/${zip}_made.zip"
+done

@@ -40,6 +40,45 @@ uint32_t Le32(const unsigned char* p) {
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
+uint64_t Le64(const unsigned char* p) { return Le32(p) | (static_cast<uint64_t>(Le32(p + 4)) << 32); }
+
+// Zip64 extended information (extra field 1) holds the 64-bit value of each of uncompressed
+// size, compressed size and local header offset whose record field is 0xFFFFFFFF, in that
+// order. Archivers that force Zip64 write small members this way too. Values from 2^62 on
+// are not taken: the totals stay within their signed 64 bits.
+constexpr uint64_t kZip64Placeholder = 0xFFFFFFFF;
+constexpr uint64_t kZip64Largest = (uint64_t(1) << 62) - 1;
+constexpr uint16_t kZip64ExtraId = 0x0001;
+
+bool NeedsZip64(uint64_t size, uint64_t compressedSize, uint64_t localOffset) {
+    return size == kZip64Placeholder || compressedSize == kZip64Placeholder || localOffset == kZip64Placeholder;
+}
+
+void ApplyZip64(const unsigned char* extra, size_t len, uint64_t& size, uint64_t& compressedSize,
+                uint64_t& localOffset) {
+    // Extra field blocks: ID (2), data length (2), data.
+    for (size_t at = 0; at + 4 <= len;) {
+        uint16_t id = Le16(extra + at), n = Le16(extra + at + 2);
+        const unsigned char* data = extra + at + 4;
+        size_t end = std::min(len, at + 4 + n);
+        if (id == kZip64ExtraId) {
+            size_t i = 0;
+            for (uint64_t* field : {&size, &compressedSize, &localOffset}) {
+                if (*field != kZip64Placeholder)
+                    continue;
+                if (at + 4 + i + 8 > end)
+                    break;
+                uint64_t value = Le64(data + i);
+                if (value <= kZip64Largest)
+                    *field = value;
+                i += 8;
+            }
+            return;
+        }
+        at = end;
+    }
+}
+
 bool ReadExact(InFile& in, uint64_t offset, void* buf, size_t n) {
     return in.ReadAt(offset, buf, n) == n;
 }
@@ -322,7 +361,9 @@ bool TUnZIP::Selected(const std::string& name) const {
 void TUnZIP::AddMember(const Member& m, const DriveInfo& drive) {
     if (drive.known && drive.removable && m.size >= drive.freeBytes)
         throw EUnZipError(unzip_text::kNoDiskSpace);
-    archiveTotal_ += static_cast<int64_t>(m.size);
+    // Saturates: Zip64 sizes could otherwise add up past the signed range.
+    uint64_t total = static_cast<uint64_t>(archiveTotal_) + m.size;
+    archiveTotal_ = static_cast<int64_t>(std::min<uint64_t>(total, INT64_MAX));
     members_.push_back(m);
 }
 
@@ -330,6 +371,7 @@ void TUnZIP::CollectCentral(InFile& in, const DriveInfo& drive) {
     uint64_t pos = centralOffset_;
     unsigned char rec[kCentralSize];
     std::string name;
+    std::vector<unsigned char> extra;
     while (ReadExact(in, pos, rec, kCentralSize) && Le32(rec) == kCentralSig) {
         // Central record: made by, needed, flags, method, time, date, CRC, sizes, name/extra/
         // comment lengths, disk, internal and external attributes, local header offset.
@@ -344,6 +386,11 @@ void TUnZIP::CollectCentral(InFile& in, const DriveInfo& drive) {
         m.localOffset = Le32(rec + 42);
         m.nameOffset = pos + kCentralSize;
         m.nameLength = nameLen;
+        if (NeedsZip64(m.size, m.compressedSize, m.localOffset)) {
+            extra.resize(extraLen);
+            if (extraLen && ReadExact(in, m.nameOffset + nameLen, extra.data(), extraLen))
+                ApplyZip64(extra.data(), extraLen, m.size, m.compressedSize, m.localOffset);
+        }
         if (!(m.attributes & (kAttrFolder | kAttrVolume))) {
             name.resize(nameLen);
             if (nameLen && !ReadExact(in, m.nameOffset, &name[0], nameLen))
@@ -378,6 +425,10 @@ void TUnZIP::CollectLocal(InFile& in, const DriveInfo& drive) {
         if (window.Load(m.nameOffset, nameLen, stored) < nameLen)
             break;
         name.assign(reinterpret_cast<const char*>(stored), nameLen);
+        if (NeedsZip64(m.size, m.compressedSize, 0) && window.Load(m.nameOffset + nameLen, extraLen, stored) >= extraLen) {
+            uint64_t unused = 0;
+            ApplyZip64(stored, extraLen, m.size, m.compressedSize, unused);
+        }
         uint64_t next = dataStart + m.compressedSize;
         if (m.flags & kFlagDataDescriptor) {
             // CRC and sizes follow the data: the member ends at its descriptor. Without one the

@@ -73,9 +73,11 @@ std::string ReadData(const std::string& name) {
     return ss.str();
 }
 
+using Errors = std::vector<std::pair<std::string, std::string>>;  // member name, message
+
 struct Unpacking {
     MemoryFileSystem fs;
-    std::vector<std::pair<std::string, std::string>> errors;  // the first 100
+    Errors errors;  // the first 100
     size_t errorCount = 0;
     int count = -1;
 
@@ -169,9 +171,8 @@ TEST(HostileArchive, SizeBomb) {
         EXPECT_EQ(r.Content("stored.dat"), std::string("\x00\x01\x02\x03\x04\x05\x06\x07\x08\x09", 10));
         EXPECT_EQ(r.Content("ok.txt"), "still installed\r\n");
         EXPECT_EQ(r.BytesWritten(), 10u + 10u + 17u);
-        EXPECT_EQ(r.errors, (std::vector<std::pair<std::string, std::string>>{
-                                {"bomb.dat", "File larger than its declared size"},
-                                {"stored.dat", "File larger than its declared size"}}));
+        EXPECT_EQ(r.errors, (Errors{{"bomb.dat", "File larger than its declared size"},
+                                    {"stored.dat", "File larger than its declared size"}}));
     });
 }
 
@@ -207,8 +208,7 @@ TEST(HostileArchive, LocalScanWithDataDescriptors) {
         EXPECT_EQ(r.Content("first.txt"), first);
         EXPECT_EQ(r.Content("second.bin"), second);
         EXPECT_EQ(r.Content("last.txt"), "last member, sizes in its header\r\n");
-        EXPECT_EQ(r.errors, (std::vector<std::pair<std::string, std::string>>{
-                                {"broken.dat", "Missing data descriptor"}}));
+        EXPECT_EQ(r.errors, (Errors{{"broken.dat", "Missing data descriptor"}}));
     });
 }
 
@@ -221,9 +221,8 @@ TEST(HostileArchive, UnwritableMembersLeaveOldFiles) {
         EXPECT_EQ(r.Content("nelkar.exe"), "old helper");
         EXPECT_EQ(r.fs.created, Game({"ReadMe.txt"}));
         EXPECT_EQ(r.Content("ReadMe.txt"), "Read me first.\r\n");
-        EXPECT_EQ(r.errors, (std::vector<std::pair<std::string, std::string>>{
-                                {"zorm.exe", "Unsupported compression method"},
-                                {"nelkar.exe", "Unsupported compression method"}}));
+        EXPECT_EQ(r.errors, (Errors{{"zorm.exe", "Unsupported compression method"},
+                                    {"nelkar.exe", "Unsupported compression method"}}));
     });
 }
 
@@ -234,7 +233,7 @@ TEST(HostileArchive, DeviceNames) {
         r.Extract(archive);
         EXPECT_EQ(r.fs.created, Game({"ok.txt"}));
         EXPECT_TRUE(r.fs.madeFolders.empty());
-        std::vector<std::pair<std::string, std::string>> expected;
+        Errors expected;
         for (const char* name : {"CON", "aux.txt", "Info/NUL/page.htm", "lpt1 .dat", "Com9.log.", "prn. .txt"})
             expected.emplace_back(name, "Unsafe file name");
         EXPECT_EQ(r.errors, expected);

@@ -682,6 +682,30 @@ TEST(Hostile, LocalScanFindsDataDescriptors) {
     }
 }
 
+TEST(Hostile, Zip64SizesAndOtherExtraFields) {
+    // An extended-timestamp block as archivers on Unix write it: ID "UT", 5 bytes.
+    std::string timestamp("UT\x05\x00\x03\xee\xf1\x17\x6b", 9);
+    std::vector<ZipEntry> entries = {{"a.txt", TextBytes(50000), 8}, {"b.bin", NoiseBytes(3000), 0},
+                                     {"c.txt", "", 8}, {"d.txt", "plain", 0}};
+    entries[0].zip64 = entries[1].zip64 = entries[2].zip64 = true;
+    entries[1].extra = timestamp;
+    entries[3].extra = timestamp;
+    BuiltZip z = BuildZip(entries);
+    std::string localOnly = z.bytes.substr(0, z.centralOffset);
+    for (const std::string& archive : {z.bytes, localOnly}) {
+        SCOPED_TRACE(archive.size() == z.bytes.size() ? "central directory" : "local headers only");
+        Fixture f;
+        Outcome r = f.Extract(archive);
+        EXPECT_TRUE(r.errors.empty());
+        EXPECT_EQ(r.count, 4);
+        for (const ZipEntry& e : entries)
+            EXPECT_EQ(f.Content("C:\\Game\\" + e.name), e.data);
+        // The totals are the real sizes: the archive's progress ends at 100.
+        EXPECT_EQ(f.unzip.ArchiveTotal(), 53005);
+        EXPECT_EQ(r.progress.back(), (std::pair<int, int>{100, 100}));
+    }
+}
+
 // A file system that runs out of memory at a chosen call.
 class FailingFileSystem : public MemoryFileSystem {
 public:

@@ -40,6 +40,8 @@ struct ZipEntry {
     std::string rawData;          // when non-empty: the member data as stored, not derived
     bool useRawData = false;
     int64_t declaredSize = -1;    // the uncompressed size the records give; -1: the data's
+    std::string extra;            // extra field of both headers
+    bool zip64 = false;           // sizes as 0xFFFFFFFF, their values in a Zip64 extra before extra
 
     std::string Stored() const { return useRawData ? rawData : (method == 8 ? RawDeflate(data) : data); }
     uint32_t Crc() const {
@@ -50,6 +52,9 @@ struct ZipEntry {
     uint32_t Declared() const {
         return static_cast<uint32_t>(declaredSize < 0 ? static_cast<int64_t>(data.size()) : declaredSize);
     }
+    // Record fields and extra field: sizes, or their Zip64 placeholders and extra block.
+    uint32_t SizeField(uint32_t size) const { return zip64 ? 0xFFFFFFFFu : size; }
+    std::string Extra() const;
 };
 
 inline void Put16(std::string& s, uint32_t v) {
@@ -67,6 +72,19 @@ struct BuiltZip {
     uint32_t centralOffset = 0;
 };
 
+inline std::string ZipEntry::Extra() const {
+    if (!zip64)
+        return extra;
+    std::string block;
+    Put16(block, 0x0001);
+    Put16(block, 16);
+    Put32(block, Declared());
+    Put32(block, 0);
+    Put32(block, static_cast<uint32_t>(Stored().size()));
+    Put32(block, 0);
+    return block + extra;
+}
+
 // Local header of e followed by its stored data.
 inline std::string LocalMember(const ZipEntry& e) {
     std::string stored = e.Stored();
@@ -77,11 +95,12 @@ inline std::string LocalMember(const ZipEntry& e) {
     Put16(l, e.method);
     Put32(l, e.dosDateTime);
     Put32(l, e.Crc());
-    Put32(l, static_cast<uint32_t>(stored.size()));
-    Put32(l, e.Declared());
+    Put32(l, e.SizeField(static_cast<uint32_t>(stored.size())));
+    Put32(l, e.SizeField(e.Declared()));
     Put16(l, static_cast<uint32_t>(e.name.size()));
-    Put16(l, 0);
+    Put16(l, static_cast<uint32_t>(e.Extra().size()));
     l += e.name;
+    l += e.Extra();
     l += stored;
     return l;
 }
@@ -96,16 +115,17 @@ inline std::string CentralRecord(const ZipEntry& e, uint32_t offset) {
     Put16(c, e.method);
     Put32(c, e.dosDateTime);
     Put32(c, e.Crc());
-    Put32(c, static_cast<uint32_t>(e.Stored().size()));
-    Put32(c, e.Declared());
+    Put32(c, e.SizeField(static_cast<uint32_t>(e.Stored().size())));
+    Put32(c, e.SizeField(e.Declared()));
     Put16(c, static_cast<uint32_t>(e.name.size()));
-    Put16(c, 0);
+    Put16(c, static_cast<uint32_t>(e.Extra().size()));
     Put16(c, 0);
     Put16(c, 0);
     Put16(c, 0);
     Put32(c, e.attributes);
     Put32(c, offset);
     c += e.name;
+    c += e.Extra();
     return c;
 }
 

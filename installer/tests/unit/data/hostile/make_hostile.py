@@ -153,14 +153,9 @@ ARCHIVES = {
     'device_names.zip': device_names,
 }
 
-SEEDS = {
-    'deep_name.zip': deep_name,
-    'size_bomb.zip': size_bomb,
-    'overlap_200.zip': lambda: overlap(200, 16 << 10),
-    'local_descriptor.zip': local_descriptor,
-    'unwritable_members.zip': unwritable_members,
-    'device_names.zip': device_names,
-}
+# The fuzz seeds: all but the large overlap, which gets a small one instead.
+SEEDS = {name: make for name, make in ARCHIVES.items() if name != 'overlap_65535.zip'}
+SEEDS['overlap_200.zip'] = lambda: overlap(200, 16 << 10)
 
 if __name__ == '__main__':
     here = os.path.dirname(os.path.abspath(__file__))

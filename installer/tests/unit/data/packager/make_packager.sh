@@ -5,6 +5,7 @@
 #   infozip.zip           Info-ZIP zip: extra fields (UT, ux), .bmp files stored
 #   infozip_X.zip         Info-ZIP zip -X: no extra fields
 #   infozip_comments.zip  Info-ZIP zip with a comment on every entry and an archive comment
+#   infozip_fz.zip        Info-ZIP zip -fz: Zip64 extras, uncompressed sizes only there
 #   bsdtar.zip            bsdtar --format zip: "./" names, data descriptors, folders marked
 #                         only in the Unix mode
 #   python_zip64.zip      Python zipfile with Zip64 extras in the local headers
@@ -38,6 +39,7 @@ find src -exec touch -d '2009-01-01 09:32:00' {} +
 cd src
 zip -q -r -n .bmp "$here/infozip.zip" .
 zip -q -r -X -n .bmp "$here/infozip_X.zip" .
+zip -q -r -fz -n .bmp "$here/infozip_fz.zip" .
 zip -q -r -n .bmp "$here/infozip_comments.zip" .
 # One comment line per entry, then the archive comment.
 for i in $(seq 1 12); do echo "entry comment $i of the update"; done | zip -q -c "$here/infozip_comments.zip" '*' > /dev/null

@@ -648,8 +648,9 @@ TEST(Hostile, LocalScanFindsDataDescriptors) {
          {"last.txt"}, {"a.txt"}},
         {"descriptor missing at the end", member("a.txt", text, 8, false), {}, {"a.txt"}},
     };
-    // Stored members ending around the end of the first 64 KiB scanned.
-    for (size_t size : {65500u, 65519u, 65520u, 65521u, 65522u, 65530u, 65536u, 65540u}) {
+    // Stored members whose descriptor lies around the end of the first 64 KiB read, which
+    // starts with the 35 bytes of the member's header and name.
+    for (size_t size : {65480u, 65485u, 65486u, 65490u, 65497u, 65500u, 65501u, 65502u, 65520u, 65536u}) {
         std::string data = NoiseBytes(size, static_cast<uint32_t>(size));
         for (bool signature : {true, false}) {
             std::string archive = member("s.bin", data, 0, false) + descriptor(data, 0, signature) + last;
@@ -657,9 +658,24 @@ TEST(Hostile, LocalScanFindsDataDescriptors) {
             Outcome r = f.Extract(archive);
             SCOPED_TRACE(std::to_string(size) + (signature ? " signed" : " unsigned"));
             EXPECT_TRUE(r.errors.empty());
-            EXPECT_EQ(f.Content("C:\\Game\\s.bin"), data);
-            EXPECT_EQ(f.Content("C:\\Game\\last.txt"), "last");
+            EXPECT_EQ(f.fs.created, (std::vector<std::string>{"C:\\Game\\s.bin", "C:\\Game\\last.txt"}));
+            EXPECT_TRUE(f.fs.files["C:\\Game\\s.bin"].data == data);
         }
+    }
+    {
+        // Many small members: the walk reads the archive about once in pass 1 and once in
+        // pass 2, not a buffer's worth per member.
+        std::string archive;
+        for (int i = 0; i < 2000; ++i) {
+            std::string data = "member " + std::to_string(i);
+            archive += member("m" + std::to_string(i) + ".txt", data, 0, false) + descriptor(data, 0, i % 2 == 0);
+        }
+        Fixture f;
+        Outcome r = f.Extract(archive);
+        EXPECT_EQ(r.count, 2000);
+        EXPECT_TRUE(r.errors.empty());
+        EXPECT_EQ(f.Content("C:\\Game\\m1999.txt"), "member 1999");
+        EXPECT_LT(f.fs.bytesRead, 3 * archive.size());
     }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -17,7 +17,7 @@ with it is written in the unit tests that read them (hostile_archive_test.cpp).
                           ReadMe.txt
   device_names.zip        members named after Windows devices, then ok.txt
 
-The small ones, and overlap_200.zip (the overlap shape with 200 records), are also seeds of
+The small ones, and overlap_200.zip (the overlap shape with 200 records of 1 MiB), are also seeds of
 the fuzz target (installer/tests/fuzz/corpus).
 """
 import os
@@ -155,7 +155,7 @@ ARCHIVES = {
 
 # The fuzz seeds: all but the large overlap, which gets a small one instead.
 SEEDS = {name: make for name, make in ARCHIVES.items() if name != 'overlap_65535.zip'}
-SEEDS['overlap_200.zip'] = lambda: overlap(200, 16 << 10)
+SEEDS['overlap_200.zip'] = lambda: overlap(200, 1 << 20)
 
 if __name__ == '__main__':
     here = os.path.dirname(os.path.abspath(__file__))

@@ -449,6 +449,14 @@ void TUnZIP::CollectLocal(InFile& in, const DriveInfo& drive) {
 }
 
 bool TUnZIP::Overlaps(uint64_t start, uint64_t end) {
+    if (taken_.empty()) {
+        if (takenInOrder_.empty() || start >= takenInOrder_.back().second) {
+            takenInOrder_.emplace_back(start, end);
+            return false;
+        }
+        taken_.insert(takenInOrder_.begin(), takenInOrder_.end());
+        takenInOrder_.clear();
+    }
     auto after = taken_.upper_bound(start);
     if (after != taken_.end() && after->first < end)
         return true;
@@ -508,6 +516,7 @@ int TUnZIP::Extract() {
     // Anything else that fails outside a member (no memory, say) leaves Extract: the run
     // ends with its error box instead of skipping the remaining members unseen.
     archiveRemaining_ = archiveTotal_;
+    takenInOrder_.clear();
     taken_.clear();
     for (const Member& m : members_) {
         try {
@@ -517,6 +526,7 @@ int TUnZIP::Extract() {
                 Fail(currentName_, f.message);
         }
     }
+    takenInOrder_ = {};
     taken_.clear();
     outputPath_.clear();
     return count;

@@ -140,7 +140,10 @@ private:
     std::string currentName_;
 
     std::vector<Member> members_;
-    std::map<uint64_t, uint64_t> taken_;  // archive ranges of accepted members: start -> end
+    // Archive ranges of accepted members: in a list while each starts after the one before (an
+    // archiver's order), in a tree from the first one that does not.
+    std::vector<std::pair<uint64_t, uint64_t>> takenInOrder_;
+    std::map<uint64_t, uint64_t> taken_;  // start -> end
     int64_t archiveTotal_ = 0;
     int64_t archiveRemaining_ = 0;
     int64_t memberRemaining_ = 0;

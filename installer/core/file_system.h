@@ -44,8 +44,11 @@ public:
     virtual std::unique_ptr<InFile> OpenRead(const std::string& path) = 0;
     // Creates the file for writing, cutting an existing one to zero length; null on failure.
     virtual std::unique_ptr<OutFile> Create(const std::string& path) = 0;
-    virtual bool IsReadOnly(const std::string& path) = 0;
-    virtual void ClearReadOnly(const std::string& path) = 0;
+    // True when an existing file has the read-only, hidden or system attribute: Windows
+    // refuses to replace such a file (CREATE_ALWAYS) until they are cleared.
+    virtual bool HasReadOnlyHiddenOrSystem(const std::string& path) = 0;
+    // Clears read-only, hidden and system, keeping the file's other attributes.
+    virtual void ClearReadOnlyHiddenSystem(const std::string& path) = 0;
     virtual bool FolderExists(const std::string& path) = 0;
     // Creates one folder whose parent exists; failures are not reported.
     virtual void MakeFolder(const std::string& path) = 0;

@@ -1,21 +1,33 @@
 // EnsureFolder: creates a folder and its missing parents through the file interface.
+#include <vector>
+
 #include "file_system.h"
 
 namespace tessarin {
 
+// Walks up from the folder to the first one that exists (or to a bare drive), then creates
+// the missing ones from the top down. Every level is a prefix of path, so one string is cut
+// on the way up and grown again on the way down: a name of any depth costs a list of lengths,
+// not a stack frame and a copy of the path per level.
 void EnsureFolder(FileSystem& fs, const std::string& path) {
-    if (path.empty())
-        return;
+    std::vector<size_t> missing;  // lengths of the folders to create, deepest first
     std::string dir = path;
-    if (dir.back() == '\\')
-        dir.pop_back();
-    // A bare drive ("C:") or an existing folder needs nothing.
-    if (dir.size() <= 2 || fs.FolderExists(dir))
-        return;
-    size_t slash = dir.rfind('\\');
-    std::string parent = slash == std::string::npos ? std::string() : dir.substr(0, slash + 1);
-    if (parent != dir) {
-        EnsureFolder(fs, parent);
+    while (!dir.empty()) {
+        if (dir.back() == '\\')
+            dir.pop_back();
+        // A bare drive ("C:") or an existing folder needs nothing.
+        if (dir.size() <= 2 || fs.FolderExists(dir))
+            break;
+        size_t slash = dir.rfind('\\');
+        size_t parent = slash == std::string::npos ? 0 : slash + 1;
+        // A parent equal to the folder itself (a doubled trailing backslash) ends the walk.
+        if (parent == dir.size())
+            break;
+        missing.push_back(dir.size());
+        dir.resize(parent);
+    }
+    for (size_t i = missing.size(); i-- > 0;) {
+        dir.append(path, dir.size(), missing[i] - dir.size());
         fs.MakeFolder(dir);
     }
 }

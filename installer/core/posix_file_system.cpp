@@ -104,12 +104,13 @@ std::unique_ptr<OutFile> PosixFileSystem::Create(const std::string& path) {
     return std::make_unique<PosixOut>(fd);
 }
 
-bool PosixFileSystem::IsReadOnly(const std::string& path) {
+// POSIX files have no hidden or system attribute: read-only is a missing write bit.
+bool PosixFileSystem::HasReadOnlyHiddenOrSystem(const std::string& path) {
     struct stat st;
     return ::stat(UnixPath(path).c_str(), &st) == 0 && !(st.st_mode & S_IWUSR);
 }
 
-void PosixFileSystem::ClearReadOnly(const std::string& path) {
+void PosixFileSystem::ClearReadOnlyHiddenSystem(const std::string& path) {
     struct stat st;
     if (::stat(UnixPath(path).c_str(), &st) == 0)
         ::chmod(UnixPath(path).c_str(), st.st_mode | S_IWUSR);

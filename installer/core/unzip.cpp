@@ -14,9 +14,13 @@ namespace {
 constexpr uint32_t kEndSig = 0x06054b50;
 constexpr uint32_t kCentralSig = 0x02014b50;
 constexpr uint32_t kLocalSig = 0x04034b50;
+constexpr uint32_t kDescriptorSig = 0x08074b50;
 constexpr size_t kEndSize = 22;
 constexpr size_t kCentralSize = 46;
 constexpr size_t kLocalSize = 30;
+// Data descriptor: signature (optional), CRC, compressed size, uncompressed size.
+constexpr size_t kDescriptorSize = 16;
+constexpr size_t kUnsignedDescriptorSize = 12;
 // The end record is looked for in the last ZipCmntBufSize + 23 bytes.
 constexpr uint64_t kCommentBufSize = 2000;
 constexpr uint64_t kTailSearch = kCommentBufSize + 23;
@@ -27,12 +31,52 @@ constexpr uint32_t kAttrFolder = 0x10;
 constexpr uint32_t kAttrArchive = 0x20;
 constexpr uint16_t kFlagEncrypted = 0x0001;
 constexpr uint16_t kFlagDataDescriptor = 0x0008;
-constexpr unsigned kHostUnix = 3;
+// Only the DOS attribute byte is used; the high word holds host-specific bits (a Unix mode).
+constexpr uint32_t kDosAttributes = 0xFF;
 
 uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Le32(const unsigned char* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+uint64_t Le64(const unsigned char* p) { return Le32(p) | (static_cast<uint64_t>(Le32(p + 4)) << 32); }
+
+// Zip64 extended information (extra field 1) holds the 64-bit value of each of uncompressed
+// size, compressed size and local header offset whose record field is 0xFFFFFFFF, in that
+// order. Archivers that force Zip64 write small members this way too. Values from 2^62 on
+// are not taken: the totals stay within their signed 64 bits.
+constexpr uint64_t kZip64Placeholder = 0xFFFFFFFF;
+constexpr uint64_t kZip64Largest = (uint64_t(1) << 62) - 1;
+constexpr uint16_t kZip64ExtraId = 0x0001;
+
+bool NeedsZip64(uint64_t size, uint64_t compressedSize, uint64_t localOffset) {
+    return size == kZip64Placeholder || compressedSize == kZip64Placeholder || localOffset == kZip64Placeholder;
+}
+
+void ApplyZip64(const unsigned char* extra, size_t len, uint64_t& size, uint64_t& compressedSize,
+                uint64_t& localOffset) {
+    // Extra field blocks: ID (2), data length (2), data.
+    for (size_t at = 0; at + 4 <= len;) {
+        uint16_t id = Le16(extra + at), n = Le16(extra + at + 2);
+        const unsigned char* data = extra + at + 4;
+        size_t end = std::min(len, at + 4 + n);
+        if (id == kZip64ExtraId) {
+            size_t i = 0;
+            for (uint64_t* field : {&size, &compressedSize, &localOffset}) {
+                if (*field != kZip64Placeholder)
+                    continue;
+                if (at + 4 + i + 8 > end)
+                    break;
+                uint64_t value = Le64(data + i);
+                if (value <= kZip64Largest)
+                    *field = value;
+                i += 8;
+            }
+            return;
+        }
+        at = end;
+    }
 }
 
 bool ReadExact(InFile& in, uint64_t offset, void* buf, size_t n) {
@@ -47,6 +91,102 @@ std::string Backslashes(std::string s) {
 std::string FolderPart(const std::string& path) {
     size_t slash = path.rfind('\\');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A stored name ending in a separator is a folder entry, whatever its attributes say (archivers
+// on Unix mark folders only in the mode bits of the high word).
+bool NamesFolder(const std::string& name) { return !name.empty() && name.back() == '\\'; }
+
+// The walk over local headers reads forward through one buffer, so that the headers, names
+// and descriptor searches of pass 1 read the archive about once, however small its members.
+class Window {
+public:
+    Window(InFile& in, std::vector<unsigned char>& buf) : in_(in), buf_(buf) {}
+    // Makes the bytes from pos on available (at least need of them, need at most the buffer's
+    // size, unless the file ends first); returns how many there are and points data at them.
+    size_t Load(uint64_t pos, size_t need, const unsigned char*& data) {
+        uint64_t end = start_ + len_;
+        bool inside = pos >= start_ && pos <= end;
+        if (!inside || (end - pos < need && end < in_.Size())) {
+            start_ = pos;
+            len_ = in_.ReadAt(pos, buf_.data(), buf_.size());
+            end = start_ + len_;
+        }
+        data = buf_.data() + (pos - start_);
+        return static_cast<size_t>(end - pos);
+    }
+
+private:
+    InFile& in_;
+    std::vector<unsigned char>& buf_;
+    uint64_t start_ = 0;
+    size_t len_ = 0;
+};
+
+// Where the data of a member written with a data descriptor ends, found by a forward scan
+// from its start: a descriptor with signature whose compressed size matches the distance
+// covered, or the next header (local, central or end record) or the end of the file right
+// after a descriptor without signature. Without one, next is that header (or the file's end).
+struct DataEnd {
+    bool found = false;
+    uint32_t crc = 0;
+    uint64_t compressedSize = 0;
+    uint64_t size = 0;
+    uint64_t next = 0;  // where the walk goes on
+};
+
+DataEnd FindDataEnd(Window& window, uint64_t dataStart, uint64_t fileSize) {
+    DataEnd r;
+    uint64_t boundary = fileSize;  // the header that ends the search, or the file's end
+    uint64_t at = dataStart;
+    while (at < fileSize) {
+        const unsigned char* buf;
+        size_t n = window.Load(at, kDescriptorSize, buf);
+        if (n == 0) {  // the file ended early
+            boundary = at;
+            break;
+        }
+        bool last = at + n >= fileSize || n < kDescriptorSize;
+        // Positions whose 16 bytes are all loaded; the rest comes again with the next load.
+        size_t limit = last ? n : n - (kDescriptorSize - 1);
+        for (size_t i = 0; i < limit; ++i) {
+            if (buf[i] != 'P' || i + 4 > n)
+                continue;
+            uint32_t sig = Le32(buf + i);
+            uint64_t p = at + i;
+            if (sig == kDescriptorSig && i + kDescriptorSize <= n && Le32(buf + i + 8) == p - dataStart) {
+                r.found = true;
+                r.crc = Le32(buf + i + 4);
+                r.compressedSize = p - dataStart;
+                r.size = Le32(buf + i + 12);
+                r.next = p + kDescriptorSize;
+                return r;
+            }
+            if (sig == kLocalSig || sig == kCentralSig || sig == kEndSig) {
+                boundary = p;
+                break;
+            }
+        }
+        if (boundary != fileSize)
+            break;
+        if (last) {
+            boundary = at + n;
+            break;
+        }
+        at += limit;
+    }
+    r.next = boundary;
+    // A descriptor without signature right before the boundary.
+    const unsigned char* d;
+    if (boundary - dataStart >= kUnsignedDescriptorSize &&
+        window.Load(boundary - kUnsignedDescriptorSize, kUnsignedDescriptorSize, d) >= kUnsignedDescriptorSize &&
+        Le32(d + 4) == boundary - kUnsignedDescriptorSize - dataStart) {
+        r.found = true;
+        r.crc = Le32(d);
+        r.compressedSize = boundary - kUnsignedDescriptorSize - dataStart;
+        r.size = Le32(d + 8);
+    }
+    return r;
 }
 
 }  // namespace
@@ -95,6 +235,38 @@ bool ClimbsOut(const std::string& stripped) {
         }
         if (onlyDotsAndBlanks && dots >= 2)
             return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+bool NamesReservedDevice(const std::string& stripped) {
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+    size_t start = 0;
+    while (start <= stripped.size()) {
+        size_t end = stripped.find('\\', start);
+        if (end == std::string::npos)
+            end = stripped.size();
+        // The base name: up to an extension or stream name, without trailing blanks.
+        size_t stop = start;
+        while (stop < end && stripped[stop] != '.' && stripped[stop] != ':')
+            ++stop;
+        while (stop > start && stripped[stop - 1] == ' ')
+            --stop;
+        const char* base = stripped.data() + start;
+        auto is = [base](const char* device) {
+            for (size_t i = 0; i < 3; ++i)
+                if ((base[i] & ~0x20) != device[i])  // ASCII letters in either case
+                    return false;
+            return true;
+        };
+        if (stop - start == 3) {
+            for (const char* device : kDevices)
+                if (is(device))
+                    return true;
+        } else if (stop - start == 4 && (is("COM") || is("LPT")) && base[3] >= '1' && base[3] <= '9') {
+            return true;
+        }
         start = end + 1;
     }
     return false;
@@ -189,7 +361,9 @@ bool TUnZIP::Selected(const std::string& name) const {
 void TUnZIP::AddMember(const Member& m, const DriveInfo& drive) {
     if (drive.known && drive.removable && m.size >= drive.freeBytes)
         throw EUnZipError(unzip_text::kNoDiskSpace);
-    archiveTotal_ += static_cast<int64_t>(m.size);
+    // Saturates: Zip64 sizes could otherwise add up past the signed range.
+    uint64_t total = static_cast<uint64_t>(archiveTotal_) + m.size;
+    archiveTotal_ = static_cast<int64_t>(std::min<uint64_t>(total, INT64_MAX));
     members_.push_back(m);
 }
 
@@ -197,27 +371,32 @@ void TUnZIP::CollectCentral(InFile& in, const DriveInfo& drive) {
     uint64_t pos = centralOffset_;
     unsigned char rec[kCentralSize];
     std::string name;
+    std::vector<unsigned char> extra;
     while (ReadExact(in, pos, rec, kCentralSize) && Le32(rec) == kCentralSig) {
         // Central record: made by, needed, flags, method, time, date, CRC, sizes, name/extra/
         // comment lengths, disk, internal and external attributes, local header offset.
-        uint16_t madeBy = Le16(rec + 4);
-        Member m;
+        Member m{};
         m.flags = Le16(rec + 8);
         m.method = Le16(rec + 10);
         m.crc = Le32(rec + 16);
         m.compressedSize = Le32(rec + 20);
         m.size = Le32(rec + 24);
         uint16_t nameLen = Le16(rec + 28), extraLen = Le16(rec + 30), commentLen = Le16(rec + 32);
-        m.attributes = Le32(rec + 38);
-        // Entries made on Unix keep a file mode in the high word; the DOS attributes are the low byte.
-        if ((madeBy >> 8) == kHostUnix)
-            m.attributes &= 0xFF;
+        m.attributes = Le32(rec + 38) & kDosAttributes;
         m.localOffset = Le32(rec + 42);
+        m.nameOffset = pos + kCentralSize;
+        m.nameLength = nameLen;
+        if (NeedsZip64(m.size, m.compressedSize, m.localOffset)) {
+            extra.resize(extraLen);
+            if (extraLen && ReadExact(in, m.nameOffset + nameLen, extra.data(), extraLen))
+                ApplyZip64(extra.data(), extraLen, m.size, m.compressedSize, m.localOffset);
+        }
         if (!(m.attributes & (kAttrFolder | kAttrVolume))) {
             name.resize(nameLen);
-            if (nameLen && !ReadExact(in, pos + kCentralSize, &name[0], nameLen))
+            if (nameLen && !ReadExact(in, m.nameOffset, &name[0], nameLen))
                 break;
-            if (Selected(Backslashes(fs_.OemNameToAnsi(name))))
+            std::string ansi = Backslashes(fs_.OemNameToAnsi(name));
+            if (!NamesFolder(ansi) && Selected(ansi))
                 AddMember(m, drive);
         }
         pos += kCentralSize + nameLen + extraLen + commentLen;
@@ -225,11 +404,12 @@ void TUnZIP::CollectCentral(InFile& in, const DriveInfo& drive) {
 }
 
 void TUnZIP::CollectLocal(InFile& in, const DriveInfo& drive) {
+    Window window(in, inBuf_);
     uint64_t pos = 0;
-    unsigned char rec[kLocalSize];
+    const unsigned char* rec;
     std::string name;
-    while (ReadExact(in, pos, rec, kLocalSize) && Le32(rec) == kLocalSig) {
-        Member m;
+    while (window.Load(pos, kLocalSize, rec) >= kLocalSize && Le32(rec) == kLocalSig) {
+        Member m{};
         m.flags = Le16(rec + 6);
         m.method = Le16(rec + 8);
         m.crc = Le32(rec + 14);
@@ -238,19 +418,52 @@ void TUnZIP::CollectLocal(InFile& in, const DriveInfo& drive) {
         m.attributes = kAttrArchive;
         m.localOffset = pos;
         uint16_t nameLen = Le16(rec + 26), extraLen = Le16(rec + 28);
+        m.nameOffset = pos + kLocalSize;
+        m.nameLength = nameLen;
         uint64_t dataStart = pos + kLocalSize + nameLen + extraLen;
-        name.resize(nameLen);
-        if (nameLen && !ReadExact(in, pos + kLocalSize, &name[0], nameLen))
+        const unsigned char* stored;
+        if (window.Load(m.nameOffset, nameLen, stored) < nameLen)
             break;
-        bool sizesFollow = (m.flags & kFlagDataDescriptor) != 0;
-        if (sizesFollow)  // sizes come after the data: the stream's own end must tell
-            m.compressedSize = in.Size() > dataStart ? in.Size() - dataStart : 0;
-        if (Selected(Backslashes(fs_.OemNameToAnsi(name))))
+        name.assign(reinterpret_cast<const char*>(stored), nameLen);
+        if (NeedsZip64(m.size, m.compressedSize, 0) && window.Load(m.nameOffset + nameLen, extraLen, stored) >= extraLen) {
+            uint64_t unused = 0;
+            ApplyZip64(stored, extraLen, m.size, m.compressedSize, unused);
+        }
+        uint64_t next = dataStart + m.compressedSize;
+        if (m.flags & kFlagDataDescriptor) {
+            // CRC and sizes follow the data: the member ends at its descriptor. Without one the
+            // member fails, and the walk goes on at the next header.
+            DataEnd end = FindDataEnd(window, dataStart, in.Size());
+            m.crc = end.crc;
+            m.compressedSize = end.compressedSize;
+            m.size = end.size;
+            if (!end.found)
+                m.refused = unzip_text::kNoDescriptor;
+            next = end.next;
+        }
+        std::string ansi = Backslashes(fs_.OemNameToAnsi(name));
+        if (!NamesFolder(ansi) && Selected(ansi))
             AddMember(m, drive);
-        if (sizesFollow)
-            break;
-        pos = dataStart + m.compressedSize;
+        pos = next;
     }
+}
+
+bool TUnZIP::Overlaps(uint64_t start, uint64_t end) {
+    if (taken_.empty()) {
+        if (takenInOrder_.empty() || start >= takenInOrder_.back().second) {
+            takenInOrder_.emplace_back(start, end);
+            return false;
+        }
+        taken_.insert(takenInOrder_.begin(), takenInOrder_.end());
+        takenInOrder_.clear();
+    }
+    auto after = taken_.upper_bound(start);
+    if (after != taken_.end() && after->first < end)
+        return true;
+    if (after != taken_.begin() && std::prev(after)->second > start)
+        return true;
+    taken_.emplace_hint(after, start, end);
+    return false;
 }
 
 void TUnZIP::Report(uint8_t byFile, uint8_t byArchive) {
@@ -288,25 +501,33 @@ int TUnZIP::Extract() {
         outBuf_.resize(kBlockSize);
     }
 
+    std::string dir = extractDir_.empty() ? FolderPart(archiveFile_) : extractDir_;
+    DriveInfo drive = fs_.ExamineDrive(dir);
     try {
-        std::string dir = extractDir_.empty() ? FolderPart(archiveFile_) : extractDir_;
-        DriveInfo drive = fs_.ExamineDrive(dir);
         if (kind_ == ArchiveKind::CentralDirectory)
             CollectCentral(*in, drive);
         else
             CollectLocal(*in, drive);
-        archiveRemaining_ = archiveTotal_;
-        for (const Member& m : members_) {
-            try {
-                ExtractMember(*in, m, count);
-            } catch (const MemberFailed& f) {
-                if (f.message)
-                    Fail(currentName_, f.message);
-            }
-        }
-    } catch (const std::exception&) {
-        // Ends the extraction quietly: nothing further is written.
+    } catch (const EUnZipError&) {
+        // "Not enough disk space", the only error of pass 1: the extraction ends quietly
+        // before any file is written.
+        return count;
     }
+    // Anything else that fails outside a member (no memory, say) leaves Extract: the run
+    // ends with its error box instead of skipping the remaining members unseen.
+    archiveRemaining_ = archiveTotal_;
+    takenInOrder_.clear();
+    taken_.clear();
+    for (const Member& m : members_) {
+        try {
+            ExtractMember(*in, m, count);
+        } catch (const MemberFailed& f) {
+            if (f.message)
+                Fail(currentName_, f.message);
+        }
+    }
+    takenInOrder_ = {};
+    taken_.clear();
     outputPath_.clear();
     return count;
 }
@@ -320,30 +541,47 @@ void TUnZIP::ExtractMember(InFile& in, const Member& m, int& count) {
         throw MemberFailed(unzip_text::kInconsistentLocal);
     uint32_t dosTime = Le32(rec + 10);
     uint16_t nameLen = Le16(rec + 26), extraLen = Le16(rec + 28);
+    uint64_t dataStart = m.localOffset + kLocalSize + nameLen + extraLen;
+    if (!m.refused && Overlaps(m.localOffset, dataStart + m.compressedSize)) {
+        // Named by its own record: the local name is another member's.
+        currentName_.resize(m.nameLength);
+        if (m.nameLength && !ReadExact(in, m.nameOffset, &currentName_[0], m.nameLength))
+            currentName_.clear();
+        throw MemberFailed(unzip_text::kOverlapping);
+    }
     currentName_.resize(nameLen);
     if (nameLen && !ReadExact(in, m.localOffset + kLocalSize, &currentName_[0], nameLen))
         throw MemberFailed(unzip_text::kInconsistentLocal);
+    if (m.refused)
+        throw MemberFailed(m.refused);
     std::string name = Backslashes(fs_.OemNameToAnsi(currentName_));
-    if (ClimbsOut(StripDriveAndRoot(name)))
+    std::string stripped = StripDriveAndRoot(name);
+    if (ClimbsOut(stripped) || NamesReservedDevice(stripped))
         throw MemberFailed(unzip_text::kUnsafeName);
     std::string fallback = FolderPart(archiveFile_);
     if (fallback.empty())
         fallback = fs_.CurrentFolder();
     outputPath_ = BuildOutputPath(extractDir_, fallback, name);
+    // Refused before any folder is made: a longer path cannot be created, and every level
+    // of a deep name would be.
+    if (outputPath_.size() >= kMaxPath)
+        throw MemberFailed(unzip_text::kPathTooLong);
 
     Report(0, lastArchivePercent_);
     // Counted from here on: the member is handed to writing (replacing any existing file).
     ++count;
-    uint64_t dataStart = m.localOffset + kLocalSize + nameLen + extraLen;
     memberRemaining_ = static_cast<int64_t>(m.size);
 
+    // A member that cannot be decoded leaves an existing file untouched.
+    if ((m.flags & kFlagEncrypted) || (m.method != 0 && m.method != 8))
+        throw MemberFailed(unzip_text::kUnsupportedMethod);
     std::string folder = FolderPart(outputPath_);
     if (folder.empty())
         throw MemberFailed(unzip_text::kCannotMakeFolder);
     EnsureFolder(fs_, folder);
     std::unique_ptr<OutFile> out = fs_.Create(outputPath_);
-    if (!out && fs_.IsReadOnly(outputPath_)) {
-        fs_.ClearReadOnly(outputPath_);
+    if (!out && fs_.HasReadOnlyHiddenOrSystem(outputPath_)) {
+        fs_.ClearReadOnlyHiddenSystem(outputPath_);
         out = fs_.Create(outputPath_);
     }
     if (!out)
@@ -369,20 +607,26 @@ void TUnZIP::ExtractMember(InFile& in, const Member& m, int& count) {
 
 void TUnZIP::Written(OutFile& out, const unsigned char* data, size_t n, const Member& m,
                      uint32_t& crc) {
-    if (!out.Write(data, n))
-        throw MemberFailed(unzip_text::kErrorWriting);
-    crc = static_cast<uint32_t>(crc32(crc, data, static_cast<uInt>(n)));
-    memberRemaining_ -= static_cast<int64_t>(n);
-    archiveRemaining_ -= static_cast<int64_t>(n);
-    uint8_t byFile = ProgressPercent(static_cast<int64_t>(m.size) - memberRemaining_,
-                                     static_cast<int64_t>(m.size));
-    lastArchivePercent_ = ProgressPercent(archiveTotal_ - archiveRemaining_, archiveTotal_);
-    Report(byFile, lastArchivePercent_);
+    // Output stops at the declared size, which the free-space rule and the totals trust.
+    bool beyond = static_cast<uint64_t>(n) > static_cast<uint64_t>(memberRemaining_);
+    if (beyond)
+        n = static_cast<size_t>(memberRemaining_);
+    if (n > 0) {
+        if (!out.Write(data, n))
+            throw MemberFailed(unzip_text::kErrorWriting);
+        crc = static_cast<uint32_t>(crc32(crc, data, static_cast<uInt>(n)));
+        memberRemaining_ -= static_cast<int64_t>(n);
+        archiveRemaining_ -= static_cast<int64_t>(n);
+        uint8_t byFile = ProgressPercent(static_cast<int64_t>(m.size) - memberRemaining_,
+                                         static_cast<int64_t>(m.size));
+        lastArchivePercent_ = ProgressPercent(archiveTotal_ - archiveRemaining_, archiveTotal_);
+        Report(byFile, lastArchivePercent_);
+    }
+    if (beyond)
+        throw MemberFailed(unzip_text::kSizeExceeded);
 }
 
 bool TUnZIP::Decode(InFile& in, const Member& m, uint64_t dataStart, OutFile& out, uint32_t& crc) {
-    if ((m.flags & kFlagEncrypted) || (m.method != 0 && m.method != 8))
-        throw MemberFailed(unzip_text::kUnsupportedMethod);
     uint64_t left = m.compressedSize;
     uint64_t pos = dataStart;
     if (m.method == 0) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -25,9 +26,21 @@ inline constexpr const char* kUnsupportedMethod = "Unsupported compression metho
 inline constexpr const char* kCrcFailed = "File fails CRC check";
 inline constexpr const char* kTruncatedData = "Unexpected end of compressed data";
 inline constexpr const char* kCorruptData = "Invalid compressed data";
-// A member whose name climbs out of the destination folder is never written.
+// A member whose name climbs out of the destination folder, or names a device, is never written.
 inline constexpr const char* kUnsafeName = "Unsafe file name";
+// The destination path does not fit the system's path limit (kMaxPath).
+inline constexpr const char* kPathTooLong = "File name too long";
+// The data decodes to more bytes than the member declares; output stops at the declared size.
+inline constexpr const char* kSizeExceeded = "File larger than its declared size";
+// The member's local header or data lies within those of a member already taken.
+inline constexpr const char* kOverlapping = "File data overlaps another member";
+// Local-header walk: a member whose sizes follow its data, and whose data descriptor is not
+// found before the next header.
+inline constexpr const char* kNoDescriptor = "Missing data descriptor";
 }  // namespace unzip_text
+
+// Longest destination path the ANSI file calls take, terminator included (MAX_PATH).
+inline constexpr size_t kMaxPath = 260;
 
 // The errors that leave Extract.
 class EUnZipError : public std::runtime_error {
@@ -44,6 +57,11 @@ std::string StripDriveAndRoot(const std::string& name);
 // True when a component of the (stripped, backslash-separated) name is "..", or only dots and
 // blanks with at least two dots, which Windows resolves to the parent folder as well.
 bool ClimbsOut(const std::string& strippedName);
+
+// True when a component of the name is a device that Windows opens instead of a file: CON,
+// PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9 in any letter case, also with an extension,
+// trailing dots or blanks ("con.txt", "Aux .dat", "NUL.").
+bool NamesReservedDevice(const std::string& strippedName);
 
 // Destination of a member: extractDir (with trailing backslash, or empty) + stored folders + file.
 // fallbackDir is used when extractDir is empty (the archive's folder, else the current folder).
@@ -74,11 +92,14 @@ public:
     std::function<void(const std::string& fileName, const std::string& message)> OnError;
 
     // Extracts the selected members; returns how many were handed to writing. Throws
-    // EUnZipError only for a missing, unrecognised or unopenable archive.
+    // EUnZipError for a missing, unrecognised or unopenable archive; per-member errors go to
+    // OnError, and any other failure (no memory) leaves Extract as it is.
     int Extract();
 
     // Full destination path of the member being written.
     const std::string& OutputPath() const { return outputPath_; }
+    // Sum of the declared sizes of the members selected by the last Extract.
+    int64_t ArchiveTotal() const { return archiveTotal_; }
 
     // Size of the output blocks (and of each progress step).
     static constexpr size_t kBlockSize = 32768;
@@ -92,6 +113,9 @@ private:
         uint64_t size;
         uint32_t crc;
         uint32_t attributes;
+        uint64_t nameOffset;      // the record's own name (central record, or local header)
+        uint16_t nameLength;
+        const char* refused;      // set in pass 1: the member fails with this in pass 2
     };
     class MemberFailed;
 
@@ -99,6 +123,7 @@ private:
     bool Selected(const std::string& name) const;
     void CollectCentral(InFile& in, const DriveInfo& drive);
     void CollectLocal(InFile& in, const DriveInfo& drive);
+    bool Overlaps(uint64_t start, uint64_t end);
     void AddMember(const Member& m, const DriveInfo& drive);
     void ExtractMember(InFile& in, const Member& m, int& count);
     bool Decode(InFile& in, const Member& m, uint64_t dataStart, OutFile& out, uint32_t& crc);
@@ -115,6 +140,10 @@ private:
     std::string currentName_;
 
     std::vector<Member> members_;
+    // Archive ranges of accepted members: in a list while each starts after the one before (an
+    // archiver's order), in a tree from the first one that does not.
+    std::vector<std::pair<uint64_t, uint64_t>> takenInOrder_;
+    std::map<uint64_t, uint64_t> taken_;  // start -> end
     int64_t archiveTotal_ = 0;
     int64_t archiveRemaining_ = 0;
     int64_t memberRemaining_ = 0;

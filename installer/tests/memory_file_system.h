@@ -1,5 +1,6 @@
 // An in-memory file interface for the extractor's tests and fuzzer: files, folders,
 // read-only marks, times and attributes, with switches to make creation or writing fail.
+// Like Windows, it refuses to replace a file that is read-only, hidden or system.
 #pragma once
 
 #include <algorithm>
@@ -32,6 +33,8 @@ public:
     uint64_t failWritesAfter = UINT64_MAX;  // bytes a file takes before writing fails
     DriveInfo drive{true, false, 0};
     std::string current = "C:\\Work\\";
+    uint64_t bytesRead = 0;             // every byte read from any file opened for reading
+    static constexpr uint32_t kHiddenSystem = 0x06;
 
     void AddFile(const std::string& path, const std::string& data) {
         files[path].data = data;
@@ -42,12 +45,12 @@ public:
         auto it = files.find(path);
         if (it == files.end())
             return nullptr;
-        return std::make_unique<In>(it->second.data);
+        return std::make_unique<In>(it->second.data, bytesRead);
     }
 
     std::unique_ptr<OutFile> Create(const std::string& path) override {
         auto it = files.find(path);
-        if (it != files.end() && (it->second.readOnly || it->second.locked))
+        if (it != files.end() && (it->second.readOnly || it->second.locked || (it->second.attributes & kHiddenSystem)))
             return nullptr;
         if (folders.count(path))
             return nullptr;
@@ -64,14 +67,16 @@ public:
         return std::make_unique<Out>(*this, f);
     }
 
-    bool IsReadOnly(const std::string& path) override {
+    bool HasReadOnlyHiddenOrSystem(const std::string& path) override {
         auto it = files.find(path);
-        return it != files.end() && it->second.readOnly;
+        return it != files.end() && (it->second.readOnly || (it->second.attributes & kHiddenSystem));
     }
-    void ClearReadOnly(const std::string& path) override {
+    void ClearReadOnlyHiddenSystem(const std::string& path) override {
         auto it = files.find(path);
-        if (it != files.end())
+        if (it != files.end()) {
             it->second.readOnly = false;
+            it->second.attributes &= ~(kHiddenSystem | 1u);
+        }
     }
     bool FolderExists(const std::string& path) override { return folders.count(path) > 0; }
     void MakeFolder(const std::string& path) override {
@@ -100,18 +105,20 @@ public:
 private:
     class In : public InFile {
     public:
-        explicit In(const std::string& d) : data_(d) {}
+        In(const std::string& d, uint64_t& bytesRead) : data_(d), bytesRead_(bytesRead) {}
         uint64_t Size() const override { return data_.size(); }
         size_t ReadAt(uint64_t offset, void* buf, size_t n) override {
             if (offset >= data_.size())
                 return 0;
             size_t k = static_cast<size_t>(std::min<uint64_t>(n, data_.size() - offset));
             std::memcpy(buf, data_.data() + offset, k);
+            bytesRead_ += k;
             return k;
         }
 
     private:
         std::string data_;  // a copy: writing never changes an open archive
+        uint64_t& bytesRead_;
     };
 
     class Out : public OutFile {

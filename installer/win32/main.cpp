@@ -149,6 +149,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return ShowApplicationError(e.ClassName(), e.Address(), e.what());
     } catch (const EUnZipError& e) {
         return ShowApplicationError("EUnZipError", reinterpret_cast<const void*>(&WinMain), e.what());
+    } catch (const std::bad_alloc&) {
+        // Out of memory anywhere in the run, the extraction included.
+        return ShowApplicationError("EOutOfMemory", reinterpret_cast<const void*>(&WinMain), "Out of memory");
     } catch (const std::exception& e) {
         return ShowApplicationError("Exception", reinterpret_cast<const void*>(&WinMain), e.what());
     }

@@ -83,15 +83,21 @@ std::unique_ptr<OutFile> Win32FileSystem::Create(const std::string& path) {
     return std::make_unique<Win32Out>(h);
 }
 
-bool Win32FileSystem::IsReadOnly(const std::string& path) {
+// CREATE_ALWAYS with FILE_ATTRIBUTE_NORMAL fails on an existing hidden or system file as it
+// does on a read-only one; all three are cleared before the second attempt.
+constexpr DWORD kReplaceBlocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+bool Win32FileSystem::HasReadOnlyHiddenOrSystem(const std::string& path) {
     DWORD a = GetFileAttributesA(path.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY);
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) && (a & kReplaceBlocking);
 }
 
-void Win32FileSystem::ClearReadOnly(const std::string& path) {
+void Win32FileSystem::ClearReadOnlyHiddenSystem(const std::string& path) {
     DWORD a = GetFileAttributesA(path.c_str());
-    if (a != INVALID_FILE_ATTRIBUTES)
-        SetFileAttributesA(path.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+    if (a != INVALID_FILE_ATTRIBUTES) {
+        DWORD rest = a & ~kReplaceBlocking;
+        SetFileAttributesA(path.c_str(), rest ? rest : FILE_ATTRIBUTE_NORMAL);
+    }
 }
 
 bool Win32FileSystem::FolderExists(const std::string& path) {

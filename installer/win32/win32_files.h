@@ -16,8 +16,8 @@ public:
 
     std::unique_ptr<InFile> OpenRead(const std::string& path) override;
     std::unique_ptr<OutFile> Create(const std::string& path) override;
-    bool IsReadOnly(const std::string& path) override;
-    void ClearReadOnly(const std::string& path) override;
+    bool HasReadOnlyHiddenOrSystem(const std::string& path) override;
+    void ClearReadOnlyHiddenSystem(const std::string& path) override;
     bool FolderExists(const std::string& path) override;
     void MakeFolder(const std::string& path) override;
     void SetAttributes(const std::string& path, uint32_t attributes) override;

@@ -152,8 +152,9 @@ TEST(Recognition, BadCentralOrLocalSignatureFallsBackToLocalScan) {
         Fixture f;
         Outcome r = f.Extract(z.bytes);
         EXPECT_EQ(f.unzip.Kind(), TUnZIP::ArchiveKind::LocalScan);
-        // Local scan knows no folder bit: the folder entry fails as a file, the file is written.
-        EXPECT_EQ(r.count, 2);
+        // Local scan knows no folder bit; the name's trailing "/" marks the folder entry.
+        EXPECT_EQ(r.count, 1);
+        EXPECT_TRUE(r.errors.empty());
         EXPECT_EQ(f.Content("C:\\Game\\a.txt"), "one");
     }
     {
@@ -289,8 +290,9 @@ TEST(Decoding, PerMemberFailuresLeaveTheOthers) {
     EXPECT_EQ(r.errors[6].second, unzip_text::kUnsafeName);
     // A CRC failure keeps the file as written.
     EXPECT_EQ(f.Content("C:\\Game\\crc.txt"), good);
-    // Unsupported members are opened (cut to zero) before the method is looked at.
-    EXPECT_EQ(f.fs.files.at("C:\\Game\\bzip.dat").length, 0u);
+    // Members that cannot be decoded are refused before their destination is created.
+    EXPECT_FALSE(f.fs.files.count("C:\\Game\\bzip.dat"));
+    EXPECT_FALSE(f.fs.files.count("C:\\Game\\secret.txt"));
     EXPECT_EQ(f.Content("C:\\Game\\last.txt"), good);
     // Nothing lands outside the game folder; the climbing members are not counted.
     for (const std::string& p : f.fs.created)
@@ -402,6 +404,367 @@ TEST(Progress, SequenceOfSmallArchive) {
     EXPECT_EQ(r.progress, expected);
     EXPECT_EQ(r.paths[0], "C:\\Game\\a.dat");
     EXPECT_EQ(r.paths[3], "C:\\Game\\Autorecord\\rec.dat");
+}
+
+// ---------------------------------------------------------------- hostile shapes
+
+struct DeviceCase {
+    const char* name;
+    bool device;
+};
+std::ostream& operator<<(std::ostream& o, const DeviceCase& c) { return o << c.name; }
+class DeviceName : public ::testing::TestWithParam<DeviceCase> {};
+TEST_P(DeviceName, RefusesWindowsDevices) {
+    EXPECT_EQ(NamesReservedDevice(StripDriveAndRoot(GetParam().name)), GetParam().device);
+}
+INSTANTIATE_TEST_SUITE_P(Cases, DeviceName, ::testing::Values(
+    DeviceCase{"CON", true}, DeviceCase{"con", true}, DeviceCase{"Prn.txt", true},
+    DeviceCase{"aux.tar.gz", true}, DeviceCase{"NUL.", true}, DeviceCase{"nul. .", true},
+    DeviceCase{"AUX ", true}, DeviceCase{"PRN  .txt", true}, DeviceCase{"COM1", true},
+    DeviceCase{"com9.log", true}, DeviceCase{"LPT1", true}, DeviceCase{"lPt9.dat", true},
+    DeviceCase{"Info\\CON\\page.htm", true}, DeviceCase{"aux\\x.txt", true}, DeviceCase{"C:\\nul", true},
+    DeviceCase{"CONSOLE.txt", false}, DeviceCase{"CONx", false}, DeviceCase{"xcon", false},
+    DeviceCase{"COM10.txt", false}, DeviceCase{"COM0", false}, DeviceCase{"LPT", false}, DeviceCase{"COM", false},
+    DeviceCase{"NULL", false}, DeviceCase{"auxiliary.dat", false}, DeviceCase{"CO.N", false},
+    DeviceCase{".con", false}, DeviceCase{"Info\\conf\\a.txt", false}, DeviceCase{"COMA", false},
+    DeviceCase{"Clans\\Nordwacht\\emblem.bmp", false}));
+
+TEST(Hostile, DestinationPathLimit) {
+    // "C:\Game\" is 8 characters; MAX_PATH holds 259 of them and the terminator.
+    struct {
+        std::string name;
+        bool written;
+    } cases[] = {
+        {std::string(251, 'n'), true},                            // 259 characters
+        {std::string(252, 'n'), false},                           // 260
+        {std::string(120, 'd') + "/" + std::string(130, 'f'), true},   // 259, one folder
+        {std::string(120, 'd') + "/" + std::string(131, 'f'), false},  // 260: not even the folder
+        {std::string(300, 'd') + "/f.txt", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.size());
+        Fixture f;
+        Outcome r = f.Extract(BuildZip({{c.name, "data", 0}, {"ok.txt", "ok", 0}}).bytes);
+        EXPECT_EQ(f.Content("C:\\Game\\ok.txt"), "ok");
+        if (c.written) {
+            EXPECT_TRUE(r.errors.empty());
+            EXPECT_EQ(r.count, 2);
+            EXPECT_EQ(f.fs.created.size(), 2u);
+        } else {
+            ASSERT_EQ(r.errors.size(), 1u);
+            EXPECT_EQ(r.errors[0].second, "File name too long");
+            EXPECT_EQ(r.count, 1);
+            EXPECT_EQ(f.fs.created, (std::vector<std::string>{"C:\\Game\\ok.txt"}));
+            EXPECT_TRUE(f.fs.madeFolders.empty());
+        }
+    }
+}
+
+TEST(Hostile, OutputStopsAtDeclaredSize) {
+    struct {
+        const char* what;
+        uint16_t method;
+        std::string data;
+        int64_t declared;
+        size_t written;  // bytes that reach the file
+        bool fails;
+    } cases[] = {
+        {"deflated as declared", 8, TextBytes(100000), -1, 100000, false},
+        {"deflated, declares 10", 8, TextBytes(100000), 10, 10, true},
+        {"deflated, declares one block", 8, TextBytes(100000), 32768, 32768, true},
+        {"deflated, declares a block and a bit", 8, TextBytes(100000), 40000, 40000, true},
+        {"deflated, declares 0", 8, TextBytes(5), 0, 0, true},
+        {"stored, declares 10", 0, NoiseBytes(1000), 10, 10, true},
+        {"deflated, declares more than it holds", 8, TextBytes(100), 200, 100, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ZipEntry e{"big.dat", c.data, c.method};
+        e.declaredSize = c.declared;
+        Fixture f;
+        Outcome r = f.Extract(BuildZip({e, {"ok.txt", "ok", 8}}).bytes);
+        EXPECT_EQ(f.Content("C:\\Game\\big.dat"), c.data.substr(0, c.written));
+        EXPECT_EQ(f.Content("C:\\Game\\ok.txt"), "ok");
+        if (c.fails) {
+            ASSERT_EQ(r.errors.size(), 1u);
+            EXPECT_EQ(r.errors[0], (std::pair<std::string, std::string>{"big.dat", "File larger than its declared size"}));
+        } else {
+            EXPECT_TRUE(r.errors.empty() || r.errors[0].second == unzip_text::kCrcFailed);
+        }
+        for (const auto& p : r.progress)
+            EXPECT_LE(p.first, 100);
+    }
+}
+
+TEST(Hostile, OverlappingMembersRefused) {
+    // inner.txt lies whole inside the stored data of outer.dat.
+    ZipEntry inner{"inner.txt", TextBytes(3000), 8};
+    std::string innerBytes = LocalMember(inner);
+    ZipEntry outer{"outer.dat", "head" + innerBytes + "tail", 0};
+    std::string outerBytes = LocalMember(outer);
+    const uint32_t innerAt = 30 + 9 + 4;  // outer's header, name, "head"
+    ZipEntry other{"other.txt", "after", 0};
+    std::string body = outerBytes + LocalMember(other);
+    const uint32_t otherAt = static_cast<uint32_t>(outerBytes.size());
+    ZipEntry twin = outer;
+    twin.name = "twin.dat";  // its own central name, pointing at outer's header
+    ZipEntry longer = outer;
+    longer.name = "longer.dat";
+    longer.rawData = outerBytes.substr(30 + 9) + "xx";  // claims two bytes of other's header
+    longer.useRawData = true;
+    struct Record {
+        ZipEntry entry;
+        uint32_t offset;
+    };
+    struct {
+        const char* what;
+        std::vector<Record> records;
+        std::vector<std::string> refused;  // central names, in order
+        std::vector<std::string> written;
+    } cases[] = {
+        {"same header twice", {{outer, 0}, {twin, 0}, {other, otherAt}}, {"twin.dat"}, {"outer.dat", "other.txt"}},
+        {"header inside earlier data", {{outer, 0}, {inner, innerAt}, {other, otherAt}}, {"inner.txt"}, {"outer.dat", "other.txt"}},
+        {"data around earlier header", {{inner, innerAt}, {outer, 0}, {other, otherAt}}, {"outer.dat"}, {"inner.txt", "other.txt"}},
+        {"data into next header", {{longer, 0}, {other, otherAt}}, {"other.txt"}, {"outer.dat"}},
+        {"next header first", {{other, otherAt}, {longer, 0}}, {"longer.dat"}, {"other.txt"}},
+        {"adjacent members", {{outer, 0}, {other, otherAt}}, {}, {"outer.dat", "other.txt"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string central;
+        for (const Record& rec : c.records)
+            central += CentralRecord(rec.entry, rec.offset);
+        Fixture f;
+        Outcome r = f.Extract(body + central + EndRecord(c.records.size(), central.size(), body.size()));
+        std::vector<std::string> refused;
+        for (const auto& e : r.errors)
+            if (e.second == "File data overlaps another member")
+                refused.push_back(e.first);
+        EXPECT_EQ(refused, c.refused);
+        std::vector<std::string> written;
+        for (const std::string& p : f.fs.created)
+            written.push_back(p.substr(std::string("C:\\Game\\").size()));
+        EXPECT_EQ(written, c.written);
+    }
+}
+
+TEST(Hostile, ReplacesHiddenSystemAndReadOnlyFiles) {
+    // The memory file system refuses, as Windows does, to replace such a file until the
+    // attributes are cleared.
+    struct {
+        uint32_t attributes;
+        bool readOnly;
+    } cases[] = {{0x22, false}, {0x24, false}, {0x27, true}, {0x21, true}, {0x20, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.attributes);
+        Fixture f;
+        f.fs.AddFile("C:\\Game\\zorm.exe", "old game");
+        f.fs.files["C:\\Game\\zorm.exe"].attributes = c.attributes;
+        f.fs.files["C:\\Game\\zorm.exe"].readOnly = c.readOnly;
+        Outcome r = f.Extract(BuildZip({{"zorm.exe", "new game", 8}}).bytes);
+        EXPECT_TRUE(r.errors.empty());
+        EXPECT_EQ(f.Content("C:\\Game\\zorm.exe"), "new game");
+        EXPECT_EQ(f.fs.files["C:\\Game\\zorm.exe"].attributes, c.attributes & ~0x07u);
+    }
+    // A member shipped hidden and system is replaced by the next update.
+    Fixture f;
+    f.Extract(BuildZip({{"AI/Denmark.dll", "first", 8, 0x26}}).bytes);
+    EXPECT_EQ(f.fs.files["C:\\Game\\AI\\Denmark.dll"].attributes, 0x26u);
+    Outcome r = f.Extract(BuildZip({{"AI/Denmark.dll", "second", 8, 0x26}}).bytes);
+    EXPECT_TRUE(r.errors.empty());
+    EXPECT_EQ(f.Content("C:\\Game\\AI\\Denmark.dll"), "second");
+    EXPECT_EQ(f.fs.files["C:\\Game\\AI\\Denmark.dll"].attributes, 0x26u);
+}
+
+TEST(Hostile, OnlyTheDosAttributeByteOfAnyHost) {
+    struct {
+        uint16_t madeBy;
+        uint32_t external;
+        uint32_t expected;  // 0x20 alone leaves the attributes as created
+    } cases[] = {
+        {0x0014, 0x00000021, 0x21}, {0x0314, 0x81A40001, 0x01}, {0x0A14, 0x00200021, 0x21},
+        {0x0B14, 0x12340022, 0x22}, {0x1314, 0x81ED0000, 0x00}, {0x0614, 0xFFFF0020, 0x20},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.madeBy);
+        ZipEntry e{"a.txt", "a", 0, c.external};
+        e.madeBy = c.madeBy;
+        Fixture f;
+        f.Extract(BuildZip({e}).bytes);
+        const auto& file = f.fs.files.at("C:\\Game\\a.txt");
+        EXPECT_EQ(file.attributes, c.expected);
+        EXPECT_EQ(file.attributesSet, c.expected != 0x20);
+    }
+}
+
+TEST(Hostile, LocalScanFindsDataDescriptors) {
+    // No central directory: members whose CRC and sizes follow their data.
+    auto member = [](const std::string& name, const std::string& data, uint16_t method, bool sizesInHeader) {
+        ZipEntry e{name, data, method};
+        if (sizesInHeader)
+            return LocalMember(e);
+        e.flags = 0x0008;
+        std::string stored = e.Stored();
+        std::string l = LocalMember(e);
+        // The header's CRC and sizes are zero when they follow the data.
+        std::fill(l.begin() + 14, l.begin() + 26, '\0');
+        return l;
+    };
+    auto descriptor = [](const std::string& data, uint16_t method, bool signature) {
+        ZipEntry e{"", data, method};
+        std::string d;
+        if (signature)
+            Put32(d, 0x08074b50);
+        Put32(d, e.Crc());
+        Put32(d, static_cast<uint32_t>(e.Stored().size()));
+        Put32(d, static_cast<uint32_t>(data.size()));
+        return d;
+    };
+    std::string text = TextBytes(20000), noise = NoiseBytes(70000, 99);
+    // Stored data holding a descriptor signature that does not match its position.
+    std::string decoy = "abcd" + descriptor("xyz", 0, true) + "def";
+    std::string last = member("last.txt", "last", 8, true);
+    struct {
+        const char* what;
+        std::string archive;
+        std::vector<std::string> written;
+        std::vector<std::string> refused;
+    } cases[] = {
+        {"signed descriptors",
+         member("a.txt", text, 8, false) + descriptor(text, 8, true) + member("b.bin", noise, 0, false) +
+             descriptor(noise, 0, true) + last,
+         {"a.txt", "b.bin", "last.txt"}, {}},
+        {"unsigned descriptors, the last at the end of the file",
+         member("a.txt", text, 8, false) + descriptor(text, 8, false) + member("b.bin", noise, 8, false) +
+             descriptor(noise, 8, false),
+         {"a.txt", "b.bin"}, {}},
+        {"empty member", member("e.dat", "", 8, false) + descriptor("", 8, true) + last, {"e.dat", "last.txt"}, {}},
+        {"decoy signature in stored data", member("d.bin", decoy, 0, false) + descriptor(decoy, 0, true) + last,
+         {"d.bin", "last.txt"}, {}},
+        {"descriptor missing", member("a.txt", text, 8, false) + member("b.bin", noise, 8, false) +
+             descriptor(noise, 8, true) + last,
+         {"b.bin", "last.txt"}, {"a.txt"}},
+        {"descriptor with a wrong size", member("a.txt", text, 8, false) + descriptor(text + "x", 0, true) + last,
+         {"last.txt"}, {"a.txt"}},
+        {"descriptor missing at the end", member("a.txt", text, 8, false), {}, {"a.txt"}},
+    };
+    // Stored members whose descriptor lies around the end of the first 64 KiB read, which
+    // starts with the 35 bytes of the member's header and name.
+    for (size_t size : {65480u, 65485u, 65486u, 65490u, 65497u, 65500u, 65501u, 65502u, 65520u, 65536u}) {
+        std::string data = NoiseBytes(size, static_cast<uint32_t>(size));
+        for (bool signature : {true, false}) {
+            std::string archive = member("s.bin", data, 0, false) + descriptor(data, 0, signature) + last;
+            Fixture f;
+            Outcome r = f.Extract(archive);
+            SCOPED_TRACE(std::to_string(size) + (signature ? " signed" : " unsigned"));
+            EXPECT_TRUE(r.errors.empty());
+            EXPECT_EQ(f.fs.created, (std::vector<std::string>{"C:\\Game\\s.bin", "C:\\Game\\last.txt"}));
+            EXPECT_TRUE(f.fs.files["C:\\Game\\s.bin"].data == data);
+        }
+    }
+    {
+        // Many small members: the walk reads the archive about once in pass 1 and once in
+        // pass 2, not a buffer's worth per member.
+        std::string archive;
+        for (int i = 0; i < 2000; ++i) {
+            std::string data = "member " + std::to_string(i);
+            archive += member("m" + std::to_string(i) + ".txt", data, 0, false) + descriptor(data, 0, i % 2 == 0);
+        }
+        Fixture f;
+        Outcome r = f.Extract(archive);
+        EXPECT_EQ(r.count, 2000);
+        EXPECT_TRUE(r.errors.empty());
+        EXPECT_EQ(f.Content("C:\\Game\\m1999.txt"), "member 1999");
+        EXPECT_LT(f.fs.bytesRead, 3 * archive.size());
+    }
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Fixture f;
+        Outcome r = f.Extract(c.archive);
+        EXPECT_EQ(f.unzip.Kind(), TUnZIP::ArchiveKind::LocalScan);
+        std::vector<std::string> written, refused;
+        for (const std::string& p : f.fs.created)
+            written.push_back(p.substr(std::string("C:\\Game\\").size()));
+        for (const auto& e : r.errors) {
+            EXPECT_EQ(e.second, "Missing data descriptor");
+            refused.push_back(e.first);
+        }
+        EXPECT_EQ(written, c.written);
+        EXPECT_EQ(refused, c.refused);
+        if (std::find(written.begin(), written.end(), "a.txt") != written.end())
+            EXPECT_EQ(f.Content("C:\\Game\\a.txt"), text);
+        if (std::find(written.begin(), written.end(), "b.bin") != written.end())
+            EXPECT_EQ(f.Content("C:\\Game\\b.bin"), noise);
+    }
+}
+
+TEST(Hostile, Zip64SizesAndOtherExtraFields) {
+    // An extended-timestamp block as archivers on Unix write it: ID "UT", 5 bytes.
+    std::string timestamp("UT\x05\x00\x03\xee\xf1\x17\x6b", 9);
+    std::vector<ZipEntry> entries = {{"a.txt", TextBytes(50000), 8}, {"b.bin", NoiseBytes(3000), 0},
+                                     {"c.txt", "", 8}, {"d.txt", "plain", 0}};
+    entries[0].zip64 = entries[1].zip64 = entries[2].zip64 = true;
+    entries[1].extra = timestamp;
+    entries[3].extra = timestamp;
+    BuiltZip z = BuildZip(entries);
+    std::string localOnly = z.bytes.substr(0, z.centralOffset);
+    for (const std::string& archive : {z.bytes, localOnly}) {
+        SCOPED_TRACE(archive.size() == z.bytes.size() ? "central directory" : "local headers only");
+        Fixture f;
+        Outcome r = f.Extract(archive);
+        EXPECT_TRUE(r.errors.empty());
+        EXPECT_EQ(r.count, 4);
+        for (const ZipEntry& e : entries)
+            EXPECT_EQ(f.Content("C:\\Game\\" + e.name), e.data);
+        // The totals are the real sizes: the archive's progress ends at 100.
+        EXPECT_EQ(f.unzip.ArchiveTotal(), 53005);
+        EXPECT_EQ(r.progress.back(), (std::pair<int, int>{100, 100}));
+    }
+}
+
+// A file system that runs out of memory at a chosen call.
+class FailingFileSystem : public MemoryFileSystem {
+public:
+    int failCreate = 0;      // 1-based Create call that throws; 0: none
+    int failConversion = 0;  // likewise for OemNameToAnsi
+    std::unique_ptr<OutFile> Create(const std::string& path) override {
+        if (++creates_ == failCreate)
+            throw std::bad_alloc();
+        return MemoryFileSystem::Create(path);
+    }
+    std::string OemNameToAnsi(const std::string& name) override {
+        if (++conversions_ == failConversion)
+            throw std::bad_alloc();
+        return name;
+    }
+
+private:
+    int creates_ = 0, conversions_ = 0;
+};
+
+TEST(Hostile, FailureOutsideAMemberLeavesExtract) {
+    struct {
+        const char* what;
+        int failCreate, failConversion;
+        std::vector<std::string> written;
+    } cases[] = {
+        {"pass 2, second file", 2, 0, {"C:\\Game\\a.txt"}},
+        {"pass 1, second name", 0, 2, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FailingFileSystem fs;
+        fs.folders = {"C:\\Temp", "C:\\Game"};
+        fs.failCreate = c.failCreate;
+        fs.failConversion = c.failConversion;
+        fs.AddFile(kArchive, BuildZip({{"a.txt", "a", 0}, {"b.txt", "b", 0}, {"c.txt", "c", 0}}).bytes);
+        TUnZIP u(fs);
+        u.SetArchiveFile(kArchive);
+        u.SetExtractDir(kGame);
+        u.FileSpec = {"*.*"};
+        EXPECT_THROW(u.Extract(), std::bad_alloc);
+        EXPECT_EQ(fs.created, c.written);
+    }
 }
 
 }  // namespace

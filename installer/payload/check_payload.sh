@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks a payload archive before it is embedded: it must be an undamaged ZIP archive whose
 # members the installer can write, i.e. stored or deflated, not encrypted, and named safely
-# (no drive, no root, no ".." component). Prints what is wrong, naming the member.
+# (no drive, no root, no ".." component, no component that Windows opens as a device, such
+# as "NUL" or "com1.txt"). Prints what is wrong, naming the member.
 #
 #   check_payload.sh ARCHIVE
 set -euo pipefail
@@ -36,6 +37,12 @@ while IFS=$'\t' read -r method security name; do
     for part in "${parts[@]}"; do
         if [[ "$part" =~ ^[.\ ]*$ && "$part" == *..* ]]; then
             refuse "member \"$name\" climbs out of the game folder"
+        fi
+        # A device name, whatever follows its first dot and in any letter case.
+        base=${part%%.*}
+        base=${base%"${base##*[! ]}"}
+        if [[ "${base^^}" =~ ^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])$ ]]; then
+            refuse "member \"$name\" names the device ${base^^}"
         fi
     done
 done <<< "$listing"

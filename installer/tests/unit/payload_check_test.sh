@@ -31,6 +31,12 @@ sed 's|aa/x\.txt|../x.txt|g' ../named.zip > ../climb.zip
 expect refused ../climb.zip 'member "../x.txt" climbs out of the game folder'
 sed 's|aa/x\.txt|C:/x.txt|g' ../named.zip > ../drive.zip
 expect refused ../drive.zip 'member "C:/x.txt" has an absolute or drive path'
+sed 's|aa/x\.txt|com1.txt|g' ../named.zip > ../device.zip
+expect refused ../device.zip 'member "com1.txt" names the device COM1'
+sed 's|aa/x\.txt|Nul /x.t|g' ../named.zip > ../device-folder.zip
+expect refused ../device-folder.zip 'member "Nul /x.t" names the device NUL'
+sed 's|aa/x\.txt|con2.txt|g' ../named.zip > ../not-device.zip
+expect ok ../not-device.zip
 head -c 300 ../good.zip > ../damaged.zip
 expect refused ../damaged.zip 'damaged archive'
 echo "garbage" > ../notzip.zip

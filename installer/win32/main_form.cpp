@@ -30,6 +30,21 @@ HWND MakeControl(HWND parent, const char* cls, const char* text, DWORD style, in
     return c;
 }
 
+// Loads the product icon and registers a window class that shows it.
+HICON RegisterProductClass(HINSTANCE instance, const char* name, WNDPROC proc, HBRUSH background) {
+    auto icon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_PRODUCT), IMAGE_ICON, 32, 32, 0));
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hIcon = icon;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    RegisterClassExA(&wc);
+    return icon;
+}
+
 }  // namespace
 
 void ProcessMessages() {
@@ -62,14 +77,8 @@ LRESULT CALLBACK TAppWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
 }
 
 TAppWindow::TAppWindow(HINSTANCE instance, const char* title) {
-    icon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_PRODUCT), IMAGE_ICON, 32, 32, 0));
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = icon_;
-    wc.lpszClassName = kAppClassName;
-    RegisterClassExA(&wc);
+    // The task bar shows the class's icon beside the title.
+    icon_ = RegisterProductClass(instance, kAppClassName, WindowProc, nullptr);
     // No size, at the centre of the screen; shown without being activated so that the main
     // window takes the activation.
     hwnd_ = CreateWindowExA(WS_EX_APPWINDOW, kAppClassName, title, WS_POPUP, GetSystemMetrics(SM_CXSCREEN) / 2,
@@ -94,17 +103,7 @@ LRESULT CALLBACK TMainForm::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 TMainForm::TMainForm(HINSTANCE instance, const char* caption, HWND owner) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS};
     InitCommonControlsEx(&icc);
-    icon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_PRODUCT), IMAGE_ICON, 32, 32, 0));
-
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = icon_;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    RegisterClassExA(&wc);
+    icon_ = RegisterProductClass(instance, kClassName, WindowProc, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
 
     RECT r{0, 0, kClientWidth, kClientHeight};
     AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
@@ -244,19 +243,25 @@ void TMainForm::UnZIPProgress(const TUnZIP& sender, uint8_t byFile, uint8_t byAr
     UpdateWindow(totalBar_);
     SendMessageA(progressBar_, PBM_SETPOS, byFile, 0);
     UpdateWindow(progressBar_);
-    // Drop characters from the front until the path fits 220 pixels in the label's font.
+    // Drop characters from the front until the path fits 220 pixels in the label's font, and
+    // until the text with its "\..." in front fits the label: where that prefix is wider than
+    // the 13 pixels the label leaves it, the last character would otherwise be cut off.
+    const std::string prefix = "\\...";
     std::string path = sender.OutputPath();
+    RECT label;
+    GetClientRect(message_, &label);
     HDC dc = GetDC(message_);
     HGDIOBJ old = SelectObject(dc, font_);
+    SIZE prefixExtent{}, extent;
+    GetTextExtentPoint32A(dc, prefix.c_str(), static_cast<int>(prefix.size()), &prefixExtent);
     size_t start = 0;
-    SIZE extent;
     while (start < path.size() &&
            GetTextExtentPoint32A(dc, path.c_str() + start, static_cast<int>(path.size() - start), &extent) &&
-           extent.cx > kPathWidthLimit)
+           (extent.cx > kPathWidthLimit || prefixExtent.cx + extent.cx > label.right))
         ++start;
     SelectObject(dc, old);
     ReleaseDC(message_, dc);
-    std::string text = "\\..." + path.substr(start);
+    std::string text = prefix + path.substr(start);
     SetWindowTextA(message_, text.c_str());
     PaintControl(message_);
     Sleep(50);

@@ -255,10 +255,9 @@ window_checks() {
     # in the German ANSI code page), in which "Update status :" fills its 72-pixel label.
     printf '%s\n' codepage=1252 "face=MS Sans Serif" status=72 > "$work/font.expected"
     diff -u "$work/font.expected" "$work/font.txt" >&2 || fail "the rig's fonts differ"
-    # Status texts and the long path reach the screen as one line each; a word-wrapping label
-    # would break the path at a blank and hide its end.
+    # Status texts and the long path reach the screen whole, as one line each.
     grep -qxF "message $long_path" "$work/window.log" || fail "no progress text \"$long_path\""
-    grep -qxF "drawn $long_path" "$work/window.log" || fail "\"$long_path\" not drawn as one line"
+    grep -qxF "drawn $long_path" "$work/window.log" || fail "\"$long_path\" not drawn whole as one line"
     # ("Finalizing ..." is drawn at the end of its wait, and the line is hidden right after.)
     grep -v '^message Finalizing' "$work/status.expected" | sed 's/^message /drawn /' > "$work/drawn.expected"
     grep '^drawn ' "$work/window.log" | grep -v -e '^drawn \\\.\.\.' -e '^drawn Initializing \.\.\.$' \
@@ -435,10 +434,11 @@ locked_file)
 window)
     # The window recorded by the probe, and screenshots of its stages as test artifacts:
     # window-stage-N.png for each stable size, window-copying.png with the long path below.
-    # The game folder's name makes the progress text of AI\Denmark.dll 234 pixels wide in
-    # the label's font, one more than the label, with blanks in it.
+    # The game folder's name makes the progress text of AI\Denmark.dll, cut to 220 pixels
+    # in the label's font, 234 pixels wide with its "\..." (14 pixels): one more than the
+    # label, so one more character goes, and a word-wrapping label would break it at a blank.
     game_folder="Meine Spiele/Veltmark Orvandel"
-    long_path='\...eine Spiele\Veltmark Orvandel\AI\Denmark.dll'
+    long_path='\...ine Spiele\Veltmark Orvandel\AI\Denmark.dll'
     prepare German -
     "${run[@]}" "$probe" font | tr -d '\r' > "$work/font.txt"
     "${run[@]}" "$probe" watch "$(winepath_of "$work/window.txt")" "$(winepath_of "$work/watch.stop")" \

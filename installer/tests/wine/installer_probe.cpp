@@ -15,8 +15,9 @@
 //                                              geometry has held for 300 ms (with the time
 //                                              it was reached), for every new text of its
 //                                              status line, and when a size change begins;
-//                                              "drawn TEXT" once the status line shows TEXT
-//                                              on screen as one line; "taskbar TITLES" when
+//                                              "drawn TEXT" once the status line shows all
+//                                              of TEXT on screen as one line (nothing cut
+//                                              off at its end); "taskbar TITLES" when
 //                                              the titles of the program's windows that the
 //                                              task bar shows change (all lines start with
 //                                              milliseconds since the probe started)
@@ -149,12 +150,18 @@ public:
         SelectObject(dc_, old);
         GdiFlush();
     }
-    bool SameInk(const Ink& other) const {
+    // Whether this capture shows all of what other drew, which may be wider: the same ink in
+    // the captured width and none beyond it.
+    bool ShowsAllOf(const Ink& other) const {
         COLORREF c = GetSysColor(COLOR_BTNFACE);
         uint32_t face = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-        for (int i = 0; i < w_ * h_; ++i)
-            if (((bits_[i] & 0xFFFFFF) != face) != ((other.bits_[i] & 0xFFFFFF) != face))
-                return false;
+        for (int y = 0; y < h_; ++y) {
+            for (int x = 0; x < other.w_; ++x) {
+                bool ink = (other.bits_[y * other.w_ + x] & 0xFFFFFF) != face;
+                if (x < w_ ? ink != ((bits_[y * w_ + x] & 0xFFFFFF) != face) : ink)
+                    return false;
+            }
+        }
         return true;
     }
 
@@ -260,12 +267,12 @@ int Watch(const char* out, const char* stop) {
             if (IsWindowVisible(message) && !undrawn.empty() && GetWindowRect(message, &r)) {
                 if (!screen || !screen->Fits(r.right - r.left, r.bottom - r.top)) {
                     screen = std::make_unique<Ink>(r.right - r.left, r.bottom - r.top);
-                    drawn = std::make_unique<Ink>(r.right - r.left, r.bottom - r.top);
+                    drawn = std::make_unique<Ink>(r.right - r.left + 64, r.bottom - r.top);
                 }
                 if (screen->Capture(r.left, r.top)) {
                     for (size_t i = 0; i < undrawn.size(); ++i) {
                         drawn->Draw(undrawn[i], font);
-                        if (screen->SameInk(*drawn)) {
+                        if (screen->ShowsAllOf(*drawn)) {
                             std::fprintf(f, "%lu drawn %s\n", GetTickCount() - start, undrawn[i].c_str());
                             std::fflush(f);
                             undrawn.erase(undrawn.begin() + static_cast<long>(i));

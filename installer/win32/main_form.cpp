@@ -78,7 +78,7 @@ LRESULT CALLBACK TAppWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
 
 TAppWindow::TAppWindow(HINSTANCE instance, const char* title) {
     // The task bar shows the class's icon beside the title.
-    icon_ = RegisterProductClass(instance, kAppClassName, WindowProc, nullptr);
+    RegisterProductClass(instance, kAppClassName, WindowProc, nullptr);
     // No size, at the centre of the screen; shown without being activated so that the main
     // window takes the activation.
     hwnd_ = CreateWindowExA(WS_EX_APPWINDOW, kAppClassName, title, WS_POPUP, GetSystemMetrics(SM_CXSCREEN) / 2,

@@ -30,7 +30,6 @@ private:
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
 
     HWND hwnd_ = nullptr;
-    HICON icon_ = nullptr;
 };
 
 class TMainForm {

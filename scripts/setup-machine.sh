@@ -12,7 +12,7 @@ packages=(
     build-essential cmake ninja-build clang libclang-rt-14-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev zlib1g-dev
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
-    wine wine64 xvfb x11-apps imagemagick xdotool
+    wine wine64 fonts-wine xvfb x11-apps imagemagick xdotool
     zip unzip libarchive-tools
     python3 curl
 )

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <cstring>
 #include <vector>
 
 #include "record.h"
@@ -25,22 +26,47 @@ bool OpenKey(const char* path, OwnedKey& key) {
     return RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, key.Out()) == ERROR_SUCCESS;
 }
 
-std::string ReadText(const char* keyPath, const char* valueName) {
+// The type and data of a value, through the ANSI or the wide call; no data when the value is
+// absent or empty.
+std::vector<char> ReadValue(const char* keyPath, const char* valueName, bool wide, DWORD& type) {
     OwnedKey key;
     OpenKey(keyPath, key);  // a failed open finds nothing below
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExA(key.Get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || size == 0)
-        return std::string();
+    std::wstring wideName(valueName, valueName + std::char_traits<char>::length(valueName));  // ASCII names
+    auto query = [&](BYTE* data, DWORD* size) {
+        return wide ? RegQueryValueExW(key.Get(), wideName.c_str(), nullptr, &type, data, size)
+                    : RegQueryValueExA(key.Get(), valueName, nullptr, &type, data, size);
+    };
+    DWORD size = 0;
+    if (query(nullptr, &size) != ERROR_SUCCESS || size == 0)
+        return std::vector<char>();
     std::vector<char> data(size);
-    if (RegQueryValueExA(key.Get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                         &size) != ERROR_SUCCESS)
+    if (query(reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
         throw EKitError("ERegistryException", GetDataFailedText(valueName));
     data.resize(size);
+    return data;
+}
+
+std::string ReadText(const char* keyPath, const char* valueName) {
+    DWORD type = 0;
+    std::vector<char> data = ReadValue(keyPath, valueName, false, type);
     try {
         return RegistryText(valueName, type, data);
     } catch (const ERegistryError& e) {
         throw EKitError("ERegistryException", e.what());
     }
+}
+
+// The same read rule on UTF-16 text: up to its first NUL, any type but text refused.
+std::wstring ReadWideText(const char* keyPath, const char* valueName) {
+    DWORD type = 0;
+    std::vector<char> data = ReadValue(keyPath, valueName, true, type);
+    if (data.empty())
+        return std::wstring();
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        throw EKitError("ERegistryException", InvalidTypeText(valueName));
+    std::wstring text(data.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(&text[0], data.data(), text.size() * sizeof(wchar_t));
+    return text.substr(0, text.find(L'\0'));
 }
 
 class ComScope {
@@ -64,7 +90,8 @@ bool GameRecordExists() {
 std::string ReadInstallDir() { return ReadText(kGameKey, "InstallDir"); }
 std::string ReadVersion() { return ReadText(kGameKey, "Version"); }
 std::string ReadLanguage() { return ReadText(kGameKey, "Language"); }
-std::string ReadProgramsFolder() { return ReadText(kShellFoldersKey, "Programs"); }
+// Wide, because a profile's name may hold characters that the ANSI code page lacks.
+std::string ReadProgramsFolder() { return AnsiFolderPath(ReadWideText(kShellFoldersKey, "Programs")); }
 
 void WriteVersion(const std::string& text) {
     OwnedKey key;

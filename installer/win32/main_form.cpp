@@ -11,6 +11,8 @@ namespace tessarin {
 namespace {
 
 constexpr const char* kClassName = "TMainForm";
+constexpr const char* kAppClassName = "TAppWindow";
+constexpr UINT kActivateLastPopup = WM_APP;
 constexpr int kClientWidth = 104, kClientHeight = 46;
 // Outer sizes of the design, made for a frame of 8 x 27 pixels around the client area.
 constexpr int kDesignFrameWidth = 8, kDesignFrameHeight = 27;
@@ -28,6 +30,21 @@ HWND MakeControl(HWND parent, const char* cls, const char* text, DWORD style, in
     return c;
 }
 
+// Loads the product icon and registers a window class that shows it.
+HICON RegisterProductClass(HINSTANCE instance, const char* name, WNDPROC proc, HBRUSH background) {
+    auto icon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_PRODUCT), IMAGE_ICON, 32, 32, 0));
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hIcon = icon;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    RegisterClassExA(&wc);
+    return icon;
+}
+
 }  // namespace
 
 void ProcessMessages() {
@@ -36,6 +53,42 @@ void ProcessMessages() {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+}
+
+LRESULT CALLBACK TAppWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_CLOSE:  // from the task bar's menu: the run ends by itself only
+        return 0;
+    case WM_ACTIVATE:
+        // Chosen on the task bar, it hands the activation on to the window it owns (the main
+        // window or its message box), once the activation has settled.
+        if (LOWORD(wp) != WA_INACTIVE)
+            PostMessageA(hwnd, kActivateLastPopup, 0, 0);
+        return DefWindowProcA(hwnd, msg, wp, lp);
+    case kActivateLastPopup: {
+        HWND popup = GetLastActivePopup(hwnd);
+        if (popup && popup != hwnd && IsWindowVisible(popup) && IsWindowEnabled(popup))
+            SetActiveWindow(popup);
+        return 0;
+    }
+    default:
+        return DefWindowProcA(hwnd, msg, wp, lp);
+    }
+}
+
+TAppWindow::TAppWindow(HINSTANCE instance, const char* title) {
+    // The task bar shows the class's icon beside the title.
+    RegisterProductClass(instance, kAppClassName, WindowProc, nullptr);
+    // No size, at the centre of the screen; shown without being activated so that the main
+    // window takes the activation.
+    hwnd_ = CreateWindowExA(WS_EX_APPWINDOW, kAppClassName, title, WS_POPUP, GetSystemMetrics(SM_CXSCREEN) / 2,
+                            GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr, instance, nullptr);
+    ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+}
+
+TAppWindow::~TAppWindow() {
+    if (hwnd_)
+        DestroyWindow(hwnd_);
 }
 
 LRESULT CALLBACK TMainForm::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -47,20 +100,10 @@ LRESULT CALLBACK TMainForm::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
     }
 }
 
-TMainForm::TMainForm(HINSTANCE instance, const char* caption) {
+TMainForm::TMainForm(HINSTANCE instance, const char* caption, HWND owner) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS};
     InitCommonControlsEx(&icc);
-    icon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_PRODUCT), IMAGE_ICON, 32, 32, 0));
-
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = icon_;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClassName;
-    RegisterClassExA(&wc);
+    icon_ = RegisterProductClass(instance, kClassName, WindowProc, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
 
     RECT r{0, 0, kClientWidth, kClientHeight};
     AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
@@ -69,7 +112,7 @@ TMainForm::TMainForm(HINSTANCE instance, const char* caption) {
     frameHeight_ = h - kClientHeight;
     int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
     int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
-    hwnd_ = CreateWindowExA(kExStyle, kClassName, caption, kStyle, x, y, w, h, nullptr, nullptr, instance, this);
+    hwnd_ = CreateWindowExA(kExStyle, kClassName, caption, kStyle, x, y, w, h, owner, nullptr, instance, this);
 
     // "MS Sans Serif", 11 pixels (8 point at 96 pixels per inch).
     font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
@@ -77,8 +120,10 @@ TMainForm::TMainForm(HINSTANCE instance, const char* caption) {
     image1_ = MakeControl(hwnd_, "STATIC", nullptr, WS_VISIBLE | SS_ICON, 32, 8, 32, 32, IDC_IMAGE1, nullptr);
     SendMessageA(image1_, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
     status_ = MakeControl(hwnd_, "STATIC", "Update status :", SS_LEFTNOWORDWRAP, 48, 8, 72, 13, IDC_STATUS, font_);
-    message_ = MakeControl(hwnd_, "STATIC", "Initializing ...", SS_LEFT | SS_NOPREFIX, 48, 24, 233, 13,
-                           IDC_MESSAGE, font_);
+    // One line that never wraps: a shortened path with a blank would otherwise lose its end,
+    // the file name, to a second line that the label's height hides.
+    message_ = MakeControl(hwnd_, "STATIC", "Initializing ...", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 48, 24, 233,
+                           13, IDC_MESSAGE, font_);
     progressBar_ = MakeControl(hwnd_, PROGRESS_CLASSA, nullptr, 0, 8, 46, 273, 17, IDC_PROGRESSBAR, nullptr);
     SendMessageA(progressBar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     animate1_ = MakeControl(hwnd_, ANIMATE_CLASSA, nullptr, ACS_TRANSPARENT, 8, 63, 272, 60, IDC_ANIMATE1, nullptr);
@@ -108,8 +153,10 @@ void TMainForm::PaintControl(HWND control) {
 }
 
 void TMainForm::ShowStatus(const std::string& text) {
-    SetWindowTextA(message_, text.c_str());
+    // The previous text stays on screen during the wait. A label repaints itself as soon as
+    // its text is set, so the text is set when the wait is over.
     Sleep(700);
+    SetWindowTextA(message_, text.c_str());
     PaintControl(message_);
     ProcessMessages();
 }
@@ -196,19 +243,25 @@ void TMainForm::UnZIPProgress(const TUnZIP& sender, uint8_t byFile, uint8_t byAr
     UpdateWindow(totalBar_);
     SendMessageA(progressBar_, PBM_SETPOS, byFile, 0);
     UpdateWindow(progressBar_);
-    // Drop characters from the front until the path fits 220 pixels in the label's font.
+    // Drop characters from the front until the path fits 220 pixels in the label's font, and
+    // until the text with its "\..." in front fits the label: where that prefix is wider than
+    // the 13 pixels the label leaves it, the last character would otherwise be cut off.
+    const std::string prefix = "\\...";
     std::string path = sender.OutputPath();
+    RECT label;
+    GetClientRect(message_, &label);
     HDC dc = GetDC(message_);
     HGDIOBJ old = SelectObject(dc, font_);
+    SIZE prefixExtent{}, extent;
+    GetTextExtentPoint32A(dc, prefix.c_str(), static_cast<int>(prefix.size()), &prefixExtent);
     size_t start = 0;
-    SIZE extent;
     while (start < path.size() &&
            GetTextExtentPoint32A(dc, path.c_str() + start, static_cast<int>(path.size() - start), &extent) &&
-           extent.cx > kPathWidthLimit)
+           (extent.cx > kPathWidthLimit || prefixExtent.cx + extent.cx > label.right))
         ++start;
     SelectObject(dc, old);
     ReleaseDC(message_, dc);
-    std::string text = "\\..." + path.substr(start);
+    std::string text = prefix + path.substr(start);
     SetWindowTextA(message_, text.c_str());
     PaintControl(message_);
     Sleep(50);

@@ -14,9 +14,27 @@ class TUnZIP;
 // Handles the window messages that have queued up; the run calls it only at fixed points.
 void ProcessMessages();
 
+// The application's own window: invisible (no size), it owns the main window and so carries
+// the task-bar button, which shows the application title for the whole run whatever the
+// main window's caption.
+class TAppWindow {
+public:
+    TAppWindow(HINSTANCE instance, const char* title);
+    ~TAppWindow();
+    TAppWindow(const TAppWindow&) = delete;
+    TAppWindow& operator=(const TAppWindow&) = delete;
+
+    HWND Handle() const { return hwnd_; }
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+
+    HWND hwnd_ = nullptr;
+};
+
 class TMainForm {
 public:
-    TMainForm(HINSTANCE instance, const char* caption);
+    TMainForm(HINSTANCE instance, const char* caption, HWND owner);
     ~TMainForm();
     TMainForm(const TMainForm&) = delete;
     TMainForm& operator=(const TMainForm&) = delete;

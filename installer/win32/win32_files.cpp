@@ -150,10 +150,72 @@ DriveInfo Win32FileSystem::ExamineDrive(const std::string& dir) {
     return info;
 }
 
+namespace {
+
+// text in the ANSI code page; false when the code page lacks one of its characters. No
+// best-fit stand-ins: a Polish L with stroke must not become a plain "L", for a profile
+// folder named with it that would be another user's folder.
+bool ToAnsi(const std::wstring& text, std::string& out) {
+    out.clear();
+    if (text.empty())
+        return true;
+    // A UTF-8 ANSI code page holds every character and accepts neither flag nor report.
+    bool utf8 = GetACP() == CP_UTF8;
+    DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* report = utf8 ? nullptr : &usedDefault;
+    int len = static_cast<int>(text.size());
+    int n = WideCharToMultiByte(CP_ACP, flags, text.data(), len, nullptr, 0, nullptr, report);
+    if (n <= 0) {
+        out.assign(text.size(), '?');
+        return false;
+    }
+    out.resize(n);
+    WideCharToMultiByte(CP_ACP, flags, text.data(), len, &out[0], n, nullptr, report);
+    return !usedDefault;
+}
+
+std::wstring ShortPath(const std::wstring& path) {
+    DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (size == 0)
+        return std::wstring();
+    std::wstring out(size, L'\0');
+    DWORD n = GetShortPathNameW(path.c_str(), &out[0], size);
+    if (n == 0 || n >= size)
+        return std::wstring();
+    out.resize(n);
+    return out;
+}
+
+// Creates path and the folders above it that are missing; failures show up later.
+void MakeFolders(const std::wstring& path) {
+    for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
+        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+    CreateDirectoryW(path.c_str(), nullptr);
+}
+
+}  // namespace
+
+std::string AnsiFolderPath(const std::wstring& folder) {
+    std::string ansi;
+    if (ToAnsi(folder, ansi))
+        return ansi;
+    // Only an existing folder has a short name; the run would create this one anyway.
+    std::wstring shortForm = ShortPath(folder);
+    if (shortForm.empty()) {
+        MakeFolders(folder);
+        shortForm = ShortPath(folder);
+    }
+    std::string shortAnsi;
+    if (!shortForm.empty() && ToAnsi(shortForm, shortAnsi))
+        return shortAnsi;
+    return ansi;  // "?" in place of what the code page lacks: no file call accepts it
+}
+
 std::string TempFolder() {
-    char buf[1024];
-    DWORD n = GetTempPathA(sizeof buf, buf);
-    return n && n < sizeof buf ? std::string(buf, n) : std::string();
+    wchar_t buf[1024];
+    DWORD n = GetTempPathW(sizeof buf / sizeof buf[0], buf);
+    return n && n < sizeof buf / sizeof buf[0] ? AnsiFolderPath(std::wstring(buf, n)) : std::string();
 }
 
 bool DeleteMatchingFiles(const std::string& mask) {

@@ -30,7 +30,13 @@ private:
     std::string title_;
 };
 
-// The system's temporary folder, with its trailing backslash.
+// A folder as the program's ANSI file calls can reach it: the path itself when the ANSI code
+// page holds all its characters (a user profile's name may not), else its short (8.3) form,
+// the folder being created first when missing. Where neither works, the path with "?" in
+// place of the missing characters, which every file call then refuses.
+std::string AnsiFolderPath(const std::wstring& folder);
+
+// The system's temporary folder, with its trailing backslash, as AnsiFolderPath gives it.
 std::string TempFolder();
 
 // Deletes the files (not folders, not names beginning with ".") that match mask; false when

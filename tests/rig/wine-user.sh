@@ -21,8 +21,9 @@ user_root() { cat "$dir/user-root"; }
 
 loader() { [ "$(cat "$dir/arch")" = 32 ] && echo /usr/lib/wine/wine || echo /usr/lib/wine/wine64; }
 
+# A clean environment; LANG makes Wine read Unix file names and arguments as UTF-8.
 as_user() {
-    setpriv --reuid=$uid --regid=$uid --clear-groups env -i PATH="$PATH" HOME="$(user_root)/home" \
+    setpriv --reuid=$uid --regid=$uid --clear-groups env -i PATH="$PATH" HOME="$(user_root)/home" LANG=C.UTF-8 \
         USER=nobody LOGNAME=nobody WINEPREFIX="$(user_root)/prefix" WINEDEBUG=-all \
         DISPLAY=":$(cat "$dir/display")" TZ="${TZ:-}" \
         WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" "$@"

@@ -64,6 +64,14 @@ setup)
         WINEPREFIX="$template/prefix" /usr/lib/wine/wineserver -w 2>/dev/null || true
         touch "$template/ready"
     fi
+    # Wine's own fonts: "MS Sans Serif" (sserife.fon) with the metrics that dialogs are laid
+    # out for, Marlett for caption buttons, Tahoma for message boxes. This Wine build misses
+    # them where the package puts them and loads fonts only from the prefix's Fonts folder
+    # and the system's font folders (WINEDEBUG=+font), so they are copied into the prefix;
+    # without them every face falls back to a wider substitute. Older templates get them too.
+    fonts=/usr/share/wine/fonts
+    [ -f "$fonts/sserife.fon" ] || { echo "wine.sh: $fonts/sserife.fon missing (package fonts-wine)" >&2; exit 1; }
+    cp -u "$fonts"/* "$template/prefix/drive_c/windows/Fonts/"
     cp -a "$template/prefix" "$WINEPREFIX"
     # A persistent server keeps the prefix warm between the test programs. The server and
     # the prefix's services outlive every test program, so they are started here with their

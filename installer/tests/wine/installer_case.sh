@@ -42,18 +42,21 @@ use_user() {
     probe="$root/bin/installer_probe.exe"
 }
 
-# A fresh game folder and work folder; the installation record as given ("-" leaves a
-# value out, "none" removes the whole record; dword:N stores a number, hex(T):.. raw data).
+# A fresh game folder ($work/game, or $work/$game_folder) and work folder; the installation
+# record as given ("-" leaves a value out, "none" removes the whole record; dword:N stores a
+# number, hex(T):.. raw data).
 prepare() {
     local language=$1 version=$2 reg="$work/record.reg"
+    game="$work/${game_folder:-game}"
     rm -rf "$work"
-    mkdir -p "$work/game"
+    mkdir -p "$game"
     [ "$user" = root ] || chown -R 65534:65534 "$(dirname "$work")"
     temp="$prefix/drive_c/users/root/Temp"  # the prefix's TEMP, also for the other user
+    programs_win='C:\users\root\AppData\Roaming\Microsoft\Windows\Start Menu\Programs'
     group="$prefix/drive_c/users/root/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Veltmark - Orvandel"
     rm -rf "$group"
     rm -f "$temp/update.zip"
-    game_win=$(winepath_of "$work/game")
+    game_win=$(winepath_of "$game")
     {
         printf 'REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Talvorek]\r\n\r\n'
         if [ "$language" != none ]; then
@@ -116,7 +119,7 @@ version_is() {
     fi
 }
 
-snapshot() { (cd "$work/game" && find . -printf '%p %s %m %T@\n' | sort); }
+snapshot() { (cd "$game" && find . -printf '%p %s %m %T@\n' | sort); }
 
 # Nothing written or deleted: game folder as before, no link, no temporary archive.
 untouched() {
@@ -130,10 +133,10 @@ payload_written() {
     local f n=0
     while IFS= read -r f; do
         f=${f#./}
-        [ -f "$work/game/$f" ] || fail "$f not written"
-        cmp -s "$stage/$f" "$work/game/$f" || fail "$f differs from the payload"
-        [ "$(stat -c %Y "$stage/$f")" = "$(stat -c %Y "$work/game/$f")" ] \
-            || fail "$f has time $(stat -c %y "$work/game/$f"), stored $(stat -c %y "$stage/$f")"
+        [ -f "$game/$f" ] || fail "$f not written"
+        cmp -s "$stage/$f" "$game/$f" || fail "$f differs from the payload"
+        [ "$(stat -c %Y "$stage/$f")" = "$(stat -c %Y "$game/$f")" ] \
+            || fail "$f has time $(stat -c %y "$game/$f"), stored $(stat -c %y "$stage/$f")"
         n=$((n + 1))
     done < <(cd "$stage" && find . -type f)
     local members
@@ -145,7 +148,7 @@ link_made() {
     local lnk="$group/Clan-Verwaltung.lnk"
     [ -f "$lnk" ] || fail "no link $lnk"
     [ "$(ls "$group")" = "Clan-Verwaltung.lnk" ] || fail "group holds $(ls "$group" | tr '\n' ' ')"
-    "${run[@]}" "$probe" link 'C:\users\root\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Veltmark - Orvandel\Clan-Verwaltung.lnk' \
+    "${run[@]}" "$probe" link "$programs_win\\Veltmark - Orvandel\\Clan-Verwaltung.lnk" \
         | tr -d '\r' > "$work/link.txt" || fail "link cannot be read"
     printf '%s\n' "target=$game_win\\clans.url" "icon=$game_win\\clans.url" "index=0" "arguments=" \
         "folder=" "description=" > "$work/link.expected"
@@ -154,7 +157,7 @@ link_made() {
 
 full_update_done() {
     payload_written
-    [ ! -e "$work/game/TIRMOLD.EXE" ] || fail "TIRMOLD.EXE still there"
+    [ ! -e "$game/TIRMOLD.EXE" ] || fail "TIRMOLD.EXE still there"
     version_is 2.2
     link_made
     [ ! -e "$temp/update.zip" ] || fail "temporary archive left"
@@ -162,7 +165,7 @@ full_update_done() {
 
 no_box_update() {
     prepare "$1" "$2"
-    echo old > "$work/game/TIRMOLD.EXE"
+    echo old > "$game/TIRMOLD.EXE"
     watch_boxes --count 0
     installer 0
     expect_boxes
@@ -182,7 +185,7 @@ wrong_edition() {
 
 asked() {  # asked VERSION ANSWER
     prepare German "$1"
-    echo old > "$work/game/TIRMOLD.EXE"
+    echo old > "$game/TIRMOLD.EXE"
     local before
     before=$(snapshot)
     watch_boxes --count 1 --press "$2"
@@ -248,7 +251,68 @@ window_checks() {
         [ $found = 1 ] || fail "no progress text shows $full"
         [ ${#shown} -lt ${#full} ] || fail "$full shown uncut"
     done < <(cd "$stage" && find . -type f)
+    # The rig draws with the fonts that the window is laid out for ("MS Sans Serif" 8 point
+    # in the German ANSI code page), in which "Update status :" fills its 72-pixel label.
+    printf '%s\n' codepage=1252 "face=MS Sans Serif" status=72 > "$work/font.expected"
+    diff -u "$work/font.expected" "$work/font.txt" >&2 || fail "the rig's fonts differ"
+    # Status texts and the long path reach the screen whole, as one line each.
+    grep -qxF "message $long_path" "$work/window.log" || fail "no progress text \"$long_path\""
+    grep -qxF "drawn $long_path" "$work/window.log" || fail "\"$long_path\" not drawn whole as one line"
+    # ("Finalizing ..." is drawn at the end of its wait, and the line is hidden right after.)
+    grep -v '^message Finalizing' "$work/status.expected" | sed 's/^message /drawn /' > "$work/drawn.expected"
+    grep '^drawn ' "$work/window.log" | grep -v -e '^drawn \\\.\.\.' -e '^drawn Initializing \.\.\.$' \
+        -e '^drawn Finalizing \.\.\.$' > "$work/drawn.txt" || true
+    diff -u "$work/drawn.expected" "$work/drawn.txt" >&2 || fail "status texts drawn differ"
+    # The task bar shows the application title for the whole run, whatever the caption.
+    grep '^taskbar .' "$work/window.log" | sort -u > "$work/taskbar.txt" || true
+    echo "taskbar Orvandel V1.29 Update" > "$work/taskbar.expected"
+    diff -u "$work/taskbar.expected" "$work/taskbar.txt" >&2 || fail "task-bar titles differ"
 }
+
+# A user profile named "Łukasz" for the unprivileged user: TEMP, TMP and the Programs folder
+# lie in it. The German ANSI code page (1252) lacks its first letter and gives "Lukasz" as
+# the nearest, the name of another user's profile. As on Windows, where a user cannot make
+# folders in C:\Users, the users folder is read-only for the run (made with "present",
+# missing with "absent"). Sets lukasz and lukasz_win; the clean-up restores the prefix.
+non_ansi_profile() {
+    local users="$prefix/drive_c/users" name
+    lukasz="$users/Łukasz"
+    lukasz_win='C:\users\Łukasz'
+    profile_values=()
+    for name in 'HKCU\Environment|TEMP' 'HKCU\Environment|TMP' \
+        'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders|Programs'; do
+        profile_values+=("$name|$("${run[@]}" reg query "${name%|*}" /v "${name#*|}" | tr -d '\r' |
+            sed -nE "s/^ +${name#*|} +(REG_[A-Z_]+) +(.*)\$/\\1|\\2/p")")
+    done
+    cleanup=restore_profile
+    rm -rf "$lukasz"
+    if [ "$1" = present ]; then
+        mkdir -p "$lukasz/Temp" "$lukasz/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+        chown -R 65534:65534 "$lukasz"
+    fi
+    chmod a-w "$users"
+    "${run[@]}" reg add 'HKCU\Environment' /v TEMP /t REG_SZ /d "$lukasz_win\\Temp" /f > /dev/null
+    "${run[@]}" reg add 'HKCU\Environment' /v TMP /t REG_SZ /d "$lukasz_win\\Temp" /f > /dev/null
+    "${run[@]}" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' /v Programs \
+        /t REG_SZ /d "$lukasz_win\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs" /f > /dev/null
+}
+restore_profile() {
+    local v key name type data
+    chmod u+w "$prefix/drive_c/users"
+    for v in "${profile_values[@]}"; do
+        IFS='|' read -r key name type data <<< "$v"
+        [ -n "$type" ] || continue
+        "${run[@]}" reg add "$key" /v "$name" /t "$type" /d "$data" /f > /dev/null
+    done
+}
+
+# Background helpers stop with the case, also when it fails; a case may add to the clean-up.
+cleanup=:
+finish() {
+    [ -d "${work:-}" ] && touch "$work/driver.stop" "$work/watch.stop"
+    eval "$cleanup"
+}
+trap finish EXIT
 
 use_root
 case "$case_name" in
@@ -282,15 +346,15 @@ full_update)
     # As an unprivileged user: read-only files stay read-only for it.
     use_user
     prepare German -
-    echo old > "$work/game/TIRMOLD.EXE"
-    echo "old read me" > "$work/game/ReadMe.txt"
-    chown 65534:65534 "$work/game/TIRMOLD.EXE" "$work/game/ReadMe.txt"
-    chmod 444 "$work/game/TIRMOLD.EXE" "$work/game/ReadMe.txt"
+    echo old > "$game/TIRMOLD.EXE"
+    echo "old read me" > "$game/ReadMe.txt"
+    chown 65534:65534 "$game/TIRMOLD.EXE" "$game/ReadMe.txt"
+    chmod 444 "$game/TIRMOLD.EXE" "$game/ReadMe.txt"
     watch_boxes --count 0
     installer 0
     expect_boxes
     full_update_done
-    [[ "$(stat -c %A "$work/game/ReadMe.txt")" == ?rw* ]] || fail "ReadMe.txt still read-only"
+    [[ "$(stat -c %A "$game/ReadMe.txt")" == ?rw* ]] || fail "ReadMe.txt still read-only"
     pacing_report
     # A second run asks, and leaves one link.
     watch_boxes --count 1 --press YES
@@ -314,10 +378,45 @@ stale_update_zip)
     version_is absent
     rm -f "$temp/update.zip"
     ;;
+profile_non_ansi)
+    # Temporary archive and Start-menu link in a profile whose name the ANSI calls cannot
+    # hold: a full update through the folders' short names.
+    use_user
+    prepare German -
+    non_ansi_profile present
+    echo old > "$game/TIRMOLD.EXE"
+    ( while [ ! -e "$work/driver.stop" ]; do
+          [ -e "$lukasz/Temp/update.zip" ] && touch "$work/archive.seen"
+          sleep 0.1
+      done ) &
+    watch_boxes --count 0
+    installer 0
+    expect_boxes
+    [ -e "$work/archive.seen" ] || fail "no archive in $lukasz/Temp during the run"
+    [ ! -e "$group" ] || fail "link made in the other profile"
+    temp="$lukasz/Temp"
+    programs_win="$lukasz_win\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"
+    group="$lukasz/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Veltmark - Orvandel"
+    full_update_done
+    ;;
+profile_non_ansi_missing)
+    # The same profile, missing and impossible to create: no short name, so the run stops
+    # with the usual error, naming the folder with "?" for the letter, and writes nothing.
+    use_user
+    prepare German -
+    non_ansi_profile absent
+    before=$(snapshot)
+    watch_boxes --count 1 --press OK
+    installer 1
+    expect_boxes "box caption=\"Application Error\" text=\"Exception EFCreateError in module Tessarin.exe at ADDR.\\nCannot create file C:\\\\users\\\\?ukasz\\\\Temp\\\\update.zip.\" buttons=OK icon=error pressed=OK"
+    untouched "$before"
+    version_is absent
+    [ -z "$(ls "$prefix/drive_c/users" | grep -i ukasz)" ] || fail "a profile folder was made"
+    ;;
 locked_file)
     prepare German -
-    echo "held by another program" > "$work/game/ReadMe.txt"
-    "${run[@]}" "$probe" hold "$(winepath_of "$work/game/ReadMe.txt")" "$(winepath_of "$work/hold.ready")" \
+    echo "held by another program" > "$game/ReadMe.txt"
+    "${run[@]}" "$probe" hold "$(winepath_of "$game/ReadMe.txt")" "$(winepath_of "$work/hold.ready")" \
         "$(winepath_of "$work/hold.stop")" > "$work/hold.log" 2>&1 &
     holder=$!
     for _ in $(seq 300); do [ -e "$work/hold.ready" ] && break; sleep 0.1; done
@@ -327,27 +426,39 @@ locked_file)
     touch "$work/hold.stop"
     wait "$holder" || true
     expect_boxes
-    [ "$(cat "$work/game/ReadMe.txt")" = "held by another program" ] || fail "held file was replaced"
-    mv "$work/game/ReadMe.txt" "$work/held.txt"
-    cp -p "$stage/ReadMe.txt" "$work/game/ReadMe.txt"  # the one member that could not be written
+    [ "$(cat "$game/ReadMe.txt")" = "held by another program" ] || fail "held file was replaced"
+    mv "$game/ReadMe.txt" "$work/held.txt"
+    cp -p "$stage/ReadMe.txt" "$game/ReadMe.txt"  # the one member that could not be written
     full_update_done
     ;;
 window)
-    # The window recorded by the probe, and screenshots of its stages as test artifacts.
+    # The window recorded by the probe, and screenshots of its stages as test artifacts:
+    # window-stage-N.png for each stable size, window-copying.png with the long path below.
+    # The game folder's name makes the progress text of AI\Denmark.dll, cut to 220 pixels
+    # in the label's font, 234 pixels wide with its "\..." (14 pixels): one more than the
+    # label, so one more character goes, and a word-wrapping label would break it at a blank.
+    game_folder="Meine Spiele/Veltmark Orvandel"
+    long_path='\...ine Spiele\Veltmark Orvandel\AI\Denmark.dll'
     prepare German -
+    "${run[@]}" "$probe" font | tr -d '\r' > "$work/font.txt"
     "${run[@]}" "$probe" watch "$(winepath_of "$work/window.txt")" "$(winepath_of "$work/watch.stop")" \
         > "$work/watch.log" 2>&1 &
     watcher=$!
     for _ in $(seq 300); do [ -e "$work/window.txt" ] && break; sleep 0.1; done
     [ -e "$work/window.txt" ] || fail "window probe did not start"
-    ( shots=0
+    ( shots=0 copying=0
+      shoot() { import -display ":$(cat "$wine_dir/display")" -window root "$work/$1" 2>/dev/null || true; }
       while [ ! -e "$work/watch.stop" ]; do
           n=$(grep -c ' geometry ' "$work/window.txt" || true)
           if [ "$n" -gt "$shots" ]; then
               shots=$n
-              import -display ":$(cat "$wine_dir/display")" -window root "$work/window-stage-$shots.png" 2>/dev/null || true
+              shoot "window-stage-$shots.png"
           fi
-          sleep 0.1
+          if [ $copying = 0 ] && grep -qF " drawn $long_path" "$work/window.txt"; then
+              copying=1
+              shoot window-copying.png
+          fi
+          sleep 0.05
       done ) &
     shooter=$!
     watch_boxes --count 0
@@ -359,16 +470,16 @@ window)
     expect_boxes
     full_update_done
     window_checks
-    ls "$work"/window-stage-*.png > /dev/null 2>&1 || fail "no screenshots"
+    ls "$work"/window-stage-*.png "$work/window-copying.png" > /dev/null 2>&1 || fail "no screenshots"
     pacing_report
     ;;
 smoke32)
     # The shipped i686 build: one full update (each 32-bit process costs about a minute).
     prepare German 1.29
-    echo old > "$work/game/TIRMOLD.EXE"
+    echo old > "$game/TIRMOLD.EXE"
     installer 0
     payload_written
-    [ ! -e "$work/game/TIRMOLD.EXE" ] || fail "TIRMOLD.EXE still there"
+    [ ! -e "$game/TIRMOLD.EXE" ] || fail "TIRMOLD.EXE still there"
     [ -f "$group/Clan-Verwaltung.lnk" ] || fail "no link"
     [ ! -e "$temp/update.zip" ] || fail "temporary archive left"
     version_is 2.2

@@ -62,7 +62,9 @@ INSTALLER_WORDS = ("install", "setup", "update", "patch")
 
 # What each shipped file must be. "level": the requestedExecutionLevel, None for none at all.
 RULES = {
-    "tessarin.exe": {"manifest": {"level": "highestAvailable"}},
+    # The installer asks for a 1 ms timer resolution (winmm) so that its paced waits last as long
+    # on Windows as they do under Wine.
+    "tessarin.exe": {"manifest": {"level": "highestAvailable"}, "imports": {"winmm.dll"}},
     "nelkar.exe": {"manifest": {"level": None}, "no_installer_words": True},
     "denmark.dll": {"exports": DENMARK_EXPORTS},
 }

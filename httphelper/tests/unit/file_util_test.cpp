@@ -21,8 +21,11 @@ class FakeDirs : public FileSys {
   bool FileExists(const std::string&) override { return false; }
   std::unique_ptr<OutFile> Create(const std::string&) override { return nullptr; }
   std::string ReadAll(const std::string&) override { return ""; }
+  std::string ReadHead(const std::string&, size_t) override { return ""; }
   bool Remove(const std::string&) override { return false; }
-  bool Replace(const std::string&, const std::string&) override { return false; }
+  bool Replace(const std::string&, const std::string&, ReadOnlyTarget) override { return false; }
+  std::string CurrentDir() override { return ""; }
+  bool SameFile(const std::string&, const std::string&) override { return false; }
   std::unique_ptr<FileLock> Lock(const std::string&) override { return nullptr; }
 };
 

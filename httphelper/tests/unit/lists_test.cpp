@@ -38,7 +38,7 @@ TEST(ListsTest, JoinLinesEndsEveryLineWithCrLf) {
 
 class RefusingReplace : public PosixFileSys {
  public:
-  bool Replace(const std::string&, const std::string&) override { return false; }
+  bool Replace(const std::string&, const std::string&, ReadOnlyTarget) override { return false; }
 };
 
 TEST(ListsTest, WriteListReplacesAndFallsBackToRewriting) {

@@ -114,11 +114,15 @@ TEST_F(RunTest, PostponedCountsAndOddLineCount) {
   EXPECT_EQ("b.test/7\r\n8\r\nd.test/1\r\n2\r\norphan.test/x\r\n", Get("postponed.dat"));
 }
 
-TEST_F(RunTest, BadAttemptCountEndsTheRun) {
-  Put("postponed.dat", "a.test/x\r\nfour\r\n");
+// A count that is not a decimal number counts as the last attempt: the request is made once
+// more and its pair dropped; the pairs before it are still served.
+TEST_F(RunTest, BadAttemptCountIsTheLastAttempt) {
+  Put("postponed.dat",
+      "a.test/x\r\n 3\r\nb.test/x\r\nfour\r\nc.test/x\r\n99999999999\r\nd.test/x\r\n\r\ne.test/x\r\n2\r\n");
   replies_ = {{kListUrl, ""}};
-  EXPECT_THROW(Run(), std::exception);
-  EXPECT_EQ("a.test/x\r\nfour\r\n", Get("postponed.dat"));
+  EXPECT_EQ(RunEnd::kComplete, Run());
+  EXPECT_EQ(std::vector<std::string>({kListUrl, "e.test/x", "d.test/x", "c.test/x", "b.test/x", "a.test/x"}), calls_);
+  EXPECT_EQ("a.test/x\r\n4\r\ne.test/x\r\n3\r\n", Get("postponed.dat"));
 }
 
 TEST_F(RunTest, MissingListFilesEndTheRun) {

@@ -1,17 +1,11 @@
 // Hostile replies and lists, served by the scriptable server: floods, cut replies, oversized
 // update lists, destinations aimed at the helper's own files, deep paths. Every case runs in a
-// child process; its peak memory is measured with getrusage (the child's peak resident size
-// minus its resident size when it started), so the same limits hold in the ASan build, whose
-// huge address space reservations rule out RLIMIT_AS.
+// child process, whose peak memory growth is measured with getrusage (see RunInChild) and held
+// to the case's limit, in the plain and in the ASan build alike.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -21,14 +15,6 @@
 #include "posix_files.h"
 #include "posix_socket.h"
 #include "test_server.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define NELKAR_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define NELKAR_ASAN 1
-#endif
-#endif
 
 namespace nelkar {
 namespace {
@@ -64,77 +50,6 @@ class CountingFiles : public PosixFileSys {
     uint64_t& count_;
   };
 };
-
-struct ChildReport {
-  std::string outcome;  // what the work returned, or how the child ended
-  long growth_kib = -1;
-  std::map<std::string, uint64_t> written;
-};
-
-long ResidentKib() {
-  long size = 0, resident = 0;
-  FILE* f = std::fopen("/proc/self/statm", "r");
-  if (f) {
-    if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = 0;
-    std::fclose(f);
-  }
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
-// Runs `work` in a child process and reports its outcome, its peak memory growth and the bytes
-// it wrote.
-ChildReport RunInChild(const std::function<std::string(CountingFiles&)>& work) {
-  int fds[2];
-  if (pipe(fds) != 0) return {"no pipe", -1, {}};
-  pid_t pid = fork();
-  if (pid == 0) {
-    close(fds[0]);
-#ifndef NELKAR_ASAN
-    // Only a guard for the machine: a case that runs away ends at 4 GiB of address space.
-    rlimit guard{4096ul << 20, 4096ul << 20};
-    setrlimit(RLIMIT_AS, &guard);
-#endif
-    alarm(120);  // a case that hangs ends as "killed by signal 14"
-    long start = ResidentKib();
-    CountingFiles files;
-    std::string outcome;
-    try {
-      outcome = work(files);
-    } catch (const std::exception& e) {
-      outcome = std::string("exception: ") + e.what();
-    }
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    std::ostringstream out;
-    out << outcome << "\n" << (ru.ru_maxrss - start) << "\n";
-    for (const auto& [name, n] : files.written) out << name << "\n" << n << "\n";
-    std::string text = out.str();
-    for (size_t done = 0; done < text.size();) {
-      ssize_t n = write(fds[1], text.data() + done, text.size() - done);
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
-    _exit(0);
-  }
-  close(fds[1]);
-  std::string text;
-  char buf[4096];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ChildReport r;
-  std::istringstream in(text);
-  if (!std::getline(in, r.outcome)) {
-    r.outcome = WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status))
-                                    : "ended with code " + std::to_string(WEXITSTATUS(status));
-    return r;
-  }
-  std::string line, name;
-  if (std::getline(in, line)) r.growth_kib = std::stol(line);
-  while (std::getline(in, name) && std::getline(in, line)) r.written[name] = std::stoull(line);
-  return r;
-}
 
 const char* RunEndName(RunEnd e) {
   switch (e) {
@@ -373,29 +288,45 @@ TEST_P(HostileTest, Case) {
     WriteFile(game / name, content);
   }
 
-  ChildReport r = RunInChild([&](CountingFiles& files) -> std::string {
+  std::map<std::string, uint64_t> written;
+  nelkar_test::ChildRun r = nelkar_test::RunInChild([&]() -> std::string {
     if (chdir(game.path().c_str()) != 0) return "no chdir";
+    CountingFiles files;
     PosixSocketBackend backend;
     Settings settings;
     TInetConn conn(backend, files, settings, inet + "\\header.dat");
     conn.direct_port = server.port();
-    if (c.kind == HostileCase::kExchange) return conn.HttpGet("127.0.0.1/x", "dest.dat") ? "true" : "false";
-    RunEnv env;
-    env.files = &files;
-    env.internet_dir = inet;
-    env.update_host = "127.0.0.1";
-    env.tick_count = [] { return 0u; };
-    env.http_get = [&](const std::string& u, const std::string& f) { return conn.HttpGet(u, f); };
-    return RunEndName(RunStages(env));
+    std::string outcome;
+    if (c.kind == HostileCase::kExchange) {
+      outcome = conn.HttpGet("127.0.0.1/x", "dest.dat") ? "true" : "false";
+    } else {
+      RunEnv env;
+      env.files = &files;
+      env.internet_dir = inet;
+      env.update_host = "127.0.0.1";
+      env.tick_count = [] { return 0u; };
+      env.http_get = [&](const std::string& u, const std::string& f) { return conn.HttpGet(u, f); };
+      outcome = RunEndName(RunStages(env));
+    }
+    // The outcome, then the bytes written to each file, a line each.
+    for (const auto& [name, n] : files.written) outcome += "\n" + name + "\n" + std::to_string(n);
+    return outcome;
   });
+  {
+    std::istringstream in(r.text);
+    std::string outcome, name, n;
+    std::getline(in, outcome);
+    while (std::getline(in, name) && std::getline(in, n)) written[name] = std::stoull(n);
+    r.text = outcome;
+  }
 
   std::ostringstream figures;
-  figures << c.name << ": " << r.outcome << ", peak growth " << r.growth_kib << " KiB, written:";
-  for (const auto& [name, n] : r.written) figures << " " << name << "=" << n;
+  figures << c.name << ": " << r.text << ", peak growth " << r.growth_kib << " KiB, written:";
+  for (const auto& [name, n] : written) figures << " " << name << "=" << n;
   std::cout << figures.str() << "\n";
   RecordProperty("figures", figures.str());
 
-  EXPECT_EQ(c.outcome, r.outcome);
+  EXPECT_EQ(c.outcome, r.text);
   EXPECT_GE(r.growth_kib, 0);
   EXPECT_LE(r.growth_kib, c.max_growth_kib) << "peak memory growth in KiB";
   for (const auto& [name, content] : c.after) {
@@ -408,8 +339,8 @@ TEST_P(HostileTest, Case) {
     }
   }
   for (const auto& [name, limit] : c.max_written) {
-    auto it = r.written.find(name);
-    EXPECT_LE(it == r.written.end() ? 0 : it->second, limit) << "bytes written to " << name;
+    auto it = written.find(name);
+    EXPECT_LE(it == written.end() ? 0 : it->second, limit) << "bytes written to " << name;
   }
   if (c.kind == HostileCase::kRun && c.requests_checked) {
     std::vector<std::string> paths;

@@ -183,6 +183,35 @@ TEST_F(RunTest, DestinationsOutsideTheCurrentFolderAreRefused) {
   EXPECT_EQ("fine", ReadFile(dir_ / "maps/fine.dat"));
 }
 
+// What a destination opens counts, not only how it is spelled: links to the exchange folder
+// are refused like its name. The current folder is the scratch folder above INTERNET.
+TEST_F(RunTest, DestinationsThatOpenTheExchangeFolderAreRefused) {
+  ASSERT_EQ(0, mkdir((dir_ / "maps").c_str(), 0777));
+  ASSERT_EQ(0, symlink(inet_.c_str(), (dir_ / "link").c_str()));
+  ASSERT_EQ(0, symlink(inet_.c_str(), (dir_ / "maps/inner").c_str()));
+  nelkar_test::CwdGuard cwd(dir_.path());
+  const std::string here = fs_.CurrentDir();
+  struct Row {
+    std::string dest;
+    bool allowed;
+  } rows[] = {
+      {"maps\\x.dat", true},
+      {"link\\postponed.dat", false},
+      {"maps\\inner\\x.dat", false},
+      {"maps/inner/x.dat", false},
+      {"link", false},
+      {"INTERNET\\x.dat", false},
+      {"..\\x.dat", false},
+      {"ddd\\" + std::string(250, 'f'), true},
+      {"ddd\\" + std::string(251, 'f'), false},
+  };
+  for (const Row& r : rows) EXPECT_EQ(r.allowed, DestinationAllowed(fs_, here, inet_, r.dest)) << r.dest;
+  // Inside the exchange folder every relative destination lies in it; without a current
+  // folder none can be checked.
+  EXPECT_FALSE(DestinationAllowed(fs_, inet_, inet_, "x.dat"));
+  EXPECT_FALSE(DestinationAllowed(fs_, "", inet_, "x.dat"));
+}
+
 TEST_F(RunTest, BudgetCrossedDuringStageThreeSkipsPostponed) {
   now_ = 0xffffff00u;  // the tick counter wraps during the run
   Put("postponed.dat", "p.test/x\r\n1\r\n");

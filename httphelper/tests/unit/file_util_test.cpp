@@ -61,7 +61,7 @@ TEST(CreateDirPathTest, NothingForAPathOfThePathLimit) {
   for (int i = 0; i < 128; ++i) below += "\\a";  // 259 characters
   std::string at_limit = below + "b";
   std::string huge;
-  for (int i = 0; i < 1 << 20; ++i) huge += "a\\";
+  for (int i = 0; i < 4096; ++i) huge += "abc\\";
   FakeDirs fs;
   CreateDirPath(fs, at_limit);
   CreateDirPath(fs, huge);

@@ -147,7 +147,7 @@ std::vector<HostileCase> Cases() {
   std::string line4096(4096, 'v');
 
   return {
-      // Item 7: header lines without end, 35 MiB of them.
+      // Header lines without end, 35 MiB of them, and the header limit.
       {"header_flood", HostileCase::kExchange,
        "case *\nsend HTTP/1.0 200 OK\\r\\n\nrepeat 5000 " + kHeaderFloodBlock + "\n", {}, {}, "false",
        {{"dest.dat", "previous"}, {"dest.dat.part", std::nullopt}}, {{"header.dat", 65536}, {"dest.dat.part", 0}},
@@ -156,7 +156,7 @@ std::vector<HostileCase> Cases() {
        {{"dest.dat", "body"}, {"INTERNET/header.dat", std::nullopt}}, {{"header.dat", 65536}}, {}, 8192},
       {"header_over_64k_fails", HostileCase::kExchange, "", {{"reply", header64k_plus1 + "body"}}, {}, "false",
        {{"dest.dat", "previous"}}, {{"header.dat", 65536}, {"dest.dat.part", 0}}, {}, 8192},
-      // Item 8: replies cut short.
+      // Replies cut short.
       {"closes_before_blank_line", HostileCase::kExchange,
        "case *\nsend HTTP/1.0 200 OK\\r\\nServer: t\\r\\n\n", {}, {}, "false", {{"dest.dat", "previous"}}, {}, {},
        8192},
@@ -178,7 +178,7 @@ std::vector<HostileCase> Cases() {
        {{"dest.dat", "previous"}}, {}, {}, 8192},
       {"content_length_not_a_number", HostileCase::kExchange, OkWithBody("Content-Length: ten\\r\\n", "0123456789"),
        {}, {}, "false", {{"dest.dat", "previous"}}, {}, {}, 8192},
-      // Item 9: update lists too long, in all or in one line.
+      // Update lists too long, in all or in one line; a queued request too long.
       {"update_list_of_1mib", HostileCase::kRun, ServeList("send HTTP/1.0 200 OK\\r\\n\\r\\n\nsendfile $SERVED/list\n"),
        {{"list", ListOfSize(kMiB)}}, kEmptyLists, "complete",
        {{"ok.dat", "file body"}, {"INTERNET/vmorlist.dat", std::nullopt},
@@ -192,7 +192,7 @@ std::vector<HostileCase> Cases() {
        {}, {kListPath}, 8192},
       {"update_list_of_one_byte_lines", HostileCase::kRun,
        ServeList("send HTTP/1.0 200 OK\\r\\n\\r\\n\nrepeat 8192 " + Repeat("a\\r\\n", 1024) + "\n"), {},
-       // Its entry ("a", "a", "a") is recorded already, so no build asks for host "a".
+       // Its entry ("a", "a", "a") is recorded already: were the list read, no host "a" is looked up.
        With(kEmptyLists, {{"INTERNET/downloaded.dat", "a\r\na\r\na\r\n"}}), "no update list",
        {{"INTERNET/downloaded.dat", "a\r\na\r\na\r\n"}, {"INTERNET/vmorlist.dat", std::nullopt}},
        {}, {kListPath}, 8192},
@@ -213,7 +213,7 @@ std::vector<HostileCase> Cases() {
        "no update list",
        {{"INTERNET/upload.dat", ""}, {"INTERNET/postponed.dat", "127.0.0.1/" + long_line.substr(10) + "\r\n1\r\n"}},
        {}, {kListPath}, 8192},
-      // Item 10: destinations in the exchange folder; a count that is not a number.
+      // Destinations in the exchange folder; a count that is not a number; no header file.
       {"destinations_in_the_exchange_folder", HostileCase::kRun,
        ServeList(OkWithBody("",
                             "127.0.0.1/a\\r\\n1\\r\\nINTERNET\\\\postponed.dat\\r\\n"
@@ -243,7 +243,7 @@ std::vector<HostileCase> Cases() {
        With(kEmptyLists, {{"INTERNET/upload.dat", "127.0.0.1/q\r\n"}, {"INTERNET/header.dat/x", ""}}),
        "no update list", {{"INTERNET/upload.dat", ""}, {"INTERNET/postponed.dat", "127.0.0.1/q\r\n1\r\n"}}, {},
        {}, 8192, false},
-      // Item 11 and reserved names: deep paths, device names.
+      // Deep paths, device names.
       {"destination_at_the_path_limit", HostileCase::kRun,
        ServeList(OkWithBody("", "127.0.0.1/deep\\r\\n1\\r\\n" + deep_dest + "\\r\\n127.0.0.1/ok\\r\\n1\\r\\n" +
                                     deep_ok + "\\r\\n")

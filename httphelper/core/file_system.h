@@ -30,6 +30,10 @@ class FileLock {
   virtual ~FileLock() = default;
 };
 
+// What a replace does with a read-only target. Windows refuses to replace a read-only file;
+// the POSIX side treats a file without any write permission bit the same way.
+enum class ReadOnlyTarget { kRefuse, kClear };
+
 class FileSys {
  public:
   virtual ~FileSys() = default;
@@ -40,10 +44,18 @@ class FileSys {
   virtual std::unique_ptr<OutFile> Create(const std::string& path) = 0;
   // The whole content; throws EFileError when the file cannot be read.
   virtual std::string ReadAll(const std::string& path) = 0;
+  // At most the first `max_bytes` bytes; throws EFileError when the file cannot be read.
+  virtual std::string ReadHead(const std::string& path, size_t max_bytes) = 0;
   virtual bool Remove(const std::string& path) = 0;
   // Moves `from` over `to` in one step; false when refused (for instance while another
-  // program holds `to` open).
-  virtual bool Replace(const std::string& from, const std::string& to) = 0;
+  // program holds `to` open). A read-only `to` is refused, or with kClear made writable
+  // first (and read-only again when the move is refused all the same).
+  virtual bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget read_only) = 0;
+  // The folder that relative paths resolve against.
+  virtual std::string CurrentDir() = 0;
+  // True when both paths name the same existing file or folder, however they spell it
+  // (another letter case, a short name, a link).
+  virtual bool SameFile(const std::string& a, const std::string& b) = 0;
   // Creates (or truncates) the file with no sharing; null when that fails.
   virtual std::unique_ptr<FileLock> Lock(const std::string& path) = 0;
 };

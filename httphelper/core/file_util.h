@@ -1,14 +1,20 @@
 // Folder creation and the path rules of the helper (Windows path syntax, portable logic).
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "file_system.h"
 
 namespace nelkar {
 
-// Creates every missing folder of `path`; folders whose remaining path is shorter than three
-// characters are taken as existing, and a failure to create one is ignored.
+// MAX_PATH of the ANSI file calls, the terminating zero included: a longer name fails there.
+constexpr size_t kMaxPath = 260;
+
+// Creates every missing folder of `path`, parents first; folders whose remaining path is
+// shorter than three characters are taken as existing, and a failure to create one is
+// ignored. A path of kMaxPath characters or more creates nothing.
 void CreateDirPath(FileSys& fs, const std::string& path);
 
 // The folder part of a file name: the text before the last "\" or ":", keeping the
@@ -18,8 +24,21 @@ std::string ExtractFileDir(const std::string& file_name);
 // The text up to and including the last "\" or ":" ("" when there is none).
 std::string ExtractFilePath(const std::string& file_name);
 
+// True for a path component that Windows opens as a device: CON, PRN, AUX, NUL, COM1 to
+// COM9, LPT1 to LPT9 (also with the superscript digits 1 to 3 of code page 1252), CONIN$
+// and CONOUT$, in any letter case, with or without an extension, trailing dots or blanks.
+bool IsReservedDeviceName(std::string_view component);
+
 // True for a destination that stays below the current folder: not absolute, no drive or UNC
-// share, no ":" at all and no ".." component (with "\" or "/" as separators), not empty.
+// share, no ":" at all, no ".." component and no device name (with "\" or "/" as
+// separators), not empty.
 bool IsSafeRelativePath(const std::string& path);
+
+// True when `path` names `folder` or anything inside it, both absolute, compared as Windows
+// resolves names: "\" and "/" both separate, empty and "." components vanish, trailing dots
+// and blanks of a component do not count, letter case does not count (ASCII), and a
+// component shaped like a generated short name ("INTERN~1", "POSTPO~1.DAT") stands for any
+// long name it may abbreviate.
+bool PathIsWithin(const std::string& path, const std::string& folder);
 
 }  // namespace nelkar

@@ -2,6 +2,7 @@
 // the exchange files.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -13,6 +14,10 @@ namespace nelkar {
 
 extern const char* const kUpdateListPath;  // "/games/Veltmark-OR/updates/vmorlist.dat"
 constexpr uint32_t kTimeBudgetMs = 180000;
+// An update list larger than this, or with a longer line, counts as not fetched; a queued or
+// postponed request longer than a list line fails without being sent.
+constexpr size_t kMaxUpdateListBytes = 1 << 20;
+constexpr size_t kMaxListLine = 4096;
 
 // True when the first argument selects set-up mode ("/C" or "-C", any letter case).
 bool IsSetupMode(const std::vector<std::string>& args);
@@ -24,13 +29,23 @@ struct RunEnv {
   std::function<uint32_t()> tick_count;
   std::string internet_dir;  // the exchange folder, no trailing separator
   std::string update_host;   // host of the update list
+  // The limits of the lists; tests lower them.
+  size_t max_update_list = kMaxUpdateListBytes;
+  size_t max_line = kMaxListLine;
 };
+
+// True for an update list destination that may be written: below the current folder `cwd`
+// (IsSafeRelativePath), short enough that its temporary download name fits in kMaxPath, and
+// neither the exchange folder nor anything in it, by name (PathIsWithin) or by what it opens
+// (FileSys::SameFile of the destination and each folder on its way).
+bool DestinationAllowed(FileSys& fs, const std::string& cwd, const std::string& internet_dir,
+                        const std::string& dest);
 
 // Which stages a run went through, for tests and the program's own exit.
 enum class RunEnd { kLockFailed, kNoUpdateList, kBudgetAfterStage3, kComplete };
 
-// Stages 0 to 4. Throws on a failure that ends the program (unreadable list, bad count, a
-// file that cannot be written); the lock is released when the call returns either way.
+// Stages 0 to 4. Throws on a failure that ends the program (a list that cannot be read or
+// written); the lock is released when the call returns either way.
 RunEnd RunStages(const RunEnv& env);
 
 }  // namespace nelkar

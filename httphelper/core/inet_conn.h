@@ -1,6 +1,8 @@
 // TInetConn: one HTTP/1.0 GET over a fresh connection, direct or through a proxy.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "file_system.h"
@@ -24,20 +26,42 @@ bool StatusLinePasses(const std::string& first_line);
 // The first line of a header text, without its line end.
 std::string FirstLine(const std::string& text);
 
+// A reply header longer than this, in all, fails the request.
+constexpr size_t kMaxHeaderBytes = 65536;
+
+// True when a header text ends with its empty line (LF or CR LF alone).
+bool HeaderEnded(const std::string& header);
+
+// What a header says about the body's length.
+struct BodyLength {
+  enum Kind { kNotGiven, kGiven, kMalformed } kind = kNotGiven;
+  uint64_t bytes = 0;
+};
+
+// The Content-Length fields of a header (name in any letter case, blanks and tabs around the
+// value): kMalformed for a value that is not a decimal number, or for two fields that
+// disagree.
+BodyLength AnnouncedLength(const std::string& header);
+
 class TInetConn {
  public:
   // `header_file` is "header.dat" in the exchange folder.
   TInetConn(SocketBackend& backend, FileSys& files, const Settings& settings, std::string header_file);
 
-  // One request; true when the reply's status line holds " 200 OK". The body goes to a
-  // temporary file beside `file_name`, which replaces `file_name` only when the status test
-  // passes, so a failed or cut-short transfer never touches an existing file.
+  // One request; true when the reply's status line holds " 200 OK", its header ended with
+  // its empty line within kMaxHeaderBytes, and the body is not shorter than a Content-Length
+  // says. The body goes to a temporary file beside `file_name`, which replaces `file_name`
+  // (also a read-only one) only then, so a failed or cut-short transfer never touches an
+  // existing file. A `file_name` whose temporary name does not fit in kMaxPath characters
+  // fails before connecting. Raises nothing: every failure, whatever its cause, is false.
   bool HttpGet(const std::string& url, const std::string& file_name);
 
   TSockClient& SockClient() { return sock_; }
 
   // Port of direct requests; 80 except where a test serves on another port.
   int32_t direct_port = 80;
+  // The header limit; tests lower it.
+  size_t max_header_bytes = kMaxHeaderBytes;
 
  private:
   FileSys& files_;

@@ -2,19 +2,91 @@
 // every line when written. Every write replaces the file crash-safely.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <iosfwd>
+#include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "file_system.h"
 
 namespace nelkar {
 
-using Lines = std::vector<std::string>;
+// The lines of a list, held compactly: the text of every line, one after another, in one
+// string, and where each line ends. A list of short lines then takes a small multiple of its
+// file's size (a line costs its text and four bytes), not a string object per line.
+class Lines {
+ public:
+  class const_iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = std::string_view;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = std::string_view;
+    const_iterator(const Lines* lines, size_t i) : lines_(lines), i_(i) {}
+    std::string_view operator*() const { return (*lines_)[i_]; }
+    const_iterator& operator++() {
+      ++i_;
+      return *this;
+    }
+    bool operator==(const const_iterator& o) const { return i_ == o.i_; }
+    bool operator!=(const const_iterator& o) const { return i_ != o.i_; }
 
-Lines SplitLines(const std::string& text);
+   private:
+    const Lines* lines_;
+    size_t i_;
+  };
+  using iterator = const_iterator;
+  using value_type = std::string_view;
+
+  Lines() = default;
+  Lines(std::initializer_list<std::string_view> lines);
+
+  size_t size() const { return ends_.size(); }
+  bool empty() const { return ends_.empty(); }
+  std::string_view operator[](size_t i) const {
+    size_t start = i == 0 ? 0 : ends_[i - 1];
+    return std::string_view(text_).substr(start, ends_[i] - start);
+  }
+  std::string_view front() const { return (*this)[0]; }
+  const_iterator begin() const { return const_iterator(this, 0); }
+  const_iterator end() const { return const_iterator(this, size()); }
+
+  void push_back(std::string_view line);
+  // Removes `count` lines from line `first` on.
+  void erase(size_t first, size_t count = 1);
+  // Replaces the text of line `i`.
+  void set(size_t i, std::string_view line);
+  // The longest line, in characters.
+  size_t LongestLine() const;
+
+  bool operator==(const Lines& o) const { return ends_ == o.ends_ && text_ == o.text_; }
+  bool operator!=(const Lines& o) const { return !(*this == o); }
+
+ private:
+  friend Lines SplitLines(std::string text);
+  void Shift(size_t from, int64_t delta);
+
+  std::string text_;
+  std::vector<uint32_t> ends_;  // the end of every line in text_
+};
+
+std::ostream& operator<<(std::ostream& o, const Lines& lines);
+
+// Splits a list file's text into its lines, in the text's own memory.
+Lines SplitLines(std::string text);
 std::string JoinLines(const Lines& lines);
 
 Lines ReadList(FileSys& fs, const std::string& path);  // throws EFileError
+
+// Reads a list that came from the network: false, and `lines` untouched, when the file holds
+// more than `max_bytes` bytes or a line of more than `max_line` characters; then no more than
+// `max_bytes` + 1 bytes are read. Throws EFileError when the file cannot be read.
+bool ReadCappedList(FileSys& fs, const std::string& path, size_t max_bytes, size_t max_line, Lines* lines);
 
 // Writes the new content to a temporary file in the same folder and moves it over `path`;
 // when the move is refused (the game holds the file open), rewrites `path` in place.

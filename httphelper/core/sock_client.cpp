@@ -88,10 +88,18 @@ void TSockClient::NewSocket() {
   if (sock_ == kNoSocket) throw ESockError("Initializaton of windows sockets failed");
 }
 
-void TSockClient::RaiseLastError() {
-  int code = backend_.LastError();
+void TSockClient::RaiseLastError() { RaiseError(backend_.LastError()); }
+
+void TSockClient::RaiseError(int code) {
   Status("Looking Up Error Message", 8);
   throw ESockError(SockErrorText(code));
+}
+
+void TSockClient::ReplaceSocket() {
+  connected_ = false;
+  backend_.CloseSocket(sock_);
+  sock_ = kNoSocket;
+  NewSocket();
 }
 
 void TSockClient::TimerOn() {
@@ -208,20 +216,20 @@ void TSockClient::Connect() {
 
   notify_ok_ = true;
   close_error_ = 0;
+  // A socket whose connection attempt failed cannot be connected again everywhere: after a
+  // failure, at once or while waiting, the next Connect starts on a fresh one.
   if (backend_.Connect(sock_, addr_, static_cast<uint16_t>(Port & 0xffff)) != 0) {
     int code = backend_.LastError();
-    if (code != kWsaEwouldblock && code != kWsaEinprogress) RaiseLastError();
+    if (code != kWsaEwouldblock && code != kWsaEinprogress) {
+      ReplaceSocket();
+      RaiseError(code);
+    }
   }
   TimerOn();
   while (!connected_ && !timed_out_ && !cancel_ && notify_ok_) WaitTurn(kEvConnect | kEvClose);
   TimerOff();
   if (connected_ && !timed_out_ && !cancel_) return;
-  // A socket whose connection attempt failed cannot be connected again everywhere; the next
-  // Connect starts on a fresh one.
-  connected_ = false;
-  backend_.CloseSocket(sock_);
-  sock_ = kNoSocket;
-  NewSocket();
+  ReplaceSocket();
   if (OnConnectionFailed) OnConnectionFailed();
   if (timed_out_) {
     cancel_ = false;

@@ -85,6 +85,9 @@ class TSockClient {
   void NewSocket();
   void CloseSocket();
   [[noreturn]] void RaiseLastError();
+  [[noreturn]] void RaiseError(int code);
+  // Closes the socket and creates a fresh one in its place.
+  void ReplaceSocket();
   void TimerOn();
   void TimerOff();
   void TimerTriggered();

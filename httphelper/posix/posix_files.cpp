@@ -1,5 +1,5 @@
 // POSIX files: plain descriptors, fsync before a replace, rename for the replace, an
-// exclusive flock() for the lock file.
+// exclusive flock() for the lock file; a file without write bits stands for a read-only one.
 #include "posix_files.h"
 
 #include <fcntl.h>
@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace nelkar {
@@ -78,13 +80,20 @@ std::unique_ptr<OutFile> PosixFileSys::Create(const std::string& path) {
   return std::make_unique<PosixOutFile>(fd, path);
 }
 
-std::string PosixFileSys::ReadAll(const std::string& path) {
+std::string PosixFileSys::ReadAll(const std::string& path) { return ReadHead(path, SIZE_MAX); }
+
+std::string PosixFileSys::ReadHead(const std::string& path, size_t max_bytes) {
   int fd = ::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw EFileError("cannot open " + path + ": " + std::strerror(errno));
   std::string text;
+  // Room for the whole file at once: growing the text step by step would hold up to three
+  // times its size while it is copied.
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && st.st_size > 0)
+    text.reserve(std::min<uint64_t>(static_cast<uint64_t>(st.st_size), max_bytes));
   char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
+  while (text.size() < max_bytes) {
+    ssize_t n = ::read(fd, buf, std::min<size_t>(sizeof buf, max_bytes - text.size()));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       ::close(fd);
@@ -99,8 +108,36 @@ std::string PosixFileSys::ReadAll(const std::string& path) {
 
 bool PosixFileSys::Remove(const std::string& path) { return ::unlink(Native(path).c_str()) == 0; }
 
-bool PosixFileSys::Replace(const std::string& from, const std::string& to) {
-  return ::rename(Native(from).c_str(), Native(to).c_str()) == 0;
+bool PosixFileSys::Replace(const std::string& from, const std::string& to, ReadOnlyTarget read_only) {
+  const std::string target = Native(to);
+  struct stat st {};
+  bool cleared = false;
+  // A file without any write bit plays the part of a read-only file, which Windows refuses
+  // to replace; checked by its bits, since root may write anything.
+  if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) {
+    if (read_only == ReadOnlyTarget::kRefuse) return false;
+    if (::chmod(target.c_str(), st.st_mode | S_IWUSR) != 0) return false;
+    cleared = true;
+  }
+  if (::rename(Native(from).c_str(), target.c_str()) == 0) return true;
+  if (cleared) ::chmod(target.c_str(), st.st_mode);
+  return false;
+}
+
+std::string PosixFileSys::CurrentDir() {
+  std::string dir(4096, '\0');
+  while (::getcwd(dir.data(), dir.size()) == nullptr) {
+    if (errno != ERANGE) throw EFileError(std::string("no current folder: ") + std::strerror(errno));
+    dir.resize(dir.size() * 2);
+  }
+  dir.resize(std::strlen(dir.c_str()));
+  return dir;
+}
+
+bool PosixFileSys::SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  return ::stat(Native(a).c_str(), &sa) == 0 && ::stat(Native(b).c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 std::unique_ptr<FileLock> PosixFileSys::Lock(const std::string& path) {

@@ -3,11 +3,17 @@
 # port of 127.0.0.1 serving a 512 MiB body, runs bench_download (ours, curl, plain loop),
 # then the same download through nelkar.exe under 64-bit Wine.
 #
-#   bash httphelper/tests/bench/bench.sh      (after building the native and win64 presets)
+#   bash httphelper/tests/bench/bench.sh [--no-wine]    (after building the native and win64 presets)
+#
+# NELKAR_BENCH_DIR names the work folder (default build/nelkar-bench); a folder on tmpfs, for
+# instance under /dev/shm, keeps the disk out of the figures. --no-wine skips the Wine part,
+# which needs only the native build.
 set -euo pipefail
 cd "$(dirname "$0")/../../.."
 root=$PWD
-work="$root/build/nelkar-bench"
+with_wine=1
+[ "${1:-}" = "--no-wine" ] && with_wine=0
+work="${NELKAR_BENCH_DIR:-$root/build/nelkar-bench}"
 rm -rf "$work"
 mkdir -p "$work/www" "$work/out" "$work/nginx"
 free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
@@ -44,6 +50,7 @@ trap 'kill $nginx_pid $silent_pid 2>/dev/null || true; rm -rf "$work/www" "$work
 for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/small.txt" && break; sleep 0.1; done
 
 "$root/build/native/httphelper/tests/nelkar_bench_download" "$port" /big.bin "$work/out" "$silent_port"
+[ "$with_wine" = 1 ] || exit 0
 
 # The same download through nelkar.exe under Wine: nginx plays the proxy (it serves the
 # absolute URL of a proxy request from its root); the update list then fails with 404.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "file_system.h"
 #include "sock_backend.h"
@@ -13,29 +14,65 @@
 
 namespace nelkar_fuzz {
 
+// Files in memory, named as Windows resolves names: a relative path is taken from the current
+// folder "C:\\G", "\\" and "/" separate, "." and empty components vanish, ".." removes the
+// component before it, trailing dots and blanks do not count, letter case does not count.
 class MemoryFiles : public nelkar::FileSys {
  public:
-  std::map<std::string, std::string> files;
+  static constexpr const char* kCurrentDir = "C:\\G";
+  std::map<std::string, std::string> files;  // by Key()
+
+  static std::string Key(const std::string& path) {
+    bool absolute = path.size() >= 2 && (path[1] == ':' || path[0] == '\\' || path[0] == '/');
+    std::string full = absolute ? path : std::string(kCurrentDir) + "\\" + path;
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= full.size()) {
+      size_t end = full.find_first_of("\\/", start);
+      if (end == std::string::npos) end = full.size();
+      std::string part = full.substr(start, end - start);
+      if (part == "..") {
+        if (!parts.empty()) parts.pop_back();
+      } else {
+        while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+        for (char& c : part)
+          if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (!part.empty()) parts.push_back(part);
+      }
+      start = end + 1;
+    }
+    std::string key;
+    for (const std::string& p : parts) key += (key.empty() ? "" : "\\") + p;
+    return key;
+  }
+  std::string& operator[](const std::string& path) { return files[Key(path)]; }
+  bool Has(const std::string& path) const { return files.count(Key(path)) > 0; }
+
   bool DirExists(const std::string&) override { return true; }
   bool CreateDir(const std::string&) override { return true; }
-  bool FileExists(const std::string& p) override { return files.count(p) > 0; }
+  bool FileExists(const std::string& p) override { return Has(p); }
   std::unique_ptr<nelkar::OutFile> Create(const std::string& p) override {
-    files[p].clear();
-    return std::make_unique<Out>(files[p]);
+    std::string& f = files[Key(p)];
+    f.clear();
+    return std::make_unique<Out>(f);
   }
-  std::string ReadAll(const std::string& p) override {
-    auto it = files.find(p);
+  std::string ReadAll(const std::string& p) override { return ReadHead(p, std::string::npos); }
+  std::string ReadHead(const std::string& p, size_t max_bytes) override {
+    auto it = files.find(Key(p));
     if (it == files.end()) throw nelkar::EFileError("no file " + p);
-    return it->second;
+    return it->second.substr(0, max_bytes);
   }
-  bool Remove(const std::string& p) override { return files.erase(p) > 0; }
-  bool Replace(const std::string& a, const std::string& b) override {
-    auto it = files.find(a);
+  bool Remove(const std::string& p) override { return files.erase(Key(p)) > 0; }
+  bool Replace(const std::string& a, const std::string& b, nelkar::ReadOnlyTarget) override {
+    auto it = files.find(Key(a));
     if (it == files.end()) return false;
-    files[b] = it->second;
-    files.erase(a);
+    std::string content = std::move(it->second);
+    files.erase(it);
+    files[Key(b)] = std::move(content);
     return true;
   }
+  std::string CurrentDir() override { return kCurrentDir; }
+  bool SameFile(const std::string& a, const std::string& b) override { return Key(a) == Key(b); }
   std::unique_ptr<nelkar::FileLock> Lock(const std::string&) override { return std::make_unique<nelkar::FileLock>(); }
 
  private:

@@ -66,9 +66,9 @@ class KillingFiles : public PosixFileSys {
     if (k_.Hit()) k_.Die();
     return std::make_unique<KillingOut>(PosixFileSys::Create(p), k_);
   }
-  bool Replace(const std::string& a, const std::string& b) override {
+  bool Replace(const std::string& a, const std::string& b, ReadOnlyTarget read_only) override {
     if (k_.Hit()) k_.Die();
-    bool ok = PosixFileSys::Replace(a, b);
+    bool ok = PosixFileSys::Replace(a, b, read_only);
     if (k_.Hit()) k_.Die();
     return ok;
   }
@@ -116,7 +116,7 @@ const std::string kScript =
     "case /f/two\nsend HTTP/1.0 200 OK\\r\\n\\r\\nnew two\n"
     "case *\nsend HTTP/1.0 404 Not Found\\r\\n\\r\\n\n";
 
-const std::vector<std::string> kQueued = {"127.0.0.1/q/a", "127.0.0.1/q/b", "127.0.0.1/q/c"};
+const Lines kQueued = {"127.0.0.1/q/a", "127.0.0.1/q/b", "127.0.0.1/q/c"};
 
 bool WellFormed(const std::string& text) { return text.empty() || (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0); }
 
@@ -187,10 +187,11 @@ TEST(CrashTest, KilledAtEveryOperationLosesNothing) {
     Lines up = SplitLines(upload), post = SplitLines(postponed), down = SplitLines(downloaded);
     ASSERT_EQ(0u, post.size() % 2);
     ASSERT_EQ(0u, down.size() % 3);
-    for (size_t i = 1; i < post.size(); i += 2) ASSERT_NO_THROW(StrToInt(post[i])) << post[i];
+    for (size_t i = 1; i < post.size(); i += 2) ASSERT_NO_THROW(StrToInt(std::string(post[i]))) << post[i];
     // The queue only ever loses its first line.
     for (size_t i = 0; i < up.size(); ++i) ASSERT_EQ(kQueued[kQueued.size() - up.size() + i], up[i]);
-    for (const std::string& url : kQueued) {
+    for (std::string_view view : kQueued) {
+      const std::string url(view);
       bool queued = std::find(up.begin(), up.end(), url) != up.end();
       bool kept = std::find(post.begin(), post.end(), url) != post.end();
       std::string line = "GET " + url.substr(url.find('/')) + " HTTP/1.0\r\n\r\n";

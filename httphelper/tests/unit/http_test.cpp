@@ -1,5 +1,6 @@
 // HttpGet against the scriptable server: request bytes, header capture, status test, faults.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
@@ -62,8 +63,9 @@ std::vector<HttpCase> Cases() {
        true, "GET /x HTTP/1.0\r\n\r\n", "line1\r\nline2\n"},
       {"header_only_reply", false, "@/x", "case *\nsend HTTP/1.0 200 OK\\r\\nServer: t\\r\\n\\r\\n\n", true,
        "GET /x HTTP/1.0\r\n\r\n", ""},
+      // A reply that ends before the empty line of its header was cut short.
       {"header_without_empty_line", false, "@/x", "case *\nsend HTTP/1.0 200 OK\\r\\nServer: t\\r\\n\n",
-       true, "GET /x HTTP/1.0\r\n\r\n", ""},
+       false, "GET /x HTTP/1.0\r\n\r\n", std::nullopt},
       {"closes_at_once", false, "@/x", "case #1\nclose\n", false, "", std::nullopt},
       {"closes_after_request", false, "@/x", "case *\nclose\n", false, "GET /x HTTP/1.0\r\n\r\n",
        std::nullopt},
@@ -72,13 +74,12 @@ std::vector<HttpCase> Cases() {
        "GET /x HTTP/1.0\r\n\r\n", std::nullopt},
       {"status_line_cut", false, "@/x", "case *\nsend HTTP/1.0 200 O\n", false, "GET /x HTTP/1.0\r\n\r\n",
        std::nullopt},
-      // The unfinished header line is dropped; the status line already passed.
-      {"header_cut_mid_line", false, "@/x", "case *\nsend HTTP/1.0 200 OK\\r\\nX-Cut: ab\n", true,
-       "GET /x HTTP/1.0\r\n\r\n", ""},
-      // No Content-Length is consulted: a body that ends early is what arrived.
+      {"header_cut_mid_line", false, "@/x", "case *\nsend HTTP/1.0 200 OK\\r\\nX-Cut: ab\n", false,
+       "GET /x HTTP/1.0\r\n\r\n", std::nullopt},
+      // A body that ends before the length its header gives was cut short.
       {"body_shorter_than_announced", false, "@/x",
-       "case *\nsend HTTP/1.0 200 OK\\r\\nContent-Length: 100\\r\\n\\r\\n0123456789\n", true,
-       "GET /x HTTP/1.0\r\n\r\n", "0123456789"},
+       "case *\nsend HTTP/1.0 200 OK\\r\\nContent-Length: 100\\r\\n\\r\\n0123456789\n", false,
+       "GET /x HTTP/1.0\r\n\r\n", std::nullopt},
       {"body_cut_by_reset", false, "@/x",
        "case *\nsend HTTP/1.0 200 OK\\r\\n\\r\\n\nrepeat 200 0123456789abcdef0123456789abcdef\nsleep 0.2\nreset\n",
        false, "GET /x HTTP/1.0\r\n\r\n", std::nullopt},
@@ -202,6 +203,116 @@ TEST_F(HttpGetTest, DestinationFoldersAreCreated) {
   EXPECT_EQ("body", ReadFile(dir_ / "maps/extra/file.dat"));
   EXPECT_FALSE(short_name);
   EXPECT_FALSE(Exists(dir_ / "ab"));
+}
+
+// Whatever fails inside an exchange, memory included, the result is false: nothing escapes,
+// the previous file stays, and the next exchange runs normally.
+class FailingFiles : public PosixFileSys {
+ public:
+  std::string fail_name;  // the file whose operation fails, by its last path component
+  enum What { kCreate, kWrite, kReplace } what = kCreate;
+  bool out_of_memory = false;
+
+  std::unique_ptr<OutFile> Create(const std::string& path) override {
+    if (Hits(path, kCreate)) Fail();
+    auto out = PosixFileSys::Create(path);
+    if (!Hits(path, kWrite)) return out;
+    struct Failing : OutFile {
+      FailingFiles& fs;
+      std::unique_ptr<OutFile> inner;
+      Failing(FailingFiles& f, std::unique_ptr<OutFile> o) : fs(f), inner(std::move(o)) {}
+      void Write(const char*, size_t) override { fs.Fail(); }
+      void Flush() override {}
+      void Close() override { inner->Close(); }
+    };
+    return std::make_unique<Failing>(*this, std::move(out));
+  }
+  bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget read_only) override {
+    if (Hits(to, kReplace)) Fail();
+    return PosixFileSys::Replace(from, to, read_only);
+  }
+  [[noreturn]] void Fail() {
+    if (out_of_memory) throw std::bad_alloc();
+    throw EFileError("refused");
+  }
+
+ private:
+  bool Hits(const std::string& path, What w) const {
+    return w == what && path.substr(path.find_last_of("\\/") + 1) == fail_name;
+  }
+};
+
+TEST(HttpGetFailureTest, NoExceptionLeavesHttpGet) {
+  struct Row {
+    const char* name;
+    const char* file;
+    FailingFiles::What what;
+  } rows[] = {{"header_file_not_created", "header.dat", FailingFiles::kCreate},
+              {"header_file_not_written", "header.dat", FailingFiles::kWrite},
+              {"download_not_created", "kept.dat.part", FailingFiles::kCreate},
+              {"download_not_written", "kept.dat.part", FailingFiles::kWrite},
+              {"download_not_moved", "kept.dat", FailingFiles::kReplace}};
+  TestServer server("case *\nsend HTTP/1.0 200 OK\\r\\n\\r\\nnew\n");
+  ScratchDir dir;
+  PosixSocketBackend backend;
+  Settings settings;
+  for (bool out_of_memory : {false, true}) {
+    for (const Row& r : rows) {
+      SCOPED_TRACE(std::string(r.name) + (out_of_memory ? ", out of memory" : ""));
+      FailingFiles files;
+      files.fail_name = r.file;
+      files.what = r.what;
+      files.out_of_memory = out_of_memory;
+      TInetConn conn(backend, files, settings, dir / "header.dat");
+      conn.direct_port = server.port();
+      WriteFile(dir / "kept.dat", "old");
+      bool result = true;
+      EXPECT_NO_THROW(result = conn.HttpGet("127.0.0.1/x", dir / "kept.dat"));
+      EXPECT_FALSE(result);
+      EXPECT_EQ("old", ReadFile(dir / "kept.dat"));
+      EXPECT_FALSE(Exists(dir / "kept.dat.part"));
+      EXPECT_FALSE(conn.SockClient().Connected());
+      files.fail_name.clear();
+      EXPECT_TRUE(conn.HttpGet("127.0.0.1/x", dir / "kept.dat"));
+      EXPECT_EQ("new", ReadFile(dir / "kept.dat"));
+    }
+  }
+}
+
+// The names handed to Windows' ANSI calls must fit in 260 characters with their terminator;
+// the temporary "NAME.part" is the longest, so a destination of more than 254 characters
+// fails without a connection.
+TEST_F(HttpGetTest, DestinationsLongerThanThePathLimitFail) {
+  TestServer server(kOk);
+  auto conn = MakeConn(server.port(), false);
+  std::string fits = "ddd\\" + std::string(250, 'f');  // 254 characters, its .part 259
+  std::string too_long = fits + "g";
+  bool short_enough, longer;
+  {
+    nelkar_test::CwdGuard cwd(dir_.path());
+    short_enough = conn->HttpGet("127.0.0.1/x", fits);
+    longer = conn->HttpGet("127.0.0.1/y", too_long);
+  }
+  EXPECT_TRUE(short_enough);
+  EXPECT_EQ("body", ReadFile(dir_ / "ddd/" + std::string(250, 'f')));
+  EXPECT_FALSE(longer);
+  EXPECT_FALSE(Exists(dir_ / "ddd/" + std::string(250, 'f') + "g"));
+  EXPECT_EQ(1u, server.Requests().size());
+}
+
+// Windows refuses to replace a read-only file; a download clears the attribute first. The
+// POSIX side plays a file without write bits as read-only, and refuses it the same way.
+TEST_F(HttpGetTest, ReadOnlyDestinationIsReplaced) {
+  TestServer server(kOk);
+  auto conn = MakeConn(server.port(), false);
+  std::string dest = dir_ / "readonly.dat";
+  WriteFile(dest, "old");
+  ASSERT_EQ(0, chmod(dest.c_str(), 0444));
+  WriteFile(dir_ / "other.new", "x");
+  EXPECT_FALSE(files_.Replace(dir_ / "other.new", dest, ReadOnlyTarget::kRefuse));
+  EXPECT_EQ("old", ReadFile(dest));
+  EXPECT_TRUE(conn->HttpGet("127.0.0.1/x", dest));
+  EXPECT_EQ("body", ReadFile(dest));
 }
 
 TEST(HttpRequestTest, BuildRequestTargets) {

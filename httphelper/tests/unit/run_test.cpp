@@ -114,11 +114,15 @@ TEST_F(RunTest, PostponedCountsAndOddLineCount) {
   EXPECT_EQ("b.test/7\r\n8\r\nd.test/1\r\n2\r\norphan.test/x\r\n", Get("postponed.dat"));
 }
 
-TEST_F(RunTest, BadAttemptCountEndsTheRun) {
-  Put("postponed.dat", "a.test/x\r\nfour\r\n");
+// A count that is not a decimal number counts as the last attempt: the request is made once
+// more and its pair dropped; the pairs before it are still served.
+TEST_F(RunTest, BadAttemptCountIsTheLastAttempt) {
+  Put("postponed.dat",
+      "a.test/x\r\n 3\r\nb.test/x\r\nfour\r\nc.test/x\r\n99999999999\r\nd.test/x\r\n\r\ne.test/x\r\n2\r\n");
   replies_ = {{kListUrl, ""}};
-  EXPECT_THROW(Run(), std::exception);
-  EXPECT_EQ("a.test/x\r\nfour\r\n", Get("postponed.dat"));
+  EXPECT_EQ(RunEnd::kComplete, Run());
+  EXPECT_EQ(std::vector<std::string>({kListUrl, "e.test/x", "d.test/x", "c.test/x", "b.test/x", "a.test/x"}), calls_);
+  EXPECT_EQ("a.test/x\r\n4\r\ne.test/x\r\n3\r\n", Get("postponed.dat"));
 }
 
 TEST_F(RunTest, MissingListFilesEndTheRun) {
@@ -177,6 +181,35 @@ TEST_F(RunTest, DestinationsOutsideTheCurrentFolderAreRefused) {
   EXPECT_EQ(std::vector<std::string>({kListUrl, "f.test/5"}), calls_);
   EXPECT_EQ("f.test/5\r\na\r\nmaps\\fine.dat\r\n", Get("downloaded.dat"));
   EXPECT_EQ("fine", ReadFile(dir_ / "maps/fine.dat"));
+}
+
+// What a destination opens counts, not only how it is spelled: links to the exchange folder
+// are refused like its name. The current folder is the scratch folder above INTERNET.
+TEST_F(RunTest, DestinationsThatOpenTheExchangeFolderAreRefused) {
+  ASSERT_EQ(0, mkdir((dir_ / "maps").c_str(), 0777));
+  ASSERT_EQ(0, symlink(inet_.c_str(), (dir_ / "link").c_str()));
+  ASSERT_EQ(0, symlink(inet_.c_str(), (dir_ / "maps/inner").c_str()));
+  nelkar_test::CwdGuard cwd(dir_.path());
+  const std::string here = fs_.CurrentDir();
+  struct Row {
+    std::string dest;
+    bool allowed;
+  } rows[] = {
+      {"maps\\x.dat", true},
+      {"link\\postponed.dat", false},
+      {"maps\\inner\\x.dat", false},
+      {"maps/inner/x.dat", false},
+      {"link", false},
+      {"INTERNET\\x.dat", false},
+      {"..\\x.dat", false},
+      {"ddd\\" + std::string(250, 'f'), true},
+      {"ddd\\" + std::string(251, 'f'), false},
+  };
+  for (const Row& r : rows) EXPECT_EQ(r.allowed, DestinationAllowed(fs_, here, inet_, r.dest)) << r.dest;
+  // Inside the exchange folder every relative destination lies in it; without a current
+  // folder none can be checked.
+  EXPECT_FALSE(DestinationAllowed(fs_, inet_, inet_, "x.dat"));
+  EXPECT_FALSE(DestinationAllowed(fs_, "", inet_, "x.dat"));
 }
 
 TEST_F(RunTest, BudgetCrossedDuringStageThreeSkipsPostponed) {

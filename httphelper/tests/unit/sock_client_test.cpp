@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <utility>
+
 #include "posix_files.h"
 #include "posix_socket.h"
 #include "sock_client.h"
@@ -103,6 +106,50 @@ TEST_F(SockClientTest, ConnectErrors) {
   // A fresh socket serves the next connection.
   c.Port = server.port();
   EXPECT_NO_THROW(c.Connect());
+  c.Disconnect();
+}
+
+// A back end whose connect call fails at once, as Winsock's does for some errors; the socket
+// it failed on stays unusable, as a Winsock socket after a failed connect.
+class RefusingConnect : public PosixSocketBackend {
+ public:
+  int refusals = 1;
+  std::vector<SockHandle> failed;
+  int Connect(SockHandle s, uint32_t addr, uint16_t port) override {
+    if (refusals > 0 || std::find(failed.begin(), failed.end(), s) != failed.end()) {
+      if (refusals > 0) --refusals;
+      failed.push_back(s);
+      error_ = kWsaEconnrefused;
+      return -1;
+    }
+    return PosixSocketBackend::Connect(s, addr, port);
+  }
+  int LastError() override { return error_ ? std::exchange(error_, 0) : PosixSocketBackend::LastError(); }
+  int CloseSocket(SockHandle s) override {
+    failed.erase(std::remove(failed.begin(), failed.end(), s), failed.end());  // its number may come back
+    return PosixSocketBackend::CloseSocket(s);
+  }
+
+ private:
+  int error_ = 0;
+};
+
+TEST(SockClientConnectTest, ImmediateFailureReplacesTheSocket) {
+  TestServer server("case #1\nsend hi\\n\n");
+  RefusingConnect backend;
+  PosixFileSys files;
+  TSockClient c(backend, files);
+  c.Host = "127.0.0.1";
+  c.Port = server.port();
+  try {
+    c.Connect();
+    FAIL() << "connected";
+  } catch (const ESockError& e) {
+    EXPECT_STREQ("10061:Connection refused", e.what());
+  }
+  EXPECT_FALSE(c.Connected());
+  ASSERT_NO_THROW(c.Connect());
+  EXPECT_EQ("hi\n", c.ReadLn());
   c.Disconnect();
 }
 

@@ -3,9 +3,12 @@
 
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <chrono>
 #include <filesystem>
@@ -13,6 +16,19 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define NELKAR_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define NELKAR_ASAN 1
+#endif
+#endif
+#ifdef NELKAR_ASAN
+#include <sanitizer/allocator_interface.h>
+#else
+#include <malloc.h>
+#endif
 
 namespace nelkar_test {
 
@@ -49,6 +65,78 @@ CwdGuard::CwdGuard(const std::string& dir) : old_(std::filesystem::current_path(
 }
 
 CwdGuard::~CwdGuard() { std::filesystem::current_path(old_); }
+
+namespace {
+
+long ResidentKib() {
+  long size = 0, resident = 0;
+  FILE* f = std::fopen("/proc/self/statm", "r");
+  if (f) {
+    if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+}  // namespace
+
+ChildRun RunInChild(const std::function<std::string()>& work) {
+  int fds[2];
+  if (pipe(fds) != 0) return {"no pipe", -1};
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+#ifndef NELKAR_ASAN
+    rlimit guard{4096ul << 20, 4096ul << 20};
+    setrlimit(RLIMIT_AS, &guard);
+#endif
+    alarm(120);
+    // Memory the parent freed but still holds would be reused unseen: give it back first, then
+    // start the peak ("high water mark") afresh from what is left.
+#ifdef NELKAR_ASAN
+    __sanitizer_purge_allocator();
+#else
+    malloc_trim(0);
+#endif
+    if (FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
+      std::fputs("5", f);
+      std::fclose(f);
+    }
+    long start = ResidentKib();
+    std::string text;
+    try {
+      text = work();
+    } catch (const std::exception& e) {
+      text = std::string("exception: ") + e.what();
+    }
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    text = std::to_string(ru.ru_maxrss - start) + "\n" + text;
+    for (size_t done = 0; done < text.size();) {
+      ssize_t n = write(fds[1], text.data() + done, text.size() - done);
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    _exit(0);
+  }
+  close(fds[1]);
+  std::string text;
+  char buf[4096];
+  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ChildRun r;
+  size_t lf = text.find('\n');
+  if (lf == std::string::npos) {
+    r.text = WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status))
+                                 : "ended with code " + std::to_string(WEXITSTATUS(status));
+    return r;
+  }
+  r.growth_kib = std::stol(text.substr(0, lf));
+  r.text = text.substr(lf + 1);
+  return r;
+}
 
 TestServer::TestServer(const std::string& script) {
   SetScript(script);

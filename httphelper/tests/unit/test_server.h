@@ -1,6 +1,7 @@
 // Runs the scriptable HTTP test server for one test and a scratch folder beside it.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,19 @@ class CwdGuard {
  private:
   std::string old_;
 };
+
+// What a child process reported: the text its work returned (or how it ended), and its peak
+// memory growth in KiB: getrusage's peak resident size less the resident size it started
+// with. Measured this way, not limited with RLIMIT_AS, so that it holds in the ASan build too,
+// whose address space reservations are huge.
+struct ChildRun {
+  std::string text;
+  long growth_kib = -1;
+};
+
+// Runs `work` in a child process. Outside ASan the child's address space is capped at 4 GiB,
+// only as a guard for the machine; a child that hangs ends after two minutes.
+ChildRun RunInChild(const std::function<std::string()>& work);
 
 class TestServer {
  public:

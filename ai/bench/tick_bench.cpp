@@ -31,12 +31,12 @@ struct Answers {
 
 Answers answers;
 
-constexpr int32_t kUnits = 200;        // every unit type, all of them finished
-constexpr int32_t kMoney = 200000;     // every stock
-constexpr int32_t kUsage = 10;         // ships of each usage
-constexpr int32_t kExtraction = 10;    // peasants per resource
-constexpr int32_t kMineLevel = 95;     // peasants in mines: the land strategy's battleship level
-constexpr int32_t kTradeRate = 1000;   // market: 1000 for 1000
+constexpr int32_t kUnits = 200;       // every unit type, all of them finished
+constexpr int32_t kMoney = 200000;    // every stock
+constexpr int32_t kUsage = 10;        // ships of each usage
+constexpr int32_t kExtraction = 10;   // peasants per resource
+constexpr int32_t kMineLevel = 95;    // peasants in mines: the land strategy's battleship level
+constexpr int32_t kTradeRate = 1000;  // market: 1000 for 1000
 constexpr int32_t kUnitCost = 100;
 constexpr int32_t kUpgradeCost = 1000;
 
@@ -170,8 +170,7 @@ Timing TimeAgainstPeer(Subject subject, Peer peer) {
         peer();
     }
     int64_t reps = 1000;
-    while (NanosecondsPerRep(subject, reps) * static_cast<double>(reps) < kRoundNanoseconds / 4)
-        reps *= 4;
+    while (NanosecondsPerRep(subject, reps) * static_cast<double>(reps) < kRoundNanoseconds / 4) reps *= 4;
     std::vector<double> subjects, peers;
     for (int r = 0; r < kRounds; ++r) {
         subjects.push_back(NanosecondsPerRep(subject, reps));
@@ -231,13 +230,12 @@ Timing TimeTick(const Row& row, int calls) {
 int main() {
     std::printf("Denmark AI tick benchmark: a game whose functions only return a fixed answer.\n");
     std::printf("Host calls per tick: counted in a separate pass through counting wrappers;\n");
-    std::printf("the timed pass runs without them. Times: thread CPU time, median of %d rounds\n",
-                kRounds);
+    std::printf("the timed pass runs without them. Times: thread CPU time, median of %d rounds\n", kRounds);
     std::printf("of about %.0f ms. Peer: the same number of bare calls through the bound table,\n",
                 kRoundNanoseconds / 1e6);
     std::printf("timed in rounds alternating with the ticks.\n\n");
-    std::printf("%-19s %4s %5s %-12s %10s %9s %8s %10s %6s %6s\n", "entry", "land", "start",
-                "strategy", "calls/tick", "ns/tick", "ns/call", "bare ns/c", "ratio", "goal");
+    std::printf("%-19s %4s %5s %-12s %10s %9s %8s %10s %6s %6s\n", "entry", "land", "start", "strategy",
+                "calls/tick", "ns/tick", "ns/call", "bare ns/c", "ratio", "goal");
     bool allMet = true;
     for (const Row& row : kRows) {
         answers.landType = row.landType;
@@ -248,9 +246,9 @@ int main() {
         const double barePerCall = t.peer / calls;
         const bool met = perCall <= kGoalNanosecondsPerCall;
         allMet = allMet && met;
-        std::printf("%-19s %4d %5d %-12s %10.1f %9.1f %8.2f %10.2f %5.2fx %6s\n", row.entry,
-                    row.landType, row.startRes, row.strategy, calls, t.subject, perCall,
-                    barePerCall, t.subject / t.peer, met ? "met" : "MISSED");
+        std::printf("%-19s %4d %5d %-12s %10.1f %9.1f %8.2f %10.2f %5.2fx %6s\n", row.entry, row.landType,
+                    row.startRes, row.strategy, calls, t.subject, perCall, barePerCall, t.subject / t.peer,
+                    met ? "met" : "MISSED");
     }
     std::printf("\nGoal: at most %.1f ns per host call: %s.\n", kGoalNanosecondsPerCall,
                 allMet ? "met on every row" : "missed on some rows");

@@ -21,10 +21,10 @@ extern void* HostModule;
 // Calls through these wrappers never reach a null entry: an unbound function is skipped and
 // its result reads as 0 (false).
 namespace host {
-#define DENMARK_CALLED_WRAPPER(name, result, params, args)      \
-    inline result name params {                                \
-        if (!HostFunctions.name) return result();              \
-        return HostFunctions.name args;                        \
+#define DENMARK_CALLED_WRAPPER(name, result, params, args) \
+    inline result name params {                            \
+        if (!HostFunctions.name) return result();          \
+        return HostFunctions.name args;                    \
     }
 #define DENMARK_UNUSED_WRAPPER(name)
 ZORM_HOST_FUNCTIONS(DENMARK_CALLED_WRAPPER, DENMARK_UNUSED_WRAPPER)

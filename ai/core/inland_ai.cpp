@@ -30,9 +30,7 @@ void WantRepeatedly(HostHandle& type, int32_t count, int32_t times) {
 // The second dragoons of the DIP quota are not asked for once they cost 120 or more of
 // resource 1 (a host without GetUnitCost answers 0 and lets the test pass), nor while
 // resource 1 is at 1500 or less.
-bool DipDragoonsAffordable() {
-    return UnitCost(U.Dragun_18_DIP, 1) < 120 && Money(1) > 1500;
-}
+bool DipDragoonsAffordable() { return UnitCost(U.Dragun_18_DIP, 1) < 120 && Money(1) > 1500; }
 
 void NormalArmyRound() {
     Want(U.Kreposnoi_pruss, 1000, 20, 100);

@@ -25,8 +25,7 @@ bool ShortOf(int32_t cost, int32_t num, int32_t den, int32_t res) {
     return Money(res) < needed;
 }
 
-void Distribute(bool first, int32_t a1, int32_t b1, int32_t c1, int32_t a2, int32_t b2,
-                int32_t c2) {
+void Distribute(bool first, int32_t a1, int32_t b1, int32_t c1, int32_t a2, int32_t b2, int32_t c2) {
     first ? host::SetPDistribution(a1, b1, c1) : host::SetPDistribution(a2, b2, c2);
 }
 
@@ -48,12 +47,9 @@ void PeasantDistributionModule() {
     host::SetPDistribution(9, 4, 4);
     if (!Running(G.Melnica_GETRES2))
         Distribute(ShortOf(UpgradeCost(G.Melnica_GETRES2, 3), 11, 10, 3), 9, 4, 4, 9, 6, 6);
-    if (!Running(G.MAINDA))
-        Distribute(ShortOf(UpgradeCost(G.MAINDA, 3), 11, 10, 3), 9, 2, 9, 9, 6, 6);
-    if (!Running(G.AKA24DA))
-        Distribute(ShortOf(UpgradeCost(G.AKA24DA, 3), 13, 10, 3), 9, 9, 1, 6, 9, 1);
-    if ((!Running(G.Pikiner_evro[kAttack4]) || !Running(G.Pikiner_evro[kShield4])) &&
-        Money(3) < 9000)
+    if (!Running(G.MAINDA)) Distribute(ShortOf(UpgradeCost(G.MAINDA, 3), 11, 10, 3), 9, 2, 9, 9, 6, 6);
+    if (!Running(G.AKA24DA)) Distribute(ShortOf(UpgradeCost(G.AKA24DA, 3), 13, 10, 3), 9, 9, 1, 6, 9, 1);
+    if ((!Running(G.Pikiner_evro[kAttack4]) || !Running(G.Pikiner_evro[kShield4])) && Money(3) < 9000)
         host::SetPDistribution(9, 4, 1);
     if (Count(U.Dip_korpus) == 0 && host::GetPeaceTimeLeft() < 2)
         Distribute(ShortOf(UnitCost(U.Dip_korpus, 2), 11, 10, 2), 9, 5, 3, 9, 7, 1);

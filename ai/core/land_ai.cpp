@@ -120,11 +120,17 @@ const UpgradeRequest kLandResearch[] = {
 };
 
 const UnitRequest kPorts[] = {
-    {&U.PorE, 1, 80, 20}, {&U.PorE, 2, 50, 5}, {&U.PorE, 3, 30, 5}, {&U.PorE, 5, 20, 5},
+    {&U.PorE, 1, 80, 20},
+    {&U.PorE, 2, 50, 5},
+    {&U.PorE, 3, 30, 5},
+    {&U.PorE, 5, 20, 5},
 };
 
 const UnitRequest kBattleships[] = {
-    {&U.Linkor, 1, 50, 30}, {&U.Linkor, 2, 30, 30}, {&U.Linkor, 3, 20, 30}, {&U.Linkor, 5, 10, 30},
+    {&U.Linkor, 1, 50, 30},
+    {&U.Linkor, 2, 30, 30},
+    {&U.Linkor, 3, 20, 30},
+    {&U.Linkor, 5, 10, 30},
 };
 
 // Resource 1 is also locked while the mines are at certain levels and the stocks allow.

@@ -23,8 +23,10 @@ const UpgradeRequest kLandMusketeerSet[5] = {
 };
 
 const UpgradeRequest kMortarBuildSet[4] = {
-    {&G.Mortira_BUILD[kBuild], 30, 50},  {&G.Mortira_BUILD[kBuild3], 30, 50},
-    {&G.Mortira_BUILD[kBuild4], 30, 50}, {&G.Mortira_BUILD[kBuild5], 30, 50},
+    {&G.Mortira_BUILD[kBuild], 30, 50},
+    {&G.Mortira_BUILD[kBuild3], 30, 50},
+    {&G.Mortira_BUILD[kBuild4], 30, 50},
+    {&G.Mortira_BUILD[kBuild5], 30, 50},
 };
 
 const UpgradeRequest kSeaPikeSet[12] = {

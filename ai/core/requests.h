@@ -37,15 +37,9 @@ inline bool AllFinished(HostHandle& type) {
 }
 
 // Requests.
-inline void Want(HostHandle& type, int32_t count, int32_t a, int32_t b) {
-    host::TryUnit(&type, count, a, b);
-}
-inline void Research(HostHandle& upgrade, int32_t a, int32_t b) {
-    host::TryUpgrade(&upgrade, a, b);
-}
-inline void Trade(int32_t sold, int32_t bought, int32_t amount) {
-    host::AI_Torg(sold, bought, amount);
-}
+inline void Want(HostHandle& type, int32_t count, int32_t a, int32_t b) { host::TryUnit(&type, count, a, b); }
+inline void Research(HostHandle& upgrade, int32_t a, int32_t b) { host::TryUpgrade(&upgrade, a, b); }
+inline void Trade(int32_t sold, int32_t bought, int32_t amount) { host::AI_Torg(sold, bought, amount); }
 
 struct UnitRequest {
     HostHandle* type;

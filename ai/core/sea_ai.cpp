@@ -50,13 +50,14 @@ void Economy(const SeaView& v) {
 }
 
 const UnitRequest kFirstHouses[] = {
-    {&U.Europ, 1, 100, 100}, {&U.Europ, 2, 90, 5}, {&U.Europ, 3, 90, 5},
+    {&U.Europ, 1, 100, 100},
+    {&U.Europ, 2, 90, 5},
+    {&U.Europ, 3, 90, 5},
 };
 
 const UnitRequest kSmithiesAndBarracks[] = {
-    {&U.Kuznica, 1, 100, 100},      {&U.Kazarma_evro, 1, 100, 100},
-    {&U.Kazarma_evro, 2, 100, 100}, {&U.Sclad1, 1, 50, 50},
-    {&U.Kuznica, 2, 10, 5},
+    {&U.Kuznica, 1, 100, 100}, {&U.Kazarma_evro, 1, 100, 100}, {&U.Kazarma_evro, 2, 100, 100},
+    {&U.Sclad1, 1, 50, 50},    {&U.Kuznica, 2, 10, 5},
 };
 
 const UpgradeRequest kSeaResearch[] = {
@@ -118,7 +119,9 @@ void Fleet() {
 }
 
 const UpgradeRequest kArtilleryResearch[] = {
-    {&G.AKA34DA, 95, 90}, {&G.KUZ06DA, 95, 90}, {&G.KUZ05DA, 95, 90},
+    {&G.AKA34DA, 95, 90},
+    {&G.KUZ06DA, 95, 90},
+    {&G.KUZ05DA, 95, 90},
 };
 
 void Army(const SeaView& v) {
@@ -137,13 +140,14 @@ void Army(const SeaView& v) {
 }
 
 const UnitRequest kStables[] = {
-    {&U.Konushnia_Swesair, 2, 95, 20}, {&U.Konushnia_Swesair, 3, 95, 20},
-    {&U.Konushnia_Swesair, 4, 95, 20}, {&U.Konushnia_Swesair, 5, 40, 20},
-    {&U.Konushnia_Swesair, 6, 40, 20},
+    {&U.Konushnia_Swesair, 2, 95, 20}, {&U.Konushnia_Swesair, 3, 95, 20}, {&U.Konushnia_Swesair, 4, 95, 20},
+    {&U.Konushnia_Swesair, 5, 40, 20}, {&U.Konushnia_Swesair, 6, 40, 20},
 };
 
 const UpgradeRequest kLateResearch[] = {
-    {&G.AKA30DA, 99, 100}, {&G.AKA10DA, 60, 90}, {&G.AKA24DA, 100, 100},
+    {&G.AKA30DA, 99, 100},
+    {&G.AKA10DA, 60, 90},
+    {&G.AKA24DA, 100, 100},
 };
 
 // Stocks read once for the first two trading rules.

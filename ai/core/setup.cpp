@@ -48,8 +48,10 @@ constexpr UnitHandles& U = Units;
 constexpr UpgradeHandles& G = Upgrades;
 
 const Registration kFirstUpgrades[] = {
-    {&G.KUZ04DA, "KUZ04DA"}, {&G.AKA35DA, "AKA35DA"},
-    {&G.AKA36DA, "AKA36DA"}, {&G.AKA32DA, "AKA32DA"},
+    {&G.KUZ04DA, "KUZ04DA"},
+    {&G.AKA35DA, "AKA35DA"},
+    {&G.AKA36DA, "AKA36DA"},
+    {&G.AKA32DA, "AKA32DA"},
 };
 
 const Registration kDrummerShield[] = {{&G.Barabanshik_ev1_SHIELD, "Barabanshik_ev1(DA)SHIELD"}};
@@ -76,8 +78,7 @@ const UpgradeSuffix kAllLevels[] = {kAttack, kAttack3, kAttack4, kAttack5, kAtta
                                     kShield, kShield3, kShield4, kShield5, kShield6, kShield7};
 const UpgradeSuffix kPikemenLevels[] = {kAttack, kAttack3, kAttack4, kAttack5, kAttack6,
                                         kShield, kShield3, kShield4, kShield5, kShield6};
-const UpgradeSuffix kMusketeerLevels[] = {kAttack, kAttack3, kAttack4,
-                                          kShield, kShield3, kShield4};
+const UpgradeSuffix kMusketeerLevels[] = {kAttack, kAttack3, kAttack4, kShield, kShield3, kShield4};
 
 const Registration kResearchUpgrades[] = {
     {&G.Pushka_BUILD[kBuild], "Pushka(DA)BUILD"},
@@ -133,8 +134,7 @@ const char* const kMineUpgradeNames[6] = {
 
 // RegisterUpgrade of the unit type's name followed by each suffix, into the family's handles.
 template <std::size_t N>
-void RegisterUpgradeFamily(UpgradeFamily& family, const char* base,
-                           const UpgradeSuffix (&levels)[N]) {
+void RegisterUpgradeFamily(UpgradeFamily& family, const char* base, const UpgradeSuffix (&levels)[N]) {
     for (UpgradeSuffix s : levels)
         if (HostFunctions.RegisterUpgrade)
             HostFunctions.RegisterUpgrade(&family[s], JoinName(base, kUpgradeSuffixes[s]));
@@ -167,8 +167,7 @@ void InitAI() {
     // Bits 1 and 2 of the draw: the value 2 (one game in four) picks dragoons, any other
     // the "Konni_Ricar(DA)" riders.
     const int32_t r = host::GetRandomIndex();
-    std::snprintf(cavalryName, sizeof cavalryName, "%s",
-                  (r & 6) == 2 ? "Dragun(DA)" : "Konni_Ricar(DA)");
+    std::snprintf(cavalryName, sizeof cavalryName, "%s", (r & 6) == 2 ? "Dragun(DA)" : "Konni_Ricar(DA)");
     std::snprintf(grenadierName, sizeof grenadierName, "%s", "Grenader(DA)");
 
     RegisterUnitTypes(kDipUnits);

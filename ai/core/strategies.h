@@ -8,8 +8,8 @@
 
 namespace denmark {
 
-void LandAI();                 // land types 2, 3 and 4
-void InlandAI(bool rich);      // land types 0 and 5; rich when start resources are 3
+void LandAI();             // land types 2, 3 and 4
+void InlandAI(bool rich);  // land types 0 and 5; rich when start resources are 3
 // The sea strategy (land type 1) is the export ProcessMiddleSeaAI (plugin.h).
 
 // Per nation index: whether the sea strategy has made its opening trade since the library

@@ -82,9 +82,7 @@ void ProcessAI() {
             InlandAI(false);
         }
         break;
-    case 1:
-        ProcessMiddleSeaAI();
-        break;
+    case 1: ProcessMiddleSeaAI(); break;
     case 2:
     case 3:
     case 4:
@@ -94,8 +92,7 @@ void ProcessAI() {
         host::SetMineBalanse(kMineBalanceSteps, MineBalanceLand);
         LandAI();
         break;
-    default:
-        break;
+    default: break;
     }
 
     TryFormationLeaders();

@@ -53,129 +53,123 @@ static_assert(offsetof(MineBuildingRule, zero) == 3, "pad byte at byte 3");
 static_assert(offsetof(MineBuildingRule, count) == 4, "count at byte 4");
 #endif
 
-#define ZORM_HOST_FUNCTIONS(CALLED, UNUSED)                                                   \
-    UNUSED(RegisterUnits)                                                                     \
-    UNUSED(RegisterString)                                                                    \
-    UNUSED(RegisterSound)                                                                     \
-    UNUSED(RegisterVar)                                                                       \
-    UNUSED(RegisterZone)                                                                      \
-    CALLED(RegisterUnitType, void, (HostHandle * h, const char* name), (h, name))             \
-    CALLED(RegisterUpgrade, void, (HostHandle * h, const char* name), (h, name))              \
-    UNUSED(InitialUpgrade)                                                                    \
-    UNUSED(RegisterFormation)                                                                 \
-    UNUSED(RegisterUnitsForm)                                                                 \
-    UNUSED(GetUnitsAmount0)                                                                   \
-    UNUSED(GetUnitsAmount1)                                                                   \
-    UNUSED(GetUnitsAmount2)                                                                   \
-    UNUSED(GetTotalAmount0)                                                                   \
-    UNUSED(GetTotalAmount1)                                                                   \
-    UNUSED(GetReadyAmount)                                                                    \
-    UNUSED(IsUpgradeDoing)                                                                    \
-    UNUSED(IsUpgradeDone)                                                                     \
-    UNUSED(IsUpgradeEnabled)                                                                  \
-    UNUSED(GetDied)                                                                           \
-    UNUSED(CreateObject0)                                                                     \
-    UNUSED(ClearSelection)                                                                    \
-    UNUSED(SelectUnits)                                                                       \
-    UNUSED(SelectUnitsType)                                                                   \
-    UNUSED(SelDie)                                                                            \
-    UNUSED(SelOpenGates)                                                                      \
-    UNUSED(SelCloseGates)                                                                     \
-    UNUSED(SelSendTo)                                                                         \
-    UNUSED(SelSendAndKill)                                                                    \
-    UNUSED(SelAutoKill)                                                                       \
-    UNUSED(SelAttackGroup)                                                                    \
-    UNUSED(Patrol)                                                                            \
-    UNUSED(ChangeFriends)                                                                     \
-    UNUSED(SelChangeNation)                                                                   \
-    UNUSED(SetStandGround)                                                                    \
-    UNUSED(AllowAttack)                                                                       \
-    UNUSED(HINT)                                                                              \
-    UNUSED(DisableMission)                                                                    \
-    UNUSED(EnableMission)                                                                     \
-    UNUSED(SetVictoryText)                                                                    \
-    UNUSED(SetLooseText)                                                                      \
-    UNUSED(ShowVictory)                                                                       \
-    UNUSED(LooseGame)                                                                         \
-    UNUSED(ShowCentralText)                                                                   \
-    UNUSED(ShowPage)                                                                          \
-    UNUSED(AskQuestion)                                                                       \
-    UNUSED(GetResource)                                                                       \
-    UNUSED(AddResource)                                                                       \
-    UNUSED(SetResource)                                                                       \
-    CALLED(GetUnitCost, int32_t, (uint8_t nation, HostHandle * h, int32_t res),               \
-           (nation, h, res))                                                                  \
-    CALLED(GetUpgradeCost, int32_t, (uint8_t nation, HostHandle * h, int32_t res),            \
-           (nation, h, res))                                                                  \
-    UNUSED(RunTimer)                                                                          \
-    UNUSED(TimerDone)                                                                         \
-    UNUSED(TimerDoneFirst)                                                                    \
-    UNUSED(TimerIsEmpty)                                                                      \
-    UNUSED(FreeTimer)                                                                         \
-    UNUSED(GetTime)                                                                           \
-    UNUSED(GetGlobalTime)                                                                     \
-    UNUSED(Trigg)                                                                             \
-    UNUSED(SetTrigg)                                                                          \
-    UNUSED(RunAI)                                                                             \
-    UNUSED(RunAIWithPeasants)                                                                 \
-    UNUSED(SelCenter)                                                                         \
-    UNUSED(UnitsCenter)                                                                       \
-    UNUSED(CreateZoneNearUnit)                                                                \
-    UNUSED(SetLightSpot)                                                                      \
-    UNUSED(ClearLightSpot)                                                                    \
-    UNUSED(GetMaxInside)                                                                      \
-    UNUSED(GetNInside)                                                                        \
-    UNUSED(PushUnitAway)                                                                      \
-    UNUSED(CheckLeaveAbility)                                                                 \
-    UNUSED(AttackZoneByArtillery)                                                             \
-    CALLED(SetDefSettings, void, (int32_t a, int32_t b), (a, b))                              \
-    CALLED(GetMaxPeasantsInMines, int32_t, (void), ())                                        \
-    CALLED(SetUpgradeLock, void, (int32_t a, int32_t b), (a, b))                              \
-    CALLED(AI_Torg, void, (int32_t sold, int32_t bought, int32_t amount),                     \
-           (sold, bought, amount))                                                            \
-    CALLED(GetUnitsByUsage, int32_t, (int32_t zero, int32_t usage), (zero, usage))            \
-    CALLED(GetAINation, int32_t, (void), ())                                                  \
-    CALLED(TryUnit, void, (HostHandle * h, int32_t n, int32_t a, int32_t b), (h, n, a, b))    \
-    CALLED(TryUpgrade, void, (HostHandle * h, int32_t a, int32_t b), (h, a, b))               \
-    CALLED(SetMineBalanse, void, (int32_t n, const MineBalanceStep* steps), (n, steps))       \
-    CALLED(SetPDistribution, void, (int32_t a, int32_t b, int32_t c), (a, b, c))              \
-    CALLED(AssignAmountOfMineUpgrades, void, (int32_t n), (n))                                \
-    CALLED(AssignMineUpgrade, void, (int32_t slot, const char* name, int32_t value),          \
-           (slot, name, value))                                                               \
-    CALLED(AssignMine, void, (const char* name), (name))                                      \
-    CALLED(AssignPeasant, void, (const char* name), (name))                                   \
-    CALLED(AssignHouse, void, (const char* name), (name))                                     \
-    CALLED(AssignWall, void, (const char* name), (name))                                      \
-    CALLED(SET_MINE_CAPTURE_RADIUS, void, (int32_t r), (r))                                   \
-    CALLED(SET_MINE_UPGRADE1_RADIUS, void, (int32_t r), (r))                                  \
-    CALLED(SET_MINE_UPGRADE2_RADIUS, void, (int32_t r), (r))                                  \
-    CALLED(SET_DEFAULT_MAX_WORKERS, void, (int32_t n), (n))                                   \
-    CALLED(SET_MIN_PEASANT_BRIGADE, void, (int32_t n), (n))                                   \
-    CALLED(GetMoney, int32_t, (int32_t res), (res))                                           \
-    CALLED(GetUnits, int32_t, (HostHandle * h), (h))                                          \
-    CALLED(GetReadyUnits, int32_t, (HostHandle * h), (h))                                     \
-    CALLED(UpgIsDone, HostBool, (HostHandle * h), (h))                                        \
-    CALLED(UpgIsRun, HostBool, (HostHandle * h), (h))                                         \
-    CALLED(FieldExist, HostBool, (void), ())                                                  \
-    CALLED(GetDifficulty, int32_t, (void), ())                                                \
-    CALLED(GetStartRes, int32_t, (void), ())                                                  \
-    UNUSED(GetResOnMap)                                                                       \
-    CALLED(GetLandType, int32_t, (void), ())                                                  \
-    CALLED(AssignFormUnit, void, (const char* name), (name))                                  \
-    CALLED(GetRandomIndex, int32_t, (void), ())                                               \
-    CALLED(SafeRegisterUpgrade, void, (HostHandle * h, const char* name), (h, name))          \
-    CALLED(SetMinesUpgradeRules, void, (const int32_t* rules), (rules))                       \
-    CALLED(SetMinesBuildingRules, void, (const MineBuildingRule* rules, int32_t n),           \
-           (rules, n))                                                                        \
-    CALLED(GetExtraction, int32_t, (int32_t res), (res))                                      \
-    UNUSED(EnableUpgrade)                                                                     \
-    UNUSED(DisableUpgrade)                                                                    \
-    CALLED(GetAIRegister, int32_t, (int32_t reg), (reg))                                      \
-    CALLED(SetAIRegister, void, (int32_t reg, int32_t value), (reg, value))                   \
-    CALLED(GetTorgResult, int32_t, (int32_t sold, int32_t bought, int32_t amount),            \
-           (sold, bought, amount))                                                            \
-    CALLED(SetDefenseState, void, (uint8_t state), (state))                                   \
-    CALLED(GetMaxPeaceTime, int32_t, (void), ())                                              \
+#define ZORM_HOST_FUNCTIONS(CALLED, UNUSED)                                                                \
+    UNUSED(RegisterUnits)                                                                                  \
+    UNUSED(RegisterString)                                                                                 \
+    UNUSED(RegisterSound)                                                                                  \
+    UNUSED(RegisterVar)                                                                                    \
+    UNUSED(RegisterZone)                                                                                   \
+    CALLED(RegisterUnitType, void, (HostHandle * h, const char* name), (h, name))                          \
+    CALLED(RegisterUpgrade, void, (HostHandle * h, const char* name), (h, name))                           \
+    UNUSED(InitialUpgrade)                                                                                 \
+    UNUSED(RegisterFormation)                                                                              \
+    UNUSED(RegisterUnitsForm)                                                                              \
+    UNUSED(GetUnitsAmount0)                                                                                \
+    UNUSED(GetUnitsAmount1)                                                                                \
+    UNUSED(GetUnitsAmount2)                                                                                \
+    UNUSED(GetTotalAmount0)                                                                                \
+    UNUSED(GetTotalAmount1)                                                                                \
+    UNUSED(GetReadyAmount)                                                                                 \
+    UNUSED(IsUpgradeDoing)                                                                                 \
+    UNUSED(IsUpgradeDone)                                                                                  \
+    UNUSED(IsUpgradeEnabled)                                                                               \
+    UNUSED(GetDied)                                                                                        \
+    UNUSED(CreateObject0)                                                                                  \
+    UNUSED(ClearSelection)                                                                                 \
+    UNUSED(SelectUnits)                                                                                    \
+    UNUSED(SelectUnitsType)                                                                                \
+    UNUSED(SelDie)                                                                                         \
+    UNUSED(SelOpenGates)                                                                                   \
+    UNUSED(SelCloseGates)                                                                                  \
+    UNUSED(SelSendTo)                                                                                      \
+    UNUSED(SelSendAndKill)                                                                                 \
+    UNUSED(SelAutoKill)                                                                                    \
+    UNUSED(SelAttackGroup)                                                                                 \
+    UNUSED(Patrol)                                                                                         \
+    UNUSED(ChangeFriends)                                                                                  \
+    UNUSED(SelChangeNation)                                                                                \
+    UNUSED(SetStandGround)                                                                                 \
+    UNUSED(AllowAttack)                                                                                    \
+    UNUSED(HINT)                                                                                           \
+    UNUSED(DisableMission)                                                                                 \
+    UNUSED(EnableMission)                                                                                  \
+    UNUSED(SetVictoryText)                                                                                 \
+    UNUSED(SetLooseText)                                                                                   \
+    UNUSED(ShowVictory)                                                                                    \
+    UNUSED(LooseGame)                                                                                      \
+    UNUSED(ShowCentralText)                                                                                \
+    UNUSED(ShowPage)                                                                                       \
+    UNUSED(AskQuestion)                                                                                    \
+    UNUSED(GetResource)                                                                                    \
+    UNUSED(AddResource)                                                                                    \
+    UNUSED(SetResource)                                                                                    \
+    CALLED(GetUnitCost, int32_t, (uint8_t nation, HostHandle * h, int32_t res), (nation, h, res))          \
+    CALLED(GetUpgradeCost, int32_t, (uint8_t nation, HostHandle * h, int32_t res), (nation, h, res))       \
+    UNUSED(RunTimer)                                                                                       \
+    UNUSED(TimerDone)                                                                                      \
+    UNUSED(TimerDoneFirst)                                                                                 \
+    UNUSED(TimerIsEmpty)                                                                                   \
+    UNUSED(FreeTimer)                                                                                      \
+    UNUSED(GetTime)                                                                                        \
+    UNUSED(GetGlobalTime)                                                                                  \
+    UNUSED(Trigg)                                                                                          \
+    UNUSED(SetTrigg)                                                                                       \
+    UNUSED(RunAI)                                                                                          \
+    UNUSED(RunAIWithPeasants)                                                                              \
+    UNUSED(SelCenter)                                                                                      \
+    UNUSED(UnitsCenter)                                                                                    \
+    UNUSED(CreateZoneNearUnit)                                                                             \
+    UNUSED(SetLightSpot)                                                                                   \
+    UNUSED(ClearLightSpot)                                                                                 \
+    UNUSED(GetMaxInside)                                                                                   \
+    UNUSED(GetNInside)                                                                                     \
+    UNUSED(PushUnitAway)                                                                                   \
+    UNUSED(CheckLeaveAbility)                                                                              \
+    UNUSED(AttackZoneByArtillery)                                                                          \
+    CALLED(SetDefSettings, void, (int32_t a, int32_t b), (a, b))                                           \
+    CALLED(GetMaxPeasantsInMines, int32_t, (void), ())                                                     \
+    CALLED(SetUpgradeLock, void, (int32_t a, int32_t b), (a, b))                                           \
+    CALLED(AI_Torg, void, (int32_t sold, int32_t bought, int32_t amount), (sold, bought, amount))          \
+    CALLED(GetUnitsByUsage, int32_t, (int32_t zero, int32_t usage), (zero, usage))                         \
+    CALLED(GetAINation, int32_t, (void), ())                                                               \
+    CALLED(TryUnit, void, (HostHandle * h, int32_t n, int32_t a, int32_t b), (h, n, a, b))                 \
+    CALLED(TryUpgrade, void, (HostHandle * h, int32_t a, int32_t b), (h, a, b))                            \
+    CALLED(SetMineBalanse, void, (int32_t n, const MineBalanceStep* steps), (n, steps))                    \
+    CALLED(SetPDistribution, void, (int32_t a, int32_t b, int32_t c), (a, b, c))                           \
+    CALLED(AssignAmountOfMineUpgrades, void, (int32_t n), (n))                                             \
+    CALLED(AssignMineUpgrade, void, (int32_t slot, const char* name, int32_t value), (slot, name, value))  \
+    CALLED(AssignMine, void, (const char* name), (name))                                                   \
+    CALLED(AssignPeasant, void, (const char* name), (name))                                                \
+    CALLED(AssignHouse, void, (const char* name), (name))                                                  \
+    CALLED(AssignWall, void, (const char* name), (name))                                                   \
+    CALLED(SET_MINE_CAPTURE_RADIUS, void, (int32_t r), (r))                                                \
+    CALLED(SET_MINE_UPGRADE1_RADIUS, void, (int32_t r), (r))                                               \
+    CALLED(SET_MINE_UPGRADE2_RADIUS, void, (int32_t r), (r))                                               \
+    CALLED(SET_DEFAULT_MAX_WORKERS, void, (int32_t n), (n))                                                \
+    CALLED(SET_MIN_PEASANT_BRIGADE, void, (int32_t n), (n))                                                \
+    CALLED(GetMoney, int32_t, (int32_t res), (res))                                                        \
+    CALLED(GetUnits, int32_t, (HostHandle * h), (h))                                                       \
+    CALLED(GetReadyUnits, int32_t, (HostHandle * h), (h))                                                  \
+    CALLED(UpgIsDone, HostBool, (HostHandle * h), (h))                                                     \
+    CALLED(UpgIsRun, HostBool, (HostHandle * h), (h))                                                      \
+    CALLED(FieldExist, HostBool, (void), ())                                                               \
+    CALLED(GetDifficulty, int32_t, (void), ())                                                             \
+    CALLED(GetStartRes, int32_t, (void), ())                                                               \
+    UNUSED(GetResOnMap)                                                                                    \
+    CALLED(GetLandType, int32_t, (void), ())                                                               \
+    CALLED(AssignFormUnit, void, (const char* name), (name))                                               \
+    CALLED(GetRandomIndex, int32_t, (void), ())                                                            \
+    CALLED(SafeRegisterUpgrade, void, (HostHandle * h, const char* name), (h, name))                       \
+    CALLED(SetMinesUpgradeRules, void, (const int32_t* rules), (rules))                                    \
+    CALLED(SetMinesBuildingRules, void, (const MineBuildingRule* rules, int32_t n), (rules, n))            \
+    CALLED(GetExtraction, int32_t, (int32_t res), (res))                                                   \
+    UNUSED(EnableUpgrade)                                                                                  \
+    UNUSED(DisableUpgrade)                                                                                 \
+    CALLED(GetAIRegister, int32_t, (int32_t reg), (reg))                                                   \
+    CALLED(SetAIRegister, void, (int32_t reg, int32_t value), (reg, value))                                \
+    CALLED(GetTorgResult, int32_t, (int32_t sold, int32_t bought, int32_t amount), (sold, bought, amount)) \
+    CALLED(SetDefenseState, void, (uint8_t state), (state))                                                \
+    CALLED(GetMaxPeaceTime, int32_t, (void), ())                                                           \
     CALLED(GetPeaceTimeLeft, int32_t, (void), ())
 
 #endif /* ZORM_HOST_ABI_H */

@@ -11,23 +11,23 @@ namespace nelkar {
 
 // A file that cannot be created, read or written.
 class EFileError : public std::runtime_error {
- public:
-  explicit EFileError(const std::string& text) : std::runtime_error(text) {}
+public:
+    explicit EFileError(const std::string& text) : std::runtime_error(text) {}
 };
 
 class OutFile {
- public:
-  virtual ~OutFile() = default;
-  virtual void Write(const char* data, size_t len) = 0;  // throws EFileError
-  // Forces the content to the disk (before a file replaces another one).
-  virtual void Flush() = 0;
-  virtual void Close() = 0;  // throws EFileError
+public:
+    virtual ~OutFile() = default;
+    virtual void Write(const char* data, size_t len) = 0;  // throws EFileError
+    // Forces the content to the disk (before a file replaces another one).
+    virtual void Flush() = 0;
+    virtual void Close() = 0;  // throws EFileError
 };
 
 // A file held open with no sharing for as long as the object lives.
 class FileLock {
- public:
-  virtual ~FileLock() = default;
+public:
+    virtual ~FileLock() = default;
 };
 
 // What a replace does with a read-only target. Windows refuses to replace a read-only file;
@@ -35,29 +35,29 @@ class FileLock {
 enum class ReadOnlyTarget { kRefuse, kClear };
 
 class FileSys {
- public:
-  virtual ~FileSys() = default;
-  virtual bool DirExists(const std::string& path) = 0;
-  virtual bool CreateDir(const std::string& path) = 0;
-  virtual bool FileExists(const std::string& path) = 0;
-  // Creates a file new or truncates it; throws EFileError.
-  virtual std::unique_ptr<OutFile> Create(const std::string& path) = 0;
-  // The whole content; throws EFileError when the file cannot be read.
-  virtual std::string ReadAll(const std::string& path) = 0;
-  // At most the first `max_bytes` bytes; throws EFileError when the file cannot be read.
-  virtual std::string ReadHead(const std::string& path, size_t max_bytes) = 0;
-  virtual bool Remove(const std::string& path) = 0;
-  // Moves `from` over `to` in one step; false when refused (for instance while another
-  // program holds `to` open). A read-only `to` is refused, or with kClear made writable
-  // first (and read-only again when the move is refused all the same).
-  virtual bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget read_only) = 0;
-  // The folder that relative paths resolve against.
-  virtual std::string CurrentDir() = 0;
-  // True when both paths name the same existing file or folder, however they spell it
-  // (another letter case, a short name, a link).
-  virtual bool SameFile(const std::string& a, const std::string& b) = 0;
-  // Creates (or truncates) the file with no sharing; null when that fails.
-  virtual std::unique_ptr<FileLock> Lock(const std::string& path) = 0;
+public:
+    virtual ~FileSys() = default;
+    virtual bool DirExists(const std::string& path) = 0;
+    virtual bool CreateDir(const std::string& path) = 0;
+    virtual bool FileExists(const std::string& path) = 0;
+    // Creates a file new or truncates it; throws EFileError.
+    virtual std::unique_ptr<OutFile> Create(const std::string& path) = 0;
+    // The whole content; throws EFileError when the file cannot be read.
+    virtual std::string ReadAll(const std::string& path) = 0;
+    // At most the first `max_bytes` bytes; throws EFileError when the file cannot be read.
+    virtual std::string ReadHead(const std::string& path, size_t max_bytes) = 0;
+    virtual bool Remove(const std::string& path) = 0;
+    // Moves `from` over `to` in one step; false when refused (for instance while another
+    // program holds `to` open). A read-only `to` is refused, or with kClear made writable
+    // first (and read-only again when the move is refused all the same).
+    virtual bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget read_only) = 0;
+    // The folder that relative paths resolve against.
+    virtual std::string CurrentDir() = 0;
+    // True when both paths name the same existing file or folder, however they spell it
+    // (another letter case, a short name, a link).
+    virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+    // Creates (or truncates) the file with no sharing; null when that fails.
+    virtual std::unique_ptr<FileLock> Lock(const std::string& path) = 0;
 };
 
 }  // namespace nelkar

@@ -12,143 +12,149 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Windows drops trailing dots and blanks of a name.
 std::string_view StripTrailingDotsAndBlanks(std::string_view name) {
-  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
-  return name;
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+    return name;
 }
 
 // The components of a path as Windows resolves them, in upper case: "." and empty ones
 // vanish, ".." removes the one before it.
 std::vector<std::string> Components(const std::string& path) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = start;
-    while (end < path.size() && !IsSeparator(path[end])) ++end;
-    std::string_view raw = std::string_view(path).substr(start, end - start);
-    std::string_view name = StripTrailingDotsAndBlanks(raw);
-    if (raw == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!name.empty()) {
-      std::string up(name);
-      for (char& c : up) c = Upper(c);
-      parts.push_back(std::move(up));
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = start;
+        while (end < path.size() && !IsSeparator(path[end])) ++end;
+        std::string_view raw = std::string_view(path).substr(start, end - start);
+        std::string_view name = StripTrailingDotsAndBlanks(raw);
+        if (raw == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!name.empty()) {
+            std::string up(name);
+            for (char& c : up) c = Upper(c);
+            parts.push_back(std::move(up));
+        }
+        start = end + 1;
     }
-    start = end + 1;
-  }
-  return parts;
+    return parts;
 }
 
 // A name as a generated short name keeps it: blanks gone, characters that short names cannot
 // hold turned into "_".
 std::string ShortNameChars(std::string_view name, bool drop_dots) {
-  std::string out;
-  for (char c : name) {
-    if (c == ' ' || (drop_dots && c == '.')) continue;
-    if (c == '+' || c == ',' || c == ';' || c == '=' || c == '[' || c == ']') c = '_';
-    out += c;
-  }
-  return out;
+    std::string out;
+    for (char c : name) {
+        if (c == ' ' || (drop_dots && c == '.')) continue;
+        if (c == '+' || c == ',' || c == ';' || c == '=' || c == '[' || c == ']') c = '_';
+        out += c;
+    }
+    return out;
 }
 
 // True when `short_name` has the shape of a generated short name (up to six characters, "~",
 // a number, up to three characters of extension) that may abbreviate `long_name`. Both are
 // in upper case.
 bool MayAbbreviate(const std::string& short_name, const std::string& long_name) {
-  size_t dot = short_name.rfind('.');
-  std::string_view base = std::string_view(short_name).substr(0, dot);
-  std::string_view ext = dot == std::string::npos ? std::string_view() : std::string_view(short_name).substr(dot + 1);
-  size_t tilde = base.find('~');
-  if (tilde == std::string_view::npos || tilde == 0 || tilde > 6 || base.size() > 8 || ext.size() > 3) return false;
-  std::string_view number = base.substr(tilde + 1);
-  if (number.empty() || number[0] == '0') return false;
-  for (char c : number)
-    if (c < '0' || c > '9') return false;
-  size_t long_dot = long_name.rfind('.');
-  std::string long_base = ShortNameChars(std::string_view(long_name).substr(0, long_dot), true);
-  std::string long_ext = long_dot == std::string::npos
-                             ? std::string()
-                             : ShortNameChars(std::string_view(long_name).substr(long_dot + 1), false).substr(0, 3);
-  return long_base.compare(0, tilde, base.substr(0, tilde)) == 0 && long_base.size() >= tilde && ext == long_ext;
+    size_t dot = short_name.rfind('.');
+    std::string_view base = std::string_view(short_name).substr(0, dot);
+    std::string_view ext =
+        dot == std::string::npos ? std::string_view() : std::string_view(short_name).substr(dot + 1);
+    size_t tilde = base.find('~');
+    if (tilde == std::string_view::npos || tilde == 0 || tilde > 6 || base.size() > 8 || ext.size() > 3)
+        return false;
+    std::string_view number = base.substr(tilde + 1);
+    if (number.empty() || number[0] == '0') return false;
+    for (char c : number)
+        if (c < '0' || c > '9') return false;
+    size_t long_dot = long_name.rfind('.');
+    std::string long_base = ShortNameChars(std::string_view(long_name).substr(0, long_dot), true);
+    std::string long_ext =
+        long_dot == std::string::npos
+            ? std::string()
+            : ShortNameChars(std::string_view(long_name).substr(long_dot + 1), false).substr(0, 3);
+    return long_base.compare(0, tilde, base.substr(0, tilde)) == 0 && long_base.size() >= tilde &&
+           ext == long_ext;
 }
 
 bool SameName(const std::string& a, const std::string& b) {
-  return a == b || MayAbbreviate(a, b) || MayAbbreviate(b, a);
+    return a == b || MayAbbreviate(a, b) || MayAbbreviate(b, a);
 }
 
 }  // namespace
 
 std::string ExtractFilePath(const std::string& file_name) {
-  size_t pos = file_name.find_last_of("\\:");
-  if (pos == std::string::npos) return "";
-  return file_name.substr(0, pos + 1);
+    size_t pos = file_name.find_last_of("\\:");
+    if (pos == std::string::npos) return "";
+    return file_name.substr(0, pos + 1);
 }
 
 std::string ExtractFileDir(const std::string& file_name) {
-  size_t pos = file_name.find_last_of("\\:");
-  if (pos == std::string::npos) return "";
-  // "C:\x" keeps "C:\", "C:x" keeps "C:": a drive root needs its separator.
-  if (pos > 0 && (file_name[pos] == ':' || file_name[pos - 1] == ':')) return file_name.substr(0, pos + 1);
-  return file_name.substr(0, pos);
+    size_t pos = file_name.find_last_of("\\:");
+    if (pos == std::string::npos) return "";
+    // "C:\x" keeps "C:\", "C:x" keeps "C:": a drive root needs its separator.
+    if (pos > 0 && (file_name[pos] == ':' || file_name[pos - 1] == ':')) return file_name.substr(0, pos + 1);
+    return file_name.substr(0, pos);
 }
 
 void CreateDirPath(FileSys& fs, const std::string& path) {
-  if (path.size() >= kMaxPath) return;
-  // Walk up to the first folder that exists, remembering the length of every missing one,
-  // then create them from the outside in. A loop over lengths, not a call per level: a deep
-  // path costs neither stack nor a copy of itself per level.
-  std::vector<size_t> missing;
-  size_t len = path.size();
-  while (len > 0) {
-    if (path[len - 1] == '\\') --len;
-    if (len < 3 || fs.DirExists(path.substr(0, len))) break;
-    missing.push_back(len);
-    size_t sep = path.find_last_of("\\:", len - 1);
-    size_t parent = sep == std::string::npos ? 0 : sep + 1;
-    if (parent == len) break;  // "ab:" is its own parent
-    len = parent;
-  }
-  for (size_t i = missing.size(); i-- > 0;)
-    fs.CreateDir(path.substr(0, missing[i]));  // a failure shows later, when the file cannot be created
+    if (path.size() >= kMaxPath) return;
+    // Walk up to the first folder that exists, remembering the length of every missing one,
+    // then create them from the outside in. A loop over lengths, not a call per level: a deep
+    // path costs neither stack nor a copy of itself per level.
+    std::vector<size_t> missing;
+    size_t len = path.size();
+    while (len > 0) {
+        if (path[len - 1] == '\\') --len;
+        if (len < 3 || fs.DirExists(path.substr(0, len))) break;
+        missing.push_back(len);
+        size_t sep = path.find_last_of("\\:", len - 1);
+        size_t parent = sep == std::string::npos ? 0 : sep + 1;
+        if (parent == len) break;  // "ab:" is its own parent
+        len = parent;
+    }
+    for (size_t i = missing.size(); i-- > 0;)
+        fs.CreateDir(path.substr(0, missing[i]));  // a failure shows later, when the file cannot be created
 }
 
 bool IsReservedDeviceName(std::string_view component) {
-  std::string_view name = StripTrailingDotsAndBlanks(component);
-  name = name.substr(0, name.find('.'));  // the extension does not count
-  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-  std::string up;
-  for (char c : name) up += Upper(c);
-  if (up == "CON" || up == "PRN" || up == "AUX" || up == "NUL" || up == "CONIN$" || up == "CONOUT$") return true;
-  if (up.size() != 4 || (up.compare(0, 3, "COM") != 0 && up.compare(0, 3, "LPT") != 0)) return false;
-  unsigned char digit = static_cast<unsigned char>(up[3]);
-  // Code page 1252 has the superscript digits one, two and three, which Windows takes as 1 to 3.
-  return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+    std::string_view name = StripTrailingDotsAndBlanks(component);
+    name = name.substr(0, name.find('.'));  // the extension does not count
+    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    std::string up;
+    for (char c : name) up += Upper(c);
+    if (up == "CON" || up == "PRN" || up == "AUX" || up == "NUL" || up == "CONIN$" || up == "CONOUT$")
+        return true;
+    if (up.size() != 4 || (up.compare(0, 3, "COM") != 0 && up.compare(0, 3, "LPT") != 0)) return false;
+    unsigned char digit = static_cast<unsigned char>(up[3]);
+    // Code page 1252 has the superscript digits one, two and three, which Windows takes as 1 to 3.
+    return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 bool IsSafeRelativePath(const std::string& path) {
-  if (path.empty()) return false;
-  if (path[0] == '\\' || path[0] == '/') return false;  // rooted, or a UNC share
-  if (path.find(':') != std::string::npos) return false;  // a drive or a stream name
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find_first_of("\\/", start);
-    if (end == std::string::npos) end = path.size();
-    std::string_view part = std::string_view(path).substr(start, end - start);
-    // Windows ignores trailing dots and spaces, so ".. " and "..." name the parent too.
-    size_t last = part.find_last_not_of(". ");
-    if (part.size() >= 2 && last == std::string::npos && part.find("..") != std::string::npos) return false;
-    if (IsReservedDeviceName(part)) return false;
-    start = end + 1;
-  }
-  return true;
+    if (path.empty()) return false;
+    if (path[0] == '\\' || path[0] == '/') return false;    // rooted, or a UNC share
+    if (path.find(':') != std::string::npos) return false;  // a drive or a stream name
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find_first_of("\\/", start);
+        if (end == std::string::npos) end = path.size();
+        std::string_view part = std::string_view(path).substr(start, end - start);
+        // Windows ignores trailing dots and spaces, so ".. " and "..." name the parent too.
+        size_t last = part.find_last_not_of(". ");
+        if (part.size() >= 2 && last == std::string::npos && part.find("..") != std::string::npos)
+            return false;
+        if (IsReservedDeviceName(part)) return false;
+        start = end + 1;
+    }
+    return true;
 }
 
 bool PathIsWithin(const std::string& path, const std::string& folder) {
-  std::vector<std::string> p = Components(path);
-  std::vector<std::string> f = Components(folder);
-  if (f.empty() || p.size() < f.size()) return false;
-  for (size_t i = 0; i < f.size(); ++i)
-    if (!SameName(p[i], f[i])) return false;
-  return true;
+    std::vector<std::string> p = Components(path);
+    std::vector<std::string> f = Components(folder);
+    if (f.empty() || p.size() < f.size()) return false;
+    for (size_t i = 0; i < f.size(); ++i)
+        if (!SameName(p[i], f[i])) return false;
+    return true;
 }
 
 }  // namespace nelkar

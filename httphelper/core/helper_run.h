@@ -24,14 +24,14 @@ bool IsSetupMode(const std::vector<std::string>& args);
 
 // What the stages need from the program.
 struct RunEnv {
-  FileSys* files = nullptr;
-  std::function<bool(const std::string& url, const std::string& file_name)> http_get;
-  std::function<uint32_t()> tick_count;
-  std::string internet_dir;  // the exchange folder, no trailing separator
-  std::string update_host;   // host of the update list
-  // The limits of the lists; tests lower them.
-  size_t max_update_list = kMaxUpdateListBytes;
-  size_t max_line = kMaxListLine;
+    FileSys* files = nullptr;
+    std::function<bool(const std::string& url, const std::string& file_name)> http_get;
+    std::function<uint32_t()> tick_count;
+    std::string internet_dir;  // the exchange folder, no trailing separator
+    std::string update_host;   // host of the update list
+    // The limits of the lists; tests lower them.
+    size_t max_update_list = kMaxUpdateListBytes;
+    size_t max_line = kMaxListLine;
 };
 
 // True for an update list destination that may be written: below the current folder `cwd`

@@ -8,76 +8,79 @@
 namespace nelkar {
 
 HttpTarget BuildRequest(const std::string& url, const Settings& settings, int32_t direct_port) {
-  HttpTarget t;
-  if (settings.use_proxy) {
-    t.host = settings.proxy_addr;
-    t.port = settings.proxy_port;
-    t.request = "GET http://" + url + " HTTP/1.0" + "\r\nPragma: no-cache" + "\r\nCache-Control: no-cache";
+    HttpTarget t;
+    if (settings.use_proxy) {
+        t.host = settings.proxy_addr;
+        t.port = settings.proxy_port;
+        t.request =
+            "GET http://" + url + " HTTP/1.0" + "\r\nPragma: no-cache" + "\r\nCache-Control: no-cache";
+        return t;
+    }
+    t.port = direct_port;
+    size_t slash = url.find('/');
+    if (slash == std::string::npos) {
+        t.host = url;
+        t.request = "GET / HTTP/1.0";
+    } else {
+        t.host = url.substr(0, slash);
+        t.request = "GET " + url.substr(slash) + " HTTP/1.0";
+    }
     return t;
-  }
-  t.port = direct_port;
-  size_t slash = url.find('/');
-  if (slash == std::string::npos) {
-    t.host = url;
-    t.request = "GET / HTTP/1.0";
-  } else {
-    t.host = url.substr(0, slash);
-    t.request = "GET " + url.substr(slash) + " HTTP/1.0";
-  }
-  return t;
 }
 
 bool StatusLinePasses(const std::string& first_line) {
-  return first_line.find(" 200 OK") != std::string::npos;
+    return first_line.find(" 200 OK") != std::string::npos;
 }
 
 std::string FirstLine(const std::string& text) {
-  size_t end = text.find_first_of("\r\n");
-  return end == std::string::npos ? text : text.substr(0, end);
+    size_t end = text.find_first_of("\r\n");
+    return end == std::string::npos ? text : text.substr(0, end);
 }
 
 bool HeaderEnded(const std::string& header) {
-  size_t n = header.size();
-  if (n == 0 || header[n - 1] != '\n') return false;
-  // The last line is LF or CR LF alone: it is the whole header, or a line end precedes it.
-  if (n == 1 || header[n - 2] == '\n') return true;
-  return header[n - 2] == '\r' && (n == 2 || header[n - 3] == '\n');
+    size_t n = header.size();
+    if (n == 0 || header[n - 1] != '\n') return false;
+    // The last line is LF or CR LF alone: it is the whole header, or a line end precedes it.
+    if (n == 1 || header[n - 2] == '\n') return true;
+    return header[n - 2] == '\r' && (n == 2 || header[n - 3] == '\n');
 }
 
 BodyLength AnnouncedLength(const std::string& header) {
-  static const char kName[] = "content-length:";
-  const size_t name_len = sizeof kName - 1;
-  BodyLength result;
-  size_t pos = header.find('\n');  // the status line is no field
-  while (pos != std::string::npos && pos + 1 < header.size()) {
-    size_t start = pos + 1;
-    pos = header.find('\n', start);
-    size_t end = pos == std::string::npos ? header.size() : pos;
-    if (end - start < name_len) continue;
-    bool match = true;
-    for (size_t i = 0; i < name_len && match; ++i) {
-      char c = header[start + i];
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      match = c == kName[i];
+    static const char kName[] = "content-length:";
+    const size_t name_len = sizeof kName - 1;
+    BodyLength result;
+    size_t pos = header.find('\n');  // the status line is no field
+    while (pos != std::string::npos && pos + 1 < header.size()) {
+        size_t start = pos + 1;
+        pos = header.find('\n', start);
+        size_t end = pos == std::string::npos ? header.size() : pos;
+        if (end - start < name_len) continue;
+        bool match = true;
+        for (size_t i = 0; i < name_len && match; ++i) {
+            char c = header[start + i];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            match = c == kName[i];
+        }
+        if (!match) continue;
+        size_t v = start + name_len, v_end = end;
+        while (v < v_end && (header[v] == ' ' || header[v] == '\t')) ++v;
+        while (v_end > v &&
+               (header[v_end - 1] == ' ' || header[v_end - 1] == '\t' || header[v_end - 1] == '\r'))
+            --v_end;
+        uint64_t value = 0;
+        bool number = v < v_end && v_end - v <= 18;  // 18 digits cannot overflow
+        for (size_t i = v; i < v_end && number; ++i) {
+            number = header[i] >= '0' && header[i] <= '9';
+            value = value * 10 + static_cast<uint64_t>(header[i] - '0');
+        }
+        if (!number || (result.kind == BodyLength::kGiven && result.bytes != value)) {
+            result.kind = BodyLength::kMalformed;
+            return result;
+        }
+        result.kind = BodyLength::kGiven;
+        result.bytes = value;
     }
-    if (!match) continue;
-    size_t v = start + name_len, v_end = end;
-    while (v < v_end && (header[v] == ' ' || header[v] == '\t')) ++v;
-    while (v_end > v && (header[v_end - 1] == ' ' || header[v_end - 1] == '\t' || header[v_end - 1] == '\r')) --v_end;
-    uint64_t value = 0;
-    bool number = v < v_end && v_end - v <= 18;  // 18 digits cannot overflow
-    for (size_t i = v; i < v_end && number; ++i) {
-      number = header[i] >= '0' && header[i] <= '9';
-      value = value * 10 + static_cast<uint64_t>(header[i] - '0');
-    }
-    if (!number || (result.kind == BodyLength::kGiven && result.bytes != value)) {
-      result.kind = BodyLength::kMalformed;
-      return result;
-    }
-    result.kind = BodyLength::kGiven;
-    result.bytes = value;
-  }
-  return result;
+    return result;
 }
 
 std::string DownloadTempName(const std::string& file_name) { return file_name + ".part"; }
@@ -87,21 +90,21 @@ namespace {
 // The reply header on its way to the header file: it refuses to grow past its limit and keeps
 // a copy, from which the status line and the body's length are read.
 class HeaderCapture : public OutFile {
- public:
-  HeaderCapture(OutFile& file, size_t limit) : file_(file), limit_(limit) {}
-  void Write(const char* data, size_t len) override {
-    if (len > limit_ - text_.size()) throw std::length_error("reply header too long");
-    file_.Write(data, len);
-    text_.append(data, len);
-  }
-  void Flush() override { file_.Flush(); }
-  void Close() override { file_.Close(); }
-  const std::string& text() const { return text_; }
+public:
+    HeaderCapture(OutFile& file, size_t limit) : file_(file), limit_(limit) {}
+    void Write(const char* data, size_t len) override {
+        if (len > limit_ - text_.size()) throw std::length_error("reply header too long");
+        file_.Write(data, len);
+        text_.append(data, len);
+    }
+    void Flush() override { file_.Flush(); }
+    void Close() override { file_.Close(); }
+    const std::string& text() const { return text_; }
 
- private:
-  OutFile& file_;
-  size_t limit_;
-  std::string text_;
+private:
+    OutFile& file_;
+    size_t limit_;
+    std::string text_;
 };
 
 }  // namespace
@@ -109,66 +112,66 @@ class HeaderCapture : public OutFile {
 TInetConn::TInetConn(SocketBackend& backend, FileSys& files, const Settings& settings,
                      std::string header_file)
     : files_(files), settings_(settings), header_file_(std::move(header_file)), sock_(backend, files) {
-  sock_.Port = 0;
-  sock_.ReportLevel = 0;
+    sock_.Port = 0;
+    sock_.ReportLevel = 0;
 }
 
 bool TInetConn::HttpGet(const std::string& url, const std::string& file_name) {
-  // Every failure is a false result, whatever raised it (the network, a full disk, memory, a
-  // header file that cannot be created): an exception would end the run before the request
-  // leaves the queue, and every later run would stop at the same line.
-  bool connected = false;
-  bool body_started = false;
-  std::unique_ptr<OutFile> header;
-  try {
-    const std::string temp = DownloadTempName(file_name);
-    // The temporary name is the longest the download uses; the ANSI file calls take no longer.
-    if (temp.size() >= kMaxPath) return false;
-    HttpTarget target = BuildRequest(url, settings_, direct_port);
-    sock_.Host = target.host;
-    sock_.Port = target.port;
-    sock_.Connect();
-    connected = true;
-    sock_.Writeln(target.request);
-    sock_.Writeln("");
-    header = files_.Create(header_file_);
-    HeaderCapture capture(*header, max_header_bytes);
-    sock_.FilterHeader(capture);
-    CreateDirPath(files_, ExtractFileDir(file_name));
-    body_started = true;
-    sock_.CaptureFile(temp);
-    header->Close();
+    // Every failure is a false result, whatever raised it (the network, a full disk, memory, a
+    // header file that cannot be created): an exception would end the run before the request
+    // leaves the queue, and every later run would stop at the same line.
+    bool connected = false;
+    bool body_started = false;
+    std::unique_ptr<OutFile> header;
+    try {
+        const std::string temp = DownloadTempName(file_name);
+        // The temporary name is the longest the download uses; the ANSI file calls take no longer.
+        if (temp.size() >= kMaxPath) return false;
+        HttpTarget target = BuildRequest(url, settings_, direct_port);
+        sock_.Host = target.host;
+        sock_.Port = target.port;
+        sock_.Connect();
+        connected = true;
+        sock_.Writeln(target.request);
+        sock_.Writeln("");
+        header = files_.Create(header_file_);
+        HeaderCapture capture(*header, max_header_bytes);
+        sock_.FilterHeader(capture);
+        CreateDirPath(files_, ExtractFileDir(file_name));
+        body_started = true;
+        sock_.CaptureFile(temp);
+        header->Close();
+        header.reset();
+        connected = false;
+        sock_.Disconnect();
+        files_.Remove(header_file_);
+        // A reply that closed before the empty line ending its header, or before the body had
+        // the length its header gave, was cut short: whatever status it showed, it fails.
+        const std::string& head = capture.text();
+        BodyLength length = AnnouncedLength(head);
+        bool complete = HeaderEnded(head) && length.kind != BodyLength::kMalformed &&
+                        (length.kind == BodyLength::kNotGiven || sock_.BytesReceived() >= length.bytes);
+        if (complete && StatusLinePasses(FirstLine(head)) &&
+            files_.Replace(temp, file_name, ReadOnlyTarget::kClear))
+            return true;
+        files_.Remove(temp);
+        return false;
+    } catch (...) {
+    }
     header.reset();
-    connected = false;
-    sock_.Disconnect();
-    files_.Remove(header_file_);
-    // A reply that closed before the empty line ending its header, or before the body had
-    // the length its header gave, was cut short: whatever status it showed, it fails.
-    const std::string& head = capture.text();
-    BodyLength length = AnnouncedLength(head);
-    bool complete = HeaderEnded(head) && length.kind != BodyLength::kMalformed &&
-                    (length.kind == BodyLength::kNotGiven || sock_.BytesReceived() >= length.bytes);
-    if (complete && StatusLinePasses(FirstLine(head)) &&
-        files_.Replace(temp, file_name, ReadOnlyTarget::kClear))
-      return true;
-    files_.Remove(temp);
+    if (connected) {
+        try {
+            sock_.Disconnect();
+        } catch (...) {
+        }
+    }
+    if (body_started) {
+        try {
+            files_.Remove(DownloadTempName(file_name));
+        } catch (...) {
+        }
+    }
     return false;
-  } catch (...) {
-  }
-  header.reset();
-  if (connected) {
-    try {
-      sock_.Disconnect();
-    } catch (...) {
-    }
-  }
-  if (body_started) {
-    try {
-      files_.Remove(DownloadTempName(file_name));
-    } catch (...) {
-    }
-  }
-  return false;
 }
 
 }  // namespace nelkar

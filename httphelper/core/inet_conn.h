@@ -12,9 +12,9 @@
 namespace nelkar {
 
 struct HttpTarget {
-  std::string host;
-  int32_t port = 0;
-  std::string request;  // the request text, without its final CR LF and the empty line
+    std::string host;
+    int32_t port = 0;
+    std::string request;  // the request text, without its final CR LF and the empty line
 };
 
 // Splits `url` (host, "/", path; no scheme, no port) into what is sent where.
@@ -34,8 +34,8 @@ bool HeaderEnded(const std::string& header);
 
 // What a header says about the body's length.
 struct BodyLength {
-  enum Kind { kNotGiven, kGiven, kMalformed } kind = kNotGiven;
-  uint64_t bytes = 0;
+    enum Kind { kNotGiven, kGiven, kMalformed } kind = kNotGiven;
+    uint64_t bytes = 0;
 };
 
 // The Content-Length fields of a header (name in any letter case, blanks and tabs around the
@@ -44,30 +44,30 @@ struct BodyLength {
 BodyLength AnnouncedLength(const std::string& header);
 
 class TInetConn {
- public:
-  // `header_file` is "header.dat" in the exchange folder.
-  TInetConn(SocketBackend& backend, FileSys& files, const Settings& settings, std::string header_file);
+public:
+    // `header_file` is "header.dat" in the exchange folder.
+    TInetConn(SocketBackend& backend, FileSys& files, const Settings& settings, std::string header_file);
 
-  // One request; true when the reply's status line holds " 200 OK", its header ended with
-  // its empty line within kMaxHeaderBytes, and the body is not shorter than a Content-Length
-  // says. The body goes to a temporary file beside `file_name`, which replaces `file_name`
-  // (also a read-only one) only then, so a failed or cut-short transfer never touches an
-  // existing file. A `file_name` whose temporary name does not fit in kMaxPath characters
-  // fails before connecting. Raises nothing: every failure, whatever its cause, is false.
-  bool HttpGet(const std::string& url, const std::string& file_name);
+    // One request; true when the reply's status line holds " 200 OK", its header ended with
+    // its empty line within kMaxHeaderBytes, and the body is not shorter than a Content-Length
+    // says. The body goes to a temporary file beside `file_name`, which replaces `file_name`
+    // (also a read-only one) only then, so a failed or cut-short transfer never touches an
+    // existing file. A `file_name` whose temporary name does not fit in kMaxPath characters
+    // fails before connecting. Raises nothing: every failure, whatever its cause, is false.
+    bool HttpGet(const std::string& url, const std::string& file_name);
 
-  TSockClient& SockClient() { return sock_; }
+    TSockClient& SockClient() { return sock_; }
 
-  // Port of direct requests; 80 except where a test serves on another port.
-  int32_t direct_port = 80;
-  // The header limit; tests lower it.
-  size_t max_header_bytes = kMaxHeaderBytes;
+    // Port of direct requests; 80 except where a test serves on another port.
+    int32_t direct_port = 80;
+    // The header limit; tests lower it.
+    size_t max_header_bytes = kMaxHeaderBytes;
 
- private:
-  FileSys& files_;
-  const Settings& settings_;
-  std::string header_file_;
-  TSockClient sock_;
+private:
+    FileSys& files_;
+    const Settings& settings_;
+    std::string header_file_;
+    TSockClient sock_;
 };
 
 // The name of the temporary download beside `file_name`.

@@ -19,60 +19,60 @@ namespace nelkar {
 // string, and where each line ends. A list of short lines then takes a small multiple of its
 // file's size (a line costs its text and four bytes), not a string object per line.
 class Lines {
- public:
-  class const_iterator {
-   public:
-    using iterator_category = std::input_iterator_tag;
+public:
+    class const_iterator {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = std::string_view;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = std::string_view;
+        const_iterator(const Lines* lines, size_t i) : lines_(lines), i_(i) {}
+        std::string_view operator*() const { return (*lines_)[i_]; }
+        const_iterator& operator++() {
+            ++i_;
+            return *this;
+        }
+        bool operator==(const const_iterator& o) const { return i_ == o.i_; }
+        bool operator!=(const const_iterator& o) const { return i_ != o.i_; }
+
+    private:
+        const Lines* lines_;
+        size_t i_;
+    };
+    using iterator = const_iterator;
     using value_type = std::string_view;
-    using difference_type = std::ptrdiff_t;
-    using pointer = void;
-    using reference = std::string_view;
-    const_iterator(const Lines* lines, size_t i) : lines_(lines), i_(i) {}
-    std::string_view operator*() const { return (*lines_)[i_]; }
-    const_iterator& operator++() {
-      ++i_;
-      return *this;
+
+    Lines() = default;
+    Lines(std::initializer_list<std::string_view> lines);
+
+    size_t size() const { return ends_.size(); }
+    bool empty() const { return ends_.empty(); }
+    std::string_view operator[](size_t i) const {
+        size_t start = i == 0 ? 0 : ends_[i - 1];
+        return std::string_view(text_).substr(start, ends_[i] - start);
     }
-    bool operator==(const const_iterator& o) const { return i_ == o.i_; }
-    bool operator!=(const const_iterator& o) const { return i_ != o.i_; }
+    std::string_view front() const { return (*this)[0]; }
+    const_iterator begin() const { return const_iterator(this, 0); }
+    const_iterator end() const { return const_iterator(this, size()); }
 
-   private:
-    const Lines* lines_;
-    size_t i_;
-  };
-  using iterator = const_iterator;
-  using value_type = std::string_view;
+    void push_back(std::string_view line);
+    // Removes `count` lines from line `first` on.
+    void erase(size_t first, size_t count = 1);
+    // Replaces the text of line `i`.
+    void set(size_t i, std::string_view line);
+    // The longest line, in characters.
+    size_t LongestLine() const;
 
-  Lines() = default;
-  Lines(std::initializer_list<std::string_view> lines);
+    bool operator==(const Lines& o) const { return ends_ == o.ends_ && text_ == o.text_; }
+    bool operator!=(const Lines& o) const { return !(*this == o); }
 
-  size_t size() const { return ends_.size(); }
-  bool empty() const { return ends_.empty(); }
-  std::string_view operator[](size_t i) const {
-    size_t start = i == 0 ? 0 : ends_[i - 1];
-    return std::string_view(text_).substr(start, ends_[i] - start);
-  }
-  std::string_view front() const { return (*this)[0]; }
-  const_iterator begin() const { return const_iterator(this, 0); }
-  const_iterator end() const { return const_iterator(this, size()); }
+private:
+    friend Lines SplitLines(std::string text);
+    void Shift(size_t from, int64_t delta);
 
-  void push_back(std::string_view line);
-  // Removes `count` lines from line `first` on.
-  void erase(size_t first, size_t count = 1);
-  // Replaces the text of line `i`.
-  void set(size_t i, std::string_view line);
-  // The longest line, in characters.
-  size_t LongestLine() const;
-
-  bool operator==(const Lines& o) const { return ends_ == o.ends_ && text_ == o.text_; }
-  bool operator!=(const Lines& o) const { return !(*this == o); }
-
- private:
-  friend Lines SplitLines(std::string text);
-  void Shift(size_t from, int64_t delta);
-
-  std::string text_;
-  std::vector<uint32_t> ends_;  // the end of every line in text_
+    std::string text_;
+    std::vector<uint32_t> ends_;  // the end of every line in text_
 };
 
 std::ostream& operator<<(std::ostream& o, const Lines& lines);

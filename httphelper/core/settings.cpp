@@ -12,88 +12,88 @@ const char* const kHttpHandlerKey = "http\\shell\\open\\ddeexec\\Application";
 const char* const kIESettingsKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 
 int32_t StrToInt(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  int64_t value = 0;
-  size_t digits = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
-    value = value * 10 + (text[i] - '0');
-    if (value > 2147483648LL) break;
-  }
-  if (digits == 0 || i != text.size() || value > (negative ? 2147483648LL : 2147483647LL))
-    throw EConvertError("'" + text + "' is not a valid integer value");
-  return static_cast<int32_t>(negative ? -value : value);
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    int64_t value = 0;
+    size_t digits = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+        value = value * 10 + (text[i] - '0');
+        if (value > 2147483648LL) break;
+    }
+    if (digits == 0 || i != text.size() || value > (negative ? 2147483648LL : 2147483647LL))
+        throw EConvertError("'" + text + "' is not a valid integer value");
+    return static_cast<int32_t>(negative ? -value : value);
 }
 
 Settings LoadSettings(RegistryKey& key) {
-  Settings s;
-  RegValue v = key.Read(kUseProxyValue);
-  if (v.kind == RegValue::kDword) {
-    s.use_proxy = v.dword != 0;
-  } else {
-    s.use_proxy = false;
-    key.WriteDword(kUseProxyValue, 0);
-  }
+    Settings s;
+    RegValue v = key.Read(kUseProxyValue);
+    if (v.kind == RegValue::kDword) {
+        s.use_proxy = v.dword != 0;
+    } else {
+        s.use_proxy = false;
+        key.WriteDword(kUseProxyValue, 0);
+    }
 
-  v = key.Read(kProxyAddrValue);
-  if (v.kind == RegValue::kString || v.kind == RegValue::kMissing) {
-    s.proxy_addr = v.text;
-  } else {
-    s.proxy_addr = "proxy";
-    key.WriteString(kProxyAddrValue, s.proxy_addr);
-  }
-  if (s.proxy_addr.empty()) {
-    s.proxy_addr = "proxy";
-    key.WriteString(kProxyAddrValue, s.proxy_addr);
-  }
+    v = key.Read(kProxyAddrValue);
+    if (v.kind == RegValue::kString || v.kind == RegValue::kMissing) {
+        s.proxy_addr = v.text;
+    } else {
+        s.proxy_addr = "proxy";
+        key.WriteString(kProxyAddrValue, s.proxy_addr);
+    }
+    if (s.proxy_addr.empty()) {
+        s.proxy_addr = "proxy";
+        key.WriteString(kProxyAddrValue, s.proxy_addr);
+    }
 
-  v = key.Read(kProxyPortValue);
-  if (v.kind == RegValue::kDword) {
-    s.proxy_port = static_cast<int32_t>(v.dword);
-  } else {
-    s.proxy_port = 3128;
-    key.WriteDword(kProxyPortValue, 3128);
-  }
+    v = key.Read(kProxyPortValue);
+    if (v.kind == RegValue::kDword) {
+        s.proxy_port = static_cast<int32_t>(v.dword);
+    } else {
+        s.proxy_port = 3128;
+        key.WriteDword(kProxyPortValue, 3128);
+    }
 
-  v = key.Read(kDebugLevelValue);
-  if (v.kind == RegValue::kDword) {
-    s.debug_level = static_cast<int32_t>(v.dword);
-  } else {
-    s.debug_level = 0;
-    key.WriteDword(kDebugLevelValue, 0);
-  }
-  return s;
+    v = key.Read(kDebugLevelValue);
+    if (v.kind == RegValue::kDword) {
+        s.debug_level = static_cast<int32_t>(v.dword);
+    } else {
+        s.debug_level = 0;
+        key.WriteDword(kDebugLevelValue, 0);
+    }
+    return s;
 }
 
 void SaveSettings(RegistryKey& key, const Settings& s) {
-  key.WriteDword(kUseProxyValue, s.use_proxy ? 1 : 0);
-  key.WriteString(kProxyAddrValue, s.proxy_addr);
-  key.WriteDword(kProxyPortValue, static_cast<uint32_t>(s.proxy_port));
-  key.WriteDword(kDebugLevelValue, static_cast<uint32_t>(s.debug_level));
+    key.WriteDword(kUseProxyValue, s.use_proxy ? 1 : 0);
+    key.WriteString(kProxyAddrValue, s.proxy_addr);
+    key.WriteDword(kProxyPortValue, static_cast<uint32_t>(s.proxy_port));
+    key.WriteDword(kDebugLevelValue, static_cast<uint32_t>(s.debug_level));
 }
 
 std::string DefaultBrowserFrom(const RegValue& v) {
-  if (v.kind == RegValue::kString) return v.text;
-  if (v.kind == RegValue::kMissing) return "";
-  return "ZodovIdazeRorerev";
+    if (v.kind == RegValue::kString) return v.text;
+    if (v.kind == RegValue::kMissing) return "";
+    return "ZodovIdazeRorerev";
 }
 
 bool IEProxyEnabledFrom(const RegValue& v) { return v.kind == RegValue::kDword && v.dword != 0; }
 
 std::string IEProxyHostFrom(const RegValue& v) {
-  if (v.kind == RegValue::kMissing) return "";
-  if (v.kind != RegValue::kString) return "proxy";
-  size_t colon = v.text.find(':');
-  return colon == std::string::npos ? v.text : v.text.substr(0, colon);
+    if (v.kind == RegValue::kMissing) return "";
+    if (v.kind != RegValue::kString) return "proxy";
+    size_t colon = v.text.find(':');
+    return colon == std::string::npos ? v.text : v.text.substr(0, colon);
 }
 
 int32_t IEProxyPortFrom(const RegValue& v) {
-  if (v.kind != RegValue::kString) return 3128;
-  size_t colon = v.text.find(':');
-  if (colon == std::string::npos) return 3128;
-  return StrToInt(v.text.substr(colon + 1));
+    if (v.kind != RegValue::kString) return 3128;
+    size_t colon = v.text.find(':');
+    if (colon == std::string::npos) return 3128;
+    return StrToInt(v.text.substr(colon + 1));
 }
 
 }  // namespace nelkar

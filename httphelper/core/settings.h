@@ -9,37 +9,51 @@
 namespace nelkar {
 
 struct Settings {
-  bool use_proxy = false;
-  std::string proxy_addr = "proxy";
-  int32_t proxy_port = 3128;
-  int32_t debug_level = 0;
+    bool use_proxy = false;
+    std::string proxy_addr = "proxy";
+    int32_t proxy_port = 3128;
+    int32_t debug_level = 0;
 };
 
 // A registry value as read: missing, a 32-bit integer, a string, or of another type.
 struct RegValue {
-  enum Kind { kMissing, kDword, kString, kOther } kind = kMissing;
-  uint32_t dword = 0;
-  std::string text;
+    enum Kind { kMissing, kDword, kString, kOther } kind = kMissing;
+    uint32_t dword = 0;
+    std::string text;
 
-  static RegValue Missing() { return {}; }
-  static RegValue Dword(uint32_t v) { RegValue r; r.kind = kDword; r.dword = v; return r; }
-  static RegValue String(std::string s) { RegValue r; r.kind = kString; r.text = std::move(s); return r; }
-  static RegValue Other() { RegValue r; r.kind = kOther; return r; }
+    static RegValue Missing() { return {}; }
+    static RegValue Dword(uint32_t v) {
+        RegValue r;
+        r.kind = kDword;
+        r.dword = v;
+        return r;
+    }
+    static RegValue String(std::string s) {
+        RegValue r;
+        r.kind = kString;
+        r.text = std::move(s);
+        return r;
+    }
+    static RegValue Other() {
+        RegValue r;
+        r.kind = kOther;
+        return r;
+    }
 };
 
 // An open registry key. Writes throw on failure.
 class RegistryKey {
- public:
-  virtual ~RegistryKey() = default;
-  virtual RegValue Read(const std::string& name) = 0;
-  virtual void WriteDword(const std::string& name, uint32_t value) = 0;
-  virtual void WriteString(const std::string& name, const std::string& value) = 0;
+public:
+    virtual ~RegistryKey() = default;
+    virtual RegValue Read(const std::string& name) = 0;
+    virtual void WriteDword(const std::string& name, uint32_t value) = 0;
+    virtual void WriteString(const std::string& name, const std::string& value) = 0;
 };
 
 // A text that is not an integer.
 class EConvertError : public std::runtime_error {
- public:
-  explicit EConvertError(const std::string& text) : std::runtime_error(text) {}
+public:
+    explicit EConvertError(const std::string& text) : std::runtime_error(text) {}
 };
 
 // Decimal text (leading blanks and a sign allowed) to a 32-bit integer; throws EConvertError
@@ -58,8 +72,8 @@ Settings LoadSettings(RegistryKey& key);
 void SaveSettings(RegistryKey& key, const Settings& s);
 
 // Internet Explorer, from its registry values.
-extern const char* const kHttpHandlerKey;       // HKEY_CLASSES_ROOT
-extern const char* const kIESettingsKey;        // HKEY_CURRENT_USER
+extern const char* const kHttpHandlerKey;  // HKEY_CLASSES_ROOT
+extern const char* const kIESettingsKey;   // HKEY_CURRENT_USER
 std::string DefaultBrowserFrom(const RegValue& dde_application);
 bool IEProxyEnabledFrom(const RegValue& proxy_enable);
 std::string IEProxyHostFrom(const RegValue& proxy_server);

@@ -5,8 +5,8 @@ namespace nelkar {
 namespace {
 
 struct ErrorDescription {
-  int code;
-  const char* text;
+    int code;
+    const char* text;
 };
 
 // 50 codes: 10004, 10009, 10013, 10014, 10022, 10024, 10035..10071, 10091..10093,
@@ -67,15 +67,15 @@ const ErrorDescription kErrors[] = {
 }  // namespace
 
 const char* SockErrorDescription(int code) {
-  for (const ErrorDescription& e : kErrors)
-    if (e.code == code) return e.text;
-  return "";
+    for (const ErrorDescription& e : kErrors)
+        if (e.code == code) return e.text;
+    return "";
 }
 
 std::string SockErrorText(int code) {
-  const char* text = SockErrorDescription(code);
-  if (*text == '\0') return "Unknown Error No. " + std::to_string(code);
-  return std::to_string(code) + ":" + text;
+    const char* text = SockErrorDescription(code);
+    if (*text == '\0') return "Unknown Error No. " + std::to_string(code);
+    return std::to_string(code) + ":" + text;
 }
 
 }  // namespace nelkar

@@ -6,20 +6,20 @@
 namespace nelkar {
 
 class PosixFileSys : public FileSys {
- public:
-  static std::string Native(const std::string& path);
+public:
+    static std::string Native(const std::string& path);
 
-  bool DirExists(const std::string& path) override;
-  bool CreateDir(const std::string& path) override;
-  bool FileExists(const std::string& path) override;
-  std::unique_ptr<OutFile> Create(const std::string& path) override;
-  std::string ReadAll(const std::string& path) override;
-  std::string ReadHead(const std::string& path, size_t max_bytes) override;
-  bool Remove(const std::string& path) override;
-  bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget read_only) override;
-  std::string CurrentDir() override;
-  bool SameFile(const std::string& a, const std::string& b) override;
-  std::unique_ptr<FileLock> Lock(const std::string& path) override;
+    bool DirExists(const std::string& path) override;
+    bool CreateDir(const std::string& path) override;
+    bool FileExists(const std::string& path) override;
+    std::unique_ptr<OutFile> Create(const std::string& path) override;
+    std::string ReadAll(const std::string& path) override;
+    std::string ReadHead(const std::string& path, size_t max_bytes) override;
+    bool Remove(const std::string& path) override;
+    bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget read_only) override;
+    std::string CurrentDir() override;
+    bool SameFile(const std::string& a, const std::string& b) override;
+    std::unique_ptr<FileLock> Lock(const std::string& path) override;
 };
 
 }  // namespace nelkar

@@ -6,29 +6,29 @@
 namespace nelkar {
 
 class PosixSocketBackend : public SocketBackend {
- public:
-  int Startup(std::vector<std::string>* description) override;
-  void Cleanup() override {}
-  SockHandle NewSocket() override;
-  int CloseSocket(SockHandle s) override;
-  int LastError() override { return last_error_; }
-  bool ParseDotted(const std::string& host, uint32_t* addr) override;
-  int LookUp(const std::string& host, uint32_t* addr, const std::function<bool()>& stop,
-             const std::function<int()>& wait_ms) override;
-  int Connect(SockHandle s, uint32_t addr, uint16_t port) override;
-  int Send(SockHandle s, const char* data, int len) override;
-  int Recv(SockHandle s, char* data, int len, bool peek) override;
-  NetEvents Wait(SockHandle s, unsigned interest, int timeout_ms) override;
-  void DispatchMessages() override { ++dispatches; }
-  uint32_t TickCount() override;
+public:
+    int Startup(std::vector<std::string>* description) override;
+    void Cleanup() override {}
+    SockHandle NewSocket() override;
+    int CloseSocket(SockHandle s) override;
+    int LastError() override { return last_error_; }
+    bool ParseDotted(const std::string& host, uint32_t* addr) override;
+    int LookUp(const std::string& host, uint32_t* addr, const std::function<bool()>& stop,
+               const std::function<int()>& wait_ms) override;
+    int Connect(SockHandle s, uint32_t addr, uint16_t port) override;
+    int Send(SockHandle s, const char* data, int len) override;
+    int Recv(SockHandle s, char* data, int len, bool peek) override;
+    NetEvents Wait(SockHandle s, unsigned interest, int timeout_ms) override;
+    void DispatchMessages() override { ++dispatches; }
+    uint32_t TickCount() override;
 
-  // How often pending messages were dispatched (there are none on POSIX).
-  unsigned long dispatches = 0;
+    // How often pending messages were dispatched (there are none on POSIX).
+    unsigned long dispatches = 0;
 
- private:
-  int SetError(int err);
-  int last_error_ = 0;
-  bool connecting_ = false;
+private:
+    int SetError(int err);
+    int last_error_ = 0;
+    bool connecting_ = false;
 };
 
 }  // namespace nelkar

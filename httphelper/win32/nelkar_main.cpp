@@ -21,95 +21,99 @@ const char kAppClass[] = "NelkarApplication";
 
 // The folder of the executable, with its trailing separator.
 std::string ProgramFolder() {
-  char path[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string p(path, n);
-  size_t pos = p.find_last_of("\\:");
-  return pos == std::string::npos ? std::string() : p.substr(0, pos + 1);
+    char path[MAX_PATH + 1] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string p(path, n);
+    size_t pos = p.find_last_of("\\:");
+    return pos == std::string::npos ? std::string() : p.substr(0, pos + 1);
 }
 
 // The hidden application window: it carries the title "NELKAR" and owns the question asked
 // before the dialog is shown; the dialog's own message boxes belong to the dialog.
 HWND CreateApplicationWindow() {
-  HINSTANCE inst = GetModuleHandleA(nullptr);
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = inst;
-  wc.hIcon = LoadIconA(inst, MAKEINTRESOURCEA(1));
-  wc.lpszClassName = kAppClass;
-  RegisterClassA(&wc);
-  return CreateWindowExA(WS_EX_TOOLWINDOW, kAppClass, "NELKAR", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, inst, nullptr);
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = inst;
+    wc.hIcon = LoadIconA(inst, MAKEINTRESOURCEA(1));
+    wc.lpszClassName = kAppClass;
+    RegisterClassA(&wc);
+    return CreateWindowExA(WS_EX_TOOLWINDOW, kAppClass, "NELKAR", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                           inst, nullptr);
 }
 
 void RunSetupMode(HWND app, Settings& settings, TInetConn& conn, WinsockBackend& backend) {
-  TSetupForm form(settings, conn);
-  backend.dialog = form.Handle();
-  // A quit message taken by a socket wait (during a connection test) closes the dialog, which
-  // cancels the test; the dialog's end then quits this loop.
-  backend.on_quit = [&form] { PostMessageA(form.Handle(), WM_CLOSE, 0, 0); };
-  RegValue browser = ReadRegistryValue(HKEY_CLASSES_ROOT, kHttpHandlerKey, "");
-  if (DefaultBrowserFrom(browser) == "IExplore") {
-    int answer = MessageBoxA(app,
-                             "Internet Explorer ist als Standard-Browser konfiguriert. M\xF6"
-                             "chten sie dessen Einstellungen verwenden?",
-                             "Best\xE4tigung", MB_YESNO | MB_ICONQUESTION);
-    if (answer == IDYES) {
-      settings.use_proxy = IEProxyEnabledFrom(ReadRegistryValue(HKEY_CURRENT_USER, kIESettingsKey, "ProxyEnable"));
-      RegValue server = ReadRegistryValue(HKEY_CURRENT_USER, kIESettingsKey, "ProxyServer");
-      settings.proxy_addr = IEProxyHostFrom(server);
-      settings.proxy_port = IEProxyPortFrom(server);
+    TSetupForm form(settings, conn);
+    backend.dialog = form.Handle();
+    // A quit message taken by a socket wait (during a connection test) closes the dialog, which
+    // cancels the test; the dialog's end then quits this loop.
+    backend.on_quit = [&form] { PostMessageA(form.Handle(), WM_CLOSE, 0, 0); };
+    RegValue browser = ReadRegistryValue(HKEY_CLASSES_ROOT, kHttpHandlerKey, "");
+    if (DefaultBrowserFrom(browser) == "IExplore") {
+        int answer = MessageBoxA(app,
+                                 "Internet Explorer ist als Standard-Browser konfiguriert. M\xF6"
+                                 "chten sie dessen Einstellungen verwenden?",
+                                 "Best\xE4tigung", MB_YESNO | MB_ICONQUESTION);
+        if (answer == IDYES) {
+            settings.use_proxy =
+                IEProxyEnabledFrom(ReadRegistryValue(HKEY_CURRENT_USER, kIESettingsKey, "ProxyEnable"));
+            RegValue server = ReadRegistryValue(HKEY_CURRENT_USER, kIESettingsKey, "ProxyServer");
+            settings.proxy_addr = IEProxyHostFrom(server);
+            settings.proxy_port = IEProxyPortFrom(server);
+        }
     }
-  }
-  form.UpdateSetupControls();
-  form.Show();
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (IsWindow(form.Handle()) && IsDialogMessageA(form.Handle(), &msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-  backend.dialog = nullptr;
-  backend.on_quit = nullptr;
+    form.UpdateSetupControls();
+    form.Show();
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (IsWindow(form.Handle()) && IsDialogMessageA(form.Handle(), &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    backend.dialog = nullptr;
+    backend.on_quit = nullptr;
 }
 
 int Main() {
-  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-  Settings settings;
-  {
-    WinRegistryKey key(HKEY_CURRENT_USER, kSettingsKey);
-    settings = LoadSettings(key);
-  }
-  HWND app = CreateApplicationWindow();
-  const std::string folder = ProgramFolder();
-  WinsockBackend backend;
-  WinFileSys files;
-  TInetConn conn(backend, files, settings, folder + "INTERNET\\header.dat");
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+    Settings settings;
+    {
+        WinRegistryKey key(HKEY_CURRENT_USER, kSettingsKey);
+        settings = LoadSettings(key);
+    }
+    HWND app = CreateApplicationWindow();
+    const std::string folder = ProgramFolder();
+    WinsockBackend backend;
+    WinFileSys files;
+    TInetConn conn(backend, files, settings, folder + "INTERNET\\header.dat");
 
-  std::vector<std::string> args;
-  for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i]);
-  if (IsSetupMode(args)) {
-    RunSetupMode(app, settings, conn, backend);
+    std::vector<std::string> args;
+    for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i]);
+    if (IsSetupMode(args)) {
+        RunSetupMode(app, settings, conn, backend);
+        return 0;
+    }
+
+    RunEnv env;
+    env.files = &files;
+    env.tick_count = [] { return static_cast<uint32_t>(GetTickCount()); };
+    env.internet_dir = folder + "INTERNET";
+    env.update_host = NELKAR_UPDATE_HOST;
+    env.http_get = [&conn](const std::string& url, const std::string& file) {
+        return conn.HttpGet(url, file);
+    };
+    RunStages(env);
     return 0;
-  }
-
-  RunEnv env;
-  env.files = &files;
-  env.tick_count = [] { return static_cast<uint32_t>(GetTickCount()); };
-  env.internet_dir = folder + "INTERNET";
-  env.update_host = NELKAR_UPDATE_HOST;
-  env.http_get = [&conn](const std::string& url, const std::string& file) { return conn.HttpGet(url, file); };
-  RunStages(env);
-  return 0;
 }
 
 }  // namespace
 }  // namespace nelkar
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  // Every failure ends the program silently; the exit code is always 0.
-  try {
-    nelkar::Main();
-  } catch (...) {
-  }
-  return 0;
+    // Every failure ends the program silently; the exit code is always 0.
+    try {
+        nelkar::Main();
+    } catch (...) {
+    }
+    return 0;
 }

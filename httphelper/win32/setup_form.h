@@ -8,47 +8,48 @@
 namespace nelkar {
 
 class TSetupForm {
- public:
-  // `settings` are edited in place and stored on save.
-  TSetupForm(Settings& settings, TInetConn& conn);
-  ~TSetupForm();
+public:
+    // `settings` are edited in place and stored on save.
+    TSetupForm(Settings& settings, TInetConn& conn);
+    ~TSetupForm();
 
-  HWND Handle() const { return hwnd_; }
-  // Copies the settings into the controls.
-  void UpdateSetupControls();
-  void Show();
+    HWND Handle() const { return hwnd_; }
+    // Copies the settings into the controls.
+    void UpdateSetupControls();
+    void Show();
 
- private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT OnCommand(int id, int code);
-  void OnClose();
-  void SaveFocus();
-  void RestoreFocus();
-  HWND Add(const char* cls, const char* text, DWORD style, DWORD ex_style, int id, int x, int y, int w, int h);
-  void AddLabel(const char* text, DWORD style, int id, int x, int y);
-  std::string Text(int id) const;
-  void SetTabStop(int id, bool on);
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT OnCommand(int id, int code);
+    void OnClose();
+    void SaveFocus();
+    void RestoreFocus();
+    HWND Add(const char* cls, const char* text, DWORD style, DWORD ex_style, int id, int x, int y, int w,
+             int h);
+    void AddLabel(const char* text, DWORD style, int id, int x, int y);
+    std::string Text(int id) const;
+    void SetTabStop(int id, bool on);
 
-  void EnableProxyBtnClick();
-  void DisableProxyBtnClick();
-  void CheckProxyBtnClick();
-  void SaveBtnClick();
-  void DiscardBtnClick();
-  // Connects to the entered proxy with the dialog closed to input; false when that failed or
-  // was cancelled.
-  bool TestConnection();
-  // A message box modal to the dialog: the dialog takes no input while it is up.
-  int Box(const char* text, const char* caption, UINT flags);
-  // The application's standard error box for an exception's message.
-  void ShowError(const std::string& message);
+    void EnableProxyBtnClick();
+    void DisableProxyBtnClick();
+    void CheckProxyBtnClick();
+    void SaveBtnClick();
+    void DiscardBtnClick();
+    // Connects to the entered proxy with the dialog closed to input; false when that failed or
+    // was cancelled.
+    bool TestConnection();
+    // A message box modal to the dialog: the dialog takes no input while it is up.
+    int Box(const char* text, const char* caption, UINT flags);
+    // The application's standard error box for an exception's message.
+    void ShowError(const std::string& message);
 
-  Settings& settings_;
-  TInetConn& conn_;
-  HWND hwnd_ = nullptr;
-  HFONT font_ = nullptr;
-  HWND last_focus_ = nullptr;    // the control to give the focus back to on activation
-  bool testing_ = false;         // a connection test is waiting for the network
-  bool close_requested_ = false;  // the dialog was closed during the test
+    Settings& settings_;
+    TInetConn& conn_;
+    HWND hwnd_ = nullptr;
+    HFONT font_ = nullptr;
+    HWND last_focus_ = nullptr;     // the control to give the focus back to on activation
+    bool testing_ = false;          // a connection test is waiting for the network
+    bool close_requested_ = false;  // the dialog was closed during the test
 };
 
 }  // namespace nelkar

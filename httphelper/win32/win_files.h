@@ -6,18 +6,18 @@
 namespace nelkar {
 
 class WinFileSys : public FileSys {
- public:
-  bool DirExists(const std::string& path) override;
-  bool CreateDir(const std::string& path) override;
-  bool FileExists(const std::string& path) override;
-  std::unique_ptr<OutFile> Create(const std::string& path) override;
-  std::string ReadAll(const std::string& path) override;
-  std::string ReadHead(const std::string& path, size_t max_bytes) override;
-  bool Remove(const std::string& path) override;
-  bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget read_only) override;
-  std::string CurrentDir() override;
-  bool SameFile(const std::string& a, const std::string& b) override;
-  std::unique_ptr<FileLock> Lock(const std::string& path) override;
+public:
+    bool DirExists(const std::string& path) override;
+    bool CreateDir(const std::string& path) override;
+    bool FileExists(const std::string& path) override;
+    std::unique_ptr<OutFile> Create(const std::string& path) override;
+    std::string ReadAll(const std::string& path) override;
+    std::string ReadHead(const std::string& path, size_t max_bytes) override;
+    bool Remove(const std::string& path) override;
+    bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget read_only) override;
+    std::string CurrentDir() override;
+    bool SameFile(const std::string& a, const std::string& b) override;
+    std::unique_ptr<FileLock> Lock(const std::string& path) override;
 };
 
 }  // namespace nelkar

@@ -9,46 +9,50 @@ namespace nelkar {
 namespace {
 
 RegValue ReadFrom(HKEY key, const char* name) {
-  DWORD type = 0, size = 0;
-  if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return RegValue::Missing();
-  std::vector<char> data(size + 1, '\0');
-  if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
-    return RegValue::Missing();
-  if (type == REG_DWORD && size == 4) {
-    uint32_t v;
-    std::memcpy(&v, data.data(), 4);
-    return RegValue::Dword(v);
-  }
-  if (type == REG_SZ || type == REG_EXPAND_SZ) return RegValue::String(std::string(data.data()));
-  return RegValue::Other();
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return RegValue::Missing();
+    std::vector<char> data(size + 1, '\0');
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+        ERROR_SUCCESS)
+        return RegValue::Missing();
+    if (type == REG_DWORD && size == 4) {
+        uint32_t v;
+        std::memcpy(&v, data.data(), 4);
+        return RegValue::Dword(v);
+    }
+    if (type == REG_SZ || type == REG_EXPAND_SZ) return RegValue::String(std::string(data.data()));
+    return RegValue::Other();
 }
 
 }  // namespace
 
 WinRegistryKey::WinRegistryKey(HKEY root, const char* path) {
-  LONG rc = RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
-                            key_.put(), nullptr);
-  if (rc != ERROR_SUCCESS) throw std::runtime_error(SystemMessage(static_cast<DWORD>(rc)));
+    LONG rc = RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
+                              key_.put(), nullptr);
+    if (rc != ERROR_SUCCESS) throw std::runtime_error(SystemMessage(static_cast<DWORD>(rc)));
 }
 
 RegValue WinRegistryKey::Read(const std::string& name) { return ReadFrom(key_.get(), name.c_str()); }
 
 void WinRegistryKey::WriteDword(const std::string& name, uint32_t value) {
-  DWORD v = value;
-  LONG rc = RegSetValueExA(key_.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
-  if (rc != ERROR_SUCCESS) throw std::runtime_error(SystemMessage(static_cast<DWORD>(rc)));
+    DWORD v = value;
+    LONG rc =
+        RegSetValueExA(key_.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+    if (rc != ERROR_SUCCESS) throw std::runtime_error(SystemMessage(static_cast<DWORD>(rc)));
 }
 
 void WinRegistryKey::WriteString(const std::string& name, const std::string& value) {
-  LONG rc = RegSetValueExA(key_.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                           static_cast<DWORD>(value.size() + 1));
-  if (rc != ERROR_SUCCESS) throw std::runtime_error(SystemMessage(static_cast<DWORD>(rc)));
+    LONG rc =
+        RegSetValueExA(key_.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1));
+    if (rc != ERROR_SUCCESS) throw std::runtime_error(SystemMessage(static_cast<DWORD>(rc)));
 }
 
 RegValue ReadRegistryValue(HKEY root, const char* path, const char* name) {
-  UniqueKey key;
-  if (RegOpenKeyExA(root, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return RegValue::Missing();
-  return ReadFrom(key.get(), name);
+    UniqueKey key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return RegValue::Missing();
+    return ReadFrom(key.get(), name);
 }
 
 }  // namespace nelkar

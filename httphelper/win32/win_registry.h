@@ -8,14 +8,14 @@ namespace nelkar {
 
 // HKEY_CURRENT_USER "Software\Talvorek", opened or created; throws when that fails.
 class WinRegistryKey : public RegistryKey {
- public:
-  WinRegistryKey(HKEY root, const char* path);
-  RegValue Read(const std::string& name) override;
-  void WriteDword(const std::string& name, uint32_t value) override;
-  void WriteString(const std::string& name, const std::string& value) override;
+public:
+    WinRegistryKey(HKEY root, const char* path);
+    RegValue Read(const std::string& name) override;
+    void WriteDword(const std::string& name, uint32_t value) override;
+    void WriteString(const std::string& name, const std::string& value) override;
 
- private:
-  UniqueKey key_;
+private:
+    UniqueKey key_;
 };
 
 // One value of an existing key, read only; missing when the key or value is.

@@ -60,17 +60,20 @@ void MakeTree(const std::string& src, size_t mib, size_t files) {
             size_t k = 0;
             while (k < size) {
                 seed = seed * 1103515245u + 12345u;
-                line = "clan " + std::to_string(seed % 9973) + " holds the keep at " + std::to_string(seed % 131) + "\n";
+                line = "clan " + std::to_string(seed % 9973) + " holds the keep at " +
+                       std::to_string(seed % 131) + "\n";
                 for (char c : line)
-                    if (k < size)
-                        buf[k++] = c;
+                    if (k < size) buf[k++] = c;
             }
         }
-        std::ofstream(dir + "/f" + std::to_string(i) + ".dat", std::ios::binary).write(buf.data(), static_cast<std::streamsize>(size));
+        std::ofstream(dir + "/f" + std::to_string(i) + ".dat", std::ios::binary)
+            .write(buf.data(), static_cast<std::streamsize>(size));
     }
 }
 
-double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
+double Seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
 
 template <class F>
 Result Measure(const char* name, F body) {
@@ -78,10 +81,9 @@ Result Measure(const char* name, F body) {
     r.name = name;
     auto t0 = std::chrono::steady_clock::now();
     pid_t pid = ::fork();
-    if (pid == 0)
-        std::_Exit(body());
+    if (pid == 0) std::_Exit(body());
     int status = 0;
-    struct rusage ru{};
+    struct rusage ru {};
     ::wait4(pid, &status, 0, &ru);
     r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     r.cpu = Seconds(ru.ru_utime) + Seconds(ru.ru_stime);
@@ -92,8 +94,7 @@ Result Measure(const char* name, F body) {
 
 int Exec(std::vector<std::string> args) {
     std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(&a[0]);
+    for (std::string& a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
     ::execvp(argv[0], argv.data());
     return 127;
@@ -114,15 +115,13 @@ int main(int argc, char** argv) {
     }
     char real[4096];
     ::mkdir(work.c_str(), 0755);
-    if (!::realpath(work.c_str(), real))
-        return 1;
+    if (!::realpath(work.c_str(), real)) return 1;
     work = real;
     std::string zip = work + "/bench-" + std::to_string(mib) + "-" + std::to_string(files) + ".zip";
     if (!Exists(zip)) {
         std::printf("making %zu files, about %zu MiB, and the archive ...\n", files, mib);
         MakeTree(work + "/src", mib, files);
-        if (Shell("cd '" + work + "/src' && zip -q -r '" + zip + "' .") != 0)
-            return 1;
+        if (Shell("cd '" + work + "/src' && zip -q -r '" + zip + "' .") != 0) return 1;
         Shell("rm -rf '" + work + "/src'");
     }
     struct stat st;
@@ -154,8 +153,7 @@ int main(int argc, char** argv) {
     FILE* du = ::popen(("du -sb '" + ours + "' | cut -f1").c_str(), "r");
     if (du) {
         unsigned long long v = 0;
-        if (std::fscanf(du, "%llu", &v) == 1)
-            written = v;
+        if (std::fscanf(du, "%llu", &v) == 1) written = v;
         ::pclose(du);
     }
     int same = Shell("diff -r -q '" + ours + "' '" + u + "' > /dev/null");

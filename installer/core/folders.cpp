@@ -13,16 +13,13 @@ void EnsureFolder(FileSystem& fs, const std::string& path) {
     std::vector<size_t> missing;  // lengths of the folders to create, deepest first
     std::string dir = path;
     while (!dir.empty()) {
-        if (dir.back() == '\\')
-            dir.pop_back();
+        if (dir.back() == '\\') dir.pop_back();
         // A bare drive ("C:") or an existing folder needs nothing.
-        if (dir.size() <= 2 || fs.FolderExists(dir))
-            break;
+        if (dir.size() <= 2 || fs.FolderExists(dir)) break;
         size_t slash = dir.rfind('\\');
         size_t parent = slash == std::string::npos ? 0 : slash + 1;
         // A parent equal to the folder itself (a doubled trailing backslash) ends the walk.
-        if (parent == dir.size())
-            break;
+        if (parent == dir.size()) break;
         missing.push_back(dir.size());
         dir.resize(parent);
     }

@@ -20,9 +20,9 @@ public:
     size_t ReadAt(uint64_t offset, void* buf, size_t n) override {
         size_t done = 0;
         while (done < n) {
-            ssize_t r = ::pread(fd_, static_cast<char*>(buf) + done, n - done, static_cast<off_t>(offset + done));
-            if (r <= 0)
-                break;
+            ssize_t r =
+                ::pread(fd_, static_cast<char*>(buf) + done, n - done, static_cast<off_t>(offset + done));
+            if (r <= 0) break;
             done += static_cast<size_t>(r);
         }
         return done;
@@ -41,8 +41,7 @@ public:
         const char* p = static_cast<const char*>(buf);
         while (n > 0) {
             ssize_t w = ::write(fd_, p, n);
-            if (w <= 0)
-                return false;
+            if (w <= 0) return false;
             p += w;
             n -= static_cast<size_t>(w);
         }
@@ -58,8 +57,7 @@ public:
         tm.tm_sec = static_cast<int>(dos & 0x1F) * 2;
         tm.tm_isdst = -1;
         std::time_t t = std::mktime(&tm);
-        if (t == static_cast<std::time_t>(-1))
-            return;
+        if (t == static_cast<std::time_t>(-1)) return;
         struct timespec times[2];
         times[0].tv_sec = 0;
         times[0].tv_nsec = UTIME_OMIT;
@@ -68,8 +66,7 @@ public:
         ::futimens(fd_, times);
     }
     void Close() override {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
     }
 
@@ -87,8 +84,7 @@ std::string PosixFileSystem::UnixPath(const std::string& path) {
 
 std::unique_ptr<InFile> PosixFileSystem::OpenRead(const std::string& path) {
     int fd = ::open(UnixPath(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return nullptr;
+    if (fd < 0) return nullptr;
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
@@ -99,8 +95,7 @@ std::unique_ptr<InFile> PosixFileSystem::OpenRead(const std::string& path) {
 
 std::unique_ptr<OutFile> PosixFileSystem::Create(const std::string& path) {
     int fd = ::open(UnixPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return nullptr;
+    if (fd < 0) return nullptr;
     return std::make_unique<PosixOut>(fd);
 }
 
@@ -112,8 +107,7 @@ bool PosixFileSystem::HasReadOnlyHiddenOrSystem(const std::string& path) {
 
 void PosixFileSystem::ClearReadOnlyHiddenSystem(const std::string& path) {
     struct stat st;
-    if (::stat(UnixPath(path).c_str(), &st) == 0)
-        ::chmod(UnixPath(path).c_str(), st.st_mode | S_IWUSR);
+    if (::stat(UnixPath(path).c_str(), &st) == 0) ::chmod(UnixPath(path).c_str(), st.st_mode | S_IWUSR);
 }
 
 bool PosixFileSystem::FolderExists(const std::string& path) {
@@ -125,8 +119,7 @@ void PosixFileSystem::MakeFolder(const std::string& path) { ::mkdir(UnixPath(pat
 
 void PosixFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
     struct stat st;
-    if (::stat(UnixPath(path).c_str(), &st) != 0)
-        return;
+    if (::stat(UnixPath(path).c_str(), &st) != 0) return;
     mode_t mode = (attributes & 0x01) ? (st.st_mode & ~mode_t(0222)) : (st.st_mode | S_IWUSR);
     ::chmod(UnixPath(path).c_str(), mode);
 }

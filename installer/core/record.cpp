@@ -8,14 +8,11 @@ std::string GetDataFailedText(const std::string& n) { return "Failed to get data
 std::string SetDataFailedText(const std::string& n) { return "Failed to set data for '" + n + "'"; }
 
 std::string RegistryText(const std::string& valueName, uint32_t type, const std::vector<char>& data) {
-    if (data.empty())
-        return std::string();
-    if (type != kRegText && type != kRegExpandText)
-        throw ERegistryError(InvalidTypeText(valueName));
+    if (data.empty()) return std::string();
+    if (type != kRegText && type != kRegExpandText) throw ERegistryError(InvalidTypeText(valueName));
     std::string text(data.begin(), data.end());
     size_t nul = text.find('\0');
-    if (nul != std::string::npos)
-        text.resize(nul);
+    if (nul != std::string::npos) text.resize(nul);
     return text;
 }
 
@@ -28,8 +25,7 @@ std::vector<char> RegistryTextData(const std::string& text) {
 bool IsGermanEdition(const std::string& language) {
     std::string lower = language;
     for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return lower == "german";
 }
 
@@ -39,8 +35,7 @@ bool OrdersBeforeUpdate(const std::string& version) {
     for (size_t i = 0; i < n; ++i) {
         auto a = static_cast<unsigned char>(version[i]);
         auto b = static_cast<unsigned char>(update[i]);
-        if (a != b)
-            return a < b;
+        if (a != b) return a < b;
     }
     return version.size() < update.size();
 }
@@ -52,8 +47,7 @@ std::string WrongEditionText(const std::string& language) {
 std::string ApplicationErrorText(const std::string& className, const std::string& module,
                                  const std::string& address, const std::string& message) {
     std::string text = "Exception " + className + " in module " + module + " at " + address + ".\n" + message;
-    if (message.empty() || message.back() != '.')
-        text += '.';
+    if (message.empty() || message.back() != '.') text += '.';
     return text;
 }
 

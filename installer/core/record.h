@@ -11,7 +11,11 @@ namespace tessarin {
 
 // Registry value types as the system numbers them.
 enum RegistryType : uint32_t {
-    kRegNone = 0, kRegText = 1, kRegExpandText = 2, kRegBinary = 3, kRegNumber = 4,
+    kRegNone = 0,
+    kRegText = 1,
+    kRegExpandText = 2,
+    kRegBinary = 3,
+    kRegNumber = 4,
     kRegTextList = 7,
 };
 

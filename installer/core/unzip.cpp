@@ -51,7 +51,8 @@ constexpr uint64_t kZip64Largest = (uint64_t(1) << 62) - 1;
 constexpr uint16_t kZip64ExtraId = 0x0001;
 
 bool NeedsZip64(uint64_t size, uint64_t compressedSize, uint64_t localOffset) {
-    return size == kZip64Placeholder || compressedSize == kZip64Placeholder || localOffset == kZip64Placeholder;
+    return size == kZip64Placeholder || compressedSize == kZip64Placeholder ||
+           localOffset == kZip64Placeholder;
 }
 
 void ApplyZip64(const unsigned char* extra, size_t len, uint64_t& size, uint64_t& compressedSize,
@@ -64,13 +65,10 @@ void ApplyZip64(const unsigned char* extra, size_t len, uint64_t& size, uint64_t
         if (id == kZip64ExtraId) {
             size_t i = 0;
             for (uint64_t* field : {&size, &compressedSize, &localOffset}) {
-                if (*field != kZip64Placeholder)
-                    continue;
-                if (at + 4 + i + 8 > end)
-                    break;
+                if (*field != kZip64Placeholder) continue;
+                if (at + 4 + i + 8 > end) break;
                 uint64_t value = Le64(data + i);
-                if (value <= kZip64Largest)
-                    *field = value;
+                if (value <= kZip64Largest) *field = value;
                 i += 8;
             }
             return;
@@ -79,9 +77,7 @@ void ApplyZip64(const unsigned char* extra, size_t len, uint64_t& size, uint64_t
     }
 }
 
-bool ReadExact(InFile& in, uint64_t offset, void* buf, size_t n) {
-    return in.ReadAt(offset, buf, n) == n;
-}
+bool ReadExact(InFile& in, uint64_t offset, void* buf, size_t n) { return in.ReadAt(offset, buf, n) == n; }
 
 std::string Backslashes(std::string s) {
     std::replace(s.begin(), s.end(), '/', '\\');
@@ -150,8 +146,7 @@ DataEnd FindDataEnd(Window& window, uint64_t dataStart, uint64_t fileSize) {
         // Positions whose 16 bytes are all loaded; the rest comes again with the next load.
         size_t limit = last ? n : n - (kDescriptorSize - 1);
         for (size_t i = 0; i < limit; ++i) {
-            if (buf[i] != 'P' || i + 4 > n)
-                continue;
+            if (buf[i] != 'P' || i + 4 > n) continue;
             uint32_t sig = Le32(buf + i);
             uint64_t p = at + i;
             if (sig == kDescriptorSig && i + kDescriptorSize <= n && Le32(buf + i + 8) == p - dataStart) {
@@ -167,8 +162,7 @@ DataEnd FindDataEnd(Window& window, uint64_t dataStart, uint64_t fileSize) {
                 break;
             }
         }
-        if (boundary != fileSize)
-            break;
+        if (boundary != fileSize) break;
         if (last) {
             boundary = at + n;
             break;
@@ -179,7 +173,8 @@ DataEnd FindDataEnd(Window& window, uint64_t dataStart, uint64_t fileSize) {
     // A descriptor without signature right before the boundary.
     const unsigned char* d;
     if (boundary - dataStart >= kUnsignedDescriptorSize &&
-        window.Load(boundary - kUnsignedDescriptorSize, kUnsignedDescriptorSize, d) >= kUnsignedDescriptorSize &&
+        window.Load(boundary - kUnsignedDescriptorSize, kUnsignedDescriptorSize, d) >=
+            kUnsignedDescriptorSize &&
         Le32(d + 4) == boundary - kUnsignedDescriptorSize - dataStart) {
         r.found = true;
         r.crc = Le32(d);
@@ -199,23 +194,19 @@ public:
 };
 
 uint8_t ProgressPercent(int64_t done, int64_t total) {
-    if (total <= 0)
-        return 0;
+    if (total <= 0) return 0;
     double v = static_cast<double>(done) * 100.0 / static_cast<double>(total);
-    if (v < 0)
-        return 0;
+    if (v < 0) return 0;
     v = std::nearbyint(v);  // default rounding mode: ties go to the even integer
     return v > 100 ? 100 : static_cast<uint8_t>(v);
 }
 
 std::string StripDriveAndRoot(const std::string& name) {
     if (name.find(':') != std::string::npos) {
-        if (name.find('\\') == 2)
-            return name.substr(3);
+        if (name.find('\\') == 2) return name.substr(3);
         return name.size() >= 2 ? name.substr(2) : std::string();
     }
-    if (!name.empty() && name[0] == '\\')
-        return name.substr(1);
+    if (!name.empty() && name[0] == '\\') return name.substr(1);
     return name;
 }
 
@@ -223,8 +214,7 @@ bool ClimbsOut(const std::string& stripped) {
     size_t start = 0;
     while (start <= stripped.size()) {
         size_t end = stripped.find('\\', start);
-        if (end == std::string::npos)
-            end = stripped.size();
+        if (end == std::string::npos) end = stripped.size();
         size_t dots = 0;
         bool onlyDotsAndBlanks = end > start;
         for (size_t i = start; i < end; ++i) {
@@ -233,8 +223,7 @@ bool ClimbsOut(const std::string& stripped) {
             else if (stripped[i] != ' ')
                 onlyDotsAndBlanks = false;
         }
-        if (onlyDotsAndBlanks && dots >= 2)
-            return true;
+        if (onlyDotsAndBlanks && dots >= 2) return true;
         start = end + 1;
     }
     return false;
@@ -245,14 +234,11 @@ bool NamesReservedDevice(const std::string& stripped) {
     size_t start = 0;
     while (start <= stripped.size()) {
         size_t end = stripped.find('\\', start);
-        if (end == std::string::npos)
-            end = stripped.size();
+        if (end == std::string::npos) end = stripped.size();
         // The base name: up to an extension or stream name, without trailing blanks.
         size_t stop = start;
-        while (stop < end && stripped[stop] != '.' && stripped[stop] != ':')
-            ++stop;
-        while (stop > start && stripped[stop - 1] == ' ')
-            --stop;
+        while (stop < end && stripped[stop] != '.' && stripped[stop] != ':') ++stop;
+        while (stop > start && stripped[stop - 1] == ' ') --stop;
         const char* base = stripped.data() + start;
         auto is = [base](const char* device) {
             for (size_t i = 0; i < 3; ++i)
@@ -262,8 +248,7 @@ bool NamesReservedDevice(const std::string& stripped) {
         };
         if (stop - start == 3) {
             for (const char* device : kDevices)
-                if (is(device))
-                    return true;
+                if (is(device)) return true;
         } else if (stop - start == 4 && (is("COM") || is("LPT")) && base[3] >= '1' && base[3] <= '9') {
             return true;
         }
@@ -275,8 +260,7 @@ bool NamesReservedDevice(const std::string& stripped) {
 std::string BuildOutputPath(const std::string& extractDir, const std::string& fallbackDir,
                             const std::string& storedName) {
     std::string base = extractDir.empty() ? fallbackDir : extractDir;
-    if (!base.empty() && base.back() != '\\')
-        base += '\\';
+    if (!base.empty() && base.back() != '\\') base += '\\';
     std::string name = StripDriveAndRoot(storedName);
     std::string folder = base + FolderPart(name);
     if (folder.find(':') == std::string::npos && (folder.empty() || folder[0] != '\\'))
@@ -296,15 +280,13 @@ TUnZIP::~TUnZIP() {
 void TUnZIP::SetArchiveFile(const std::string& path) {
     archiveFile_ = Backslashes(path);
     kind_ = ArchiveKind::None;
-    if (!archiveFile_.empty())
-        Recognise();
+    if (!archiveFile_.empty()) Recognise();
 }
 
 void TUnZIP::SetExtractDir(const std::string& path) {
     if (!path.empty()) {
         extractDir_ = Backslashes(path);
-        if (extractDir_.back() != '\\')
-            extractDir_ += '\\';
+        if (extractDir_.back() != '\\') extractDir_ += '\\';
     } else {
         extractDir_ = FolderPart(archiveFile_);
     }
@@ -324,8 +306,7 @@ void TUnZIP::Recognise() {
     uint64_t tailStart = size - tailLen;
     if (tailLen >= kEndSize && ReadExact(*in, tailStart, tail.data(), tailLen)) {
         for (size_t i = tailLen - kEndSize + 1; i-- > 0;) {
-            if (Le32(&tail[i]) != kEndSig)
-                continue;
+            if (Le32(&tail[i]) != kEndSig) continue;
             // End record: signature, disk numbers, entry counts, central size, central offset.
             const unsigned char* end = &tail[i];
             uint64_t central = Le32(end + 16);
@@ -343,17 +324,14 @@ void TUnZIP::Recognise() {
     }
     // Fallback: local headers from the start of the file.
     unsigned char head[4];
-    if (ReadExact(*in, 0, head, 4) && Le32(head) == kLocalSig)
-        kind_ = ArchiveKind::LocalScan;
+    if (ReadExact(*in, 0, head, 4) && Le32(head) == kLocalSig) kind_ = ArchiveKind::LocalScan;
 }
 
 bool TUnZIP::Selected(const std::string& name) const {
     for (const std::string& pattern : FileSpec) {
-        if (pattern == "*.*")
-            return true;
+        if (pattern == "*.*") return true;
         // Other patterns are not used by the installer: exact names only.
-        if (pattern == name)
-            return true;
+        if (pattern == name) return true;
     }
     return false;
 }
@@ -393,11 +371,9 @@ void TUnZIP::CollectCentral(InFile& in, const DriveInfo& drive) {
         }
         if (!(m.attributes & (kAttrFolder | kAttrVolume))) {
             name.resize(nameLen);
-            if (nameLen && !ReadExact(in, m.nameOffset, &name[0], nameLen))
-                break;
+            if (nameLen && !ReadExact(in, m.nameOffset, &name[0], nameLen)) break;
             std::string ansi = Backslashes(fs_.OemNameToAnsi(name));
-            if (!NamesFolder(ansi) && Selected(ansi))
-                AddMember(m, drive);
+            if (!NamesFolder(ansi) && Selected(ansi)) AddMember(m, drive);
         }
         pos += kCentralSize + nameLen + extraLen + commentLen;
     }
@@ -422,10 +398,10 @@ void TUnZIP::CollectLocal(InFile& in, const DriveInfo& drive) {
         m.nameLength = nameLen;
         uint64_t dataStart = pos + kLocalSize + nameLen + extraLen;
         const unsigned char* stored;
-        if (window.Load(m.nameOffset, nameLen, stored) < nameLen)
-            break;
+        if (window.Load(m.nameOffset, nameLen, stored) < nameLen) break;
         name.assign(reinterpret_cast<const char*>(stored), nameLen);
-        if (NeedsZip64(m.size, m.compressedSize, 0) && window.Load(m.nameOffset + nameLen, extraLen, stored) >= extraLen) {
+        if (NeedsZip64(m.size, m.compressedSize, 0) &&
+            window.Load(m.nameOffset + nameLen, extraLen, stored) >= extraLen) {
             uint64_t unused = 0;
             ApplyZip64(stored, extraLen, m.size, m.compressedSize, unused);
         }
@@ -437,13 +413,11 @@ void TUnZIP::CollectLocal(InFile& in, const DriveInfo& drive) {
             m.crc = end.crc;
             m.compressedSize = end.compressedSize;
             m.size = end.size;
-            if (!end.found)
-                m.refused = unzip_text::kNoDescriptor;
+            if (!end.found) m.refused = unzip_text::kNoDescriptor;
             next = end.next;
         }
         std::string ansi = Backslashes(fs_.OemNameToAnsi(name));
-        if (!NamesFolder(ansi) && Selected(ansi))
-            AddMember(m, drive);
+        if (!NamesFolder(ansi) && Selected(ansi)) AddMember(m, drive);
         pos = next;
     }
 }
@@ -458,22 +432,18 @@ bool TUnZIP::Overlaps(uint64_t start, uint64_t end) {
         takenInOrder_.clear();
     }
     auto after = taken_.upper_bound(start);
-    if (after != taken_.end() && after->first < end)
-        return true;
-    if (after != taken_.begin() && std::prev(after)->second > start)
-        return true;
+    if (after != taken_.end() && after->first < end) return true;
+    if (after != taken_.begin() && std::prev(after)->second > start) return true;
     taken_.emplace_hint(after, start, end);
     return false;
 }
 
 void TUnZIP::Report(uint8_t byFile, uint8_t byArchive) {
-    if (OnProgress)
-        OnProgress(byFile, byArchive);
+    if (OnProgress) OnProgress(byFile, byArchive);
 }
 
 void TUnZIP::Fail(const std::string& name, const char* message) {
-    if (OnError)
-        OnError(name, message);
+    if (OnError) OnError(name, message);
 }
 
 int TUnZIP::Extract() {
@@ -483,17 +453,13 @@ int TUnZIP::Extract() {
     outputPath_.clear();
     int count = 0;
 
-    if (archiveFile_.empty())
-        throw EUnZipError(unzip_text::kFileNotFound);
-    if (kind_ == ArchiveKind::NotZip)
-        throw EUnZipError(unzip_text::kInvalidArchive);
+    if (archiveFile_.empty()) throw EUnZipError(unzip_text::kFileNotFound);
+    if (kind_ == ArchiveKind::NotZip) throw EUnZipError(unzip_text::kInvalidArchive);
     std::unique_ptr<InFile> in = fs_.OpenRead(archiveFile_);
-    if (!in)
-        throw EUnZipError(unzip_text::kErrorOpening);
+    if (!in) throw EUnZipError(unzip_text::kErrorOpening);
     if (kind_ == ArchiveKind::Unopenable) {  // it exists now: recognise it late
         Recognise();
-        if (kind_ == ArchiveKind::NotZip)
-            throw EUnZipError(unzip_text::kInvalidArchive);
+        if (kind_ == ArchiveKind::NotZip) throw EUnZipError(unzip_text::kInvalidArchive);
     }
 
     if (inBuf_.empty()) {
@@ -522,8 +488,7 @@ int TUnZIP::Extract() {
         try {
             ExtractMember(*in, m, count);
         } catch (const MemberFailed& f) {
-            if (f.message)
-                Fail(currentName_, f.message);
+            if (f.message) Fail(currentName_, f.message);
         }
     }
     takenInOrder_ = {};
@@ -552,20 +517,16 @@ void TUnZIP::ExtractMember(InFile& in, const Member& m, int& count) {
     currentName_.resize(nameLen);
     if (nameLen && !ReadExact(in, m.localOffset + kLocalSize, &currentName_[0], nameLen))
         throw MemberFailed(unzip_text::kInconsistentLocal);
-    if (m.refused)
-        throw MemberFailed(m.refused);
+    if (m.refused) throw MemberFailed(m.refused);
     std::string name = Backslashes(fs_.OemNameToAnsi(currentName_));
     std::string stripped = StripDriveAndRoot(name);
-    if (ClimbsOut(stripped) || NamesReservedDevice(stripped))
-        throw MemberFailed(unzip_text::kUnsafeName);
+    if (ClimbsOut(stripped) || NamesReservedDevice(stripped)) throw MemberFailed(unzip_text::kUnsafeName);
     std::string fallback = FolderPart(archiveFile_);
-    if (fallback.empty())
-        fallback = fs_.CurrentFolder();
+    if (fallback.empty()) fallback = fs_.CurrentFolder();
     outputPath_ = BuildOutputPath(extractDir_, fallback, name);
     // Refused before any folder is made: a longer path cannot be created, and every level
     // of a deep name would be.
-    if (outputPath_.size() >= kMaxPath)
-        throw MemberFailed(unzip_text::kPathTooLong);
+    if (outputPath_.size() >= kMaxPath) throw MemberFailed(unzip_text::kPathTooLong);
 
     Report(0, lastArchivePercent_);
     // Counted from here on: the member is handed to writing (replacing any existing file).
@@ -576,16 +537,14 @@ void TUnZIP::ExtractMember(InFile& in, const Member& m, int& count) {
     if ((m.flags & kFlagEncrypted) || (m.method != 0 && m.method != 8))
         throw MemberFailed(unzip_text::kUnsupportedMethod);
     std::string folder = FolderPart(outputPath_);
-    if (folder.empty())
-        throw MemberFailed(unzip_text::kCannotMakeFolder);
+    if (folder.empty()) throw MemberFailed(unzip_text::kCannotMakeFolder);
     EnsureFolder(fs_, folder);
     std::unique_ptr<OutFile> out = fs_.Create(outputPath_);
     if (!out && fs_.HasReadOnlyHiddenOrSystem(outputPath_)) {
         fs_.ClearReadOnlyHiddenSystem(outputPath_);
         out = fs_.Create(outputPath_);
     }
-    if (!out)
-        throw MemberFailed(unzip_text::kErrorOpening);
+    if (!out) throw MemberFailed(unzip_text::kErrorOpening);
 
     uint32_t crc = 0;
     const char* failure = nullptr;
@@ -597,33 +556,26 @@ void TUnZIP::ExtractMember(InFile& in, const Member& m, int& count) {
     out->SetDosTime(dosTime);
     out->Close();
     out.reset();
-    if (m.attributes != kAttrArchive)
-        fs_.SetAttributes(outputPath_, m.attributes);
-    if (failure)
-        throw MemberFailed(failure);
-    if (crc != m.crc)
-        Fail(currentName_, unzip_text::kCrcFailed);
+    if (m.attributes != kAttrArchive) fs_.SetAttributes(outputPath_, m.attributes);
+    if (failure) throw MemberFailed(failure);
+    if (crc != m.crc) Fail(currentName_, unzip_text::kCrcFailed);
 }
 
-void TUnZIP::Written(OutFile& out, const unsigned char* data, size_t n, const Member& m,
-                     uint32_t& crc) {
+void TUnZIP::Written(OutFile& out, const unsigned char* data, size_t n, const Member& m, uint32_t& crc) {
     // Output stops at the declared size, which the free-space rule and the totals trust.
     bool beyond = static_cast<uint64_t>(n) > static_cast<uint64_t>(memberRemaining_);
-    if (beyond)
-        n = static_cast<size_t>(memberRemaining_);
+    if (beyond) n = static_cast<size_t>(memberRemaining_);
     if (n > 0) {
-        if (!out.Write(data, n))
-            throw MemberFailed(unzip_text::kErrorWriting);
+        if (!out.Write(data, n)) throw MemberFailed(unzip_text::kErrorWriting);
         crc = static_cast<uint32_t>(crc32(crc, data, static_cast<uInt>(n)));
         memberRemaining_ -= static_cast<int64_t>(n);
         archiveRemaining_ -= static_cast<int64_t>(n);
-        uint8_t byFile = ProgressPercent(static_cast<int64_t>(m.size) - memberRemaining_,
-                                         static_cast<int64_t>(m.size));
+        uint8_t byFile =
+            ProgressPercent(static_cast<int64_t>(m.size) - memberRemaining_, static_cast<int64_t>(m.size));
         lastArchivePercent_ = ProgressPercent(archiveTotal_ - archiveRemaining_, archiveTotal_);
         Report(byFile, lastArchivePercent_);
     }
-    if (beyond)
-        throw MemberFailed(unzip_text::kSizeExceeded);
+    if (beyond) throw MemberFailed(unzip_text::kSizeExceeded);
 }
 
 bool TUnZIP::Decode(InFile& in, const Member& m, uint64_t dataStart, OutFile& out, uint32_t& crc) {
@@ -633,8 +585,7 @@ bool TUnZIP::Decode(InFile& in, const Member& m, uint64_t dataStart, OutFile& ou
         while (left > 0) {
             size_t n = static_cast<size_t>(std::min<uint64_t>(left, kBlockSize));
             size_t got = in.ReadAt(pos, outBuf_.data(), n);
-            if (got != n)
-                throw MemberFailed(unzip_text::kTruncatedData);
+            if (got != n) throw MemberFailed(unzip_text::kTruncatedData);
             Written(out, outBuf_.data(), n, m, crc);
             pos += n;
             left -= n;
@@ -660,8 +611,7 @@ bool TUnZIP::Decode(InFile& in, const Member& m, uint64_t dataStart, OutFile& ou
         if (z.avail_in == 0 && left > 0) {
             size_t n = static_cast<size_t>(std::min<uint64_t>(left, inBuf_.size()));
             size_t got = in.ReadAt(pos, inBuf_.data(), n);
-            if (got == 0)
-                throw MemberFailed(unzip_text::kTruncatedData);
+            if (got == 0) throw MemberFailed(unzip_text::kTruncatedData);
             pos += got;
             left -= got;
             z.next_in = inBuf_.data();
@@ -677,12 +627,10 @@ bool TUnZIP::Decode(InFile& in, const Member& m, uint64_t dataStart, OutFile& ou
             z.next_out = outBuf_.data();
             z.avail_out = static_cast<uInt>(kBlockSize);
         }
-        if (rc == Z_STREAM_END)
-            return true;
+        if (rc == Z_STREAM_END) return true;
         if (z.avail_in == 0 && left == 0 && (noProgress || rc == Z_BUF_ERROR))
             throw MemberFailed(unzip_text::kTruncatedData);
-        if (noProgress && rc == Z_BUF_ERROR)
-            throw MemberFailed(unzip_text::kTruncatedData);
+        if (noProgress && rc == Z_BUF_ERROR) throw MemberFailed(unzip_text::kTruncatedData);
     }
 }
 

@@ -113,9 +113,9 @@ private:
         uint64_t size;
         uint32_t crc;
         uint32_t attributes;
-        uint64_t nameOffset;      // the record's own name (central record, or local header)
+        uint64_t nameOffset;  // the record's own name (central record, or local header)
         uint16_t nameLength;
-        const char* refused;      // set in pass 1: the member fails with this in pass 2
+        const char* refused;  // set in pass 1: the member fails with this in pass 2
     };
     class MemberFailed;
 

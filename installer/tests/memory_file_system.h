@@ -28,12 +28,12 @@ public:
 
     std::map<std::string, File> files;
     std::set<std::string> folders;
-    std::vector<std::string> created;   // every Create call that succeeded, in order
-    bool keepData = true;               // the fuzzer only counts bytes
+    std::vector<std::string> created;       // every Create call that succeeded, in order
+    bool keepData = true;                   // the fuzzer only counts bytes
     uint64_t failWritesAfter = UINT64_MAX;  // bytes a file takes before writing fails
     DriveInfo drive{true, false, 0};
     std::string current = "C:\\Work\\";
-    uint64_t bytesRead = 0;             // every byte read from any file opened for reading
+    uint64_t bytesRead = 0;  // every byte read from any file opened for reading
     static constexpr uint32_t kHiddenSystem = 0x06;
 
     void AddFile(const std::string& path, const std::string& data) {
@@ -43,23 +43,20 @@ public:
 
     std::unique_ptr<InFile> OpenRead(const std::string& path) override {
         auto it = files.find(path);
-        if (it == files.end())
-            return nullptr;
+        if (it == files.end()) return nullptr;
         return std::make_unique<In>(it->second.data, bytesRead);
     }
 
     std::unique_ptr<OutFile> Create(const std::string& path) override {
         auto it = files.find(path);
-        if (it != files.end() && (it->second.readOnly || it->second.locked || (it->second.attributes & kHiddenSystem)))
+        if (it != files.end() &&
+            (it->second.readOnly || it->second.locked || (it->second.attributes & kHiddenSystem)))
             return nullptr;
-        if (folders.count(path))
-            return nullptr;
+        if (folders.count(path)) return nullptr;
         size_t slash = path.rfind('\\');
-        if (slash == std::string::npos || slash + 1 == path.size())
-            return nullptr;
+        if (slash == std::string::npos || slash + 1 == path.size()) return nullptr;
         std::string parent = path.substr(0, slash);
-        if (parent.size() > 2 && !folders.count(parent))
-            return nullptr;
+        if (parent.size() > 2 && !folders.count(parent)) return nullptr;
         File& f = files[path];
         f.data.clear();
         f.length = 0;
@@ -80,19 +77,16 @@ public:
     }
     bool FolderExists(const std::string& path) override { return folders.count(path) > 0; }
     void MakeFolder(const std::string& path) override {
-        if (files.count(path))
-            return;
+        if (files.count(path)) return;
         size_t slash = path.rfind('\\');
         std::string parent = slash == std::string::npos ? std::string() : path.substr(0, slash);
-        if (parent.size() > 2 && !folders.count(parent))
-            return;
+        if (parent.size() > 2 && !folders.count(parent)) return;
         folders.insert(path);
         madeFolders.push_back(path);
     }
     void SetAttributes(const std::string& path, uint32_t attributes) override {
         auto it = files.find(path);
-        if (it == files.end())
-            return;
+        if (it == files.end()) return;
         it->second.attributes = attributes;
         it->second.attributesSet = true;
         it->second.readOnly = (attributes & 1) != 0;
@@ -108,8 +102,7 @@ private:
         In(const std::string& d, uint64_t& bytesRead) : data_(d), bytesRead_(bytesRead) {}
         uint64_t Size() const override { return data_.size(); }
         size_t ReadAt(uint64_t offset, void* buf, size_t n) override {
-            if (offset >= data_.size())
-                return 0;
+            if (offset >= data_.size()) return 0;
             size_t k = static_cast<size_t>(std::min<uint64_t>(n, data_.size() - offset));
             std::memcpy(buf, data_.data() + offset, k);
             bytesRead_ += k;
@@ -125,10 +118,8 @@ private:
     public:
         Out(MemoryFileSystem& fs, File& f) : fs_(fs), f_(f) {}
         bool Write(const void* buf, size_t n) override {
-            if (f_.locked || f_.length + n > fs_.failWritesAfter)
-                return false;
-            if (fs_.keepData)
-                f_.data.append(static_cast<const char*>(buf), n);
+            if (f_.locked || f_.length + n > fs_.failWritesAfter) return false;
+            if (fs_.keepData) f_.data.append(static_cast<const char*>(buf), n);
             f_.length += n;
             fs_.writes.push_back(n);
             return true;

@@ -21,8 +21,7 @@ namespace {
 // Opens a current-user key with full access; never creates it. The leading backslash of the
 // stored paths means "from the hive's root".
 bool OpenKey(const char* path, OwnedKey& key) {
-    if (*path == '\\')
-        ++path;
+    if (*path == '\\') ++path;
     return RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, key.Out()) == ERROR_SUCCESS;
 }
 
@@ -37,8 +36,7 @@ std::vector<char> ReadValue(const char* keyPath, const char* valueName, bool wid
                     : RegQueryValueExA(key.Get(), valueName, nullptr, &type, data, size);
     };
     DWORD size = 0;
-    if (query(nullptr, &size) != ERROR_SUCCESS || size == 0)
-        return std::vector<char>();
+    if (query(nullptr, &size) != ERROR_SUCCESS || size == 0) return std::vector<char>();
     std::vector<char> data(size);
     if (query(reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
         throw EKitError("ERegistryException", GetDataFailedText(valueName));
@@ -60,8 +58,7 @@ std::string ReadText(const char* keyPath, const char* valueName) {
 std::wstring ReadWideText(const char* keyPath, const char* valueName) {
     DWORD type = 0;
     std::vector<char> data = ReadValue(keyPath, valueName, true, type);
-    if (data.empty())
-        return std::wstring();
+    if (data.empty()) return std::wstring();
     if (type != REG_SZ && type != REG_EXPAND_SZ)
         throw EKitError("ERegistryException", InvalidTypeText(valueName));
     std::wstring text(data.size() / sizeof(wchar_t), L'\0');
@@ -76,8 +73,7 @@ public:
 };
 
 void CheckCom(HRESULT hr) {
-    if (FAILED(hr))
-        throw EKitError("EOleSysError", SystemErrorText(static_cast<DWORD>(hr)));
+    if (FAILED(hr)) throw EKitError("EOleSysError", SystemErrorText(static_cast<DWORD>(hr)));
 }
 
 }  // namespace
@@ -121,8 +117,7 @@ void CreateShortcut(const std::string& target, const std::string& name) {
     link->SetIconLocation(target.c_str(), 0);
     wchar_t wide[MAX_PATH + 1];
     int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH + 1);
-    if (n == 0)
-        wide[0] = L'\0';
+    if (n == 0) wide[0] = L'\0';
     CheckCom(file->Save(wide, TRUE));
 }
 

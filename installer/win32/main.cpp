@@ -49,7 +49,9 @@ void Update(TMainForm& form, Win32FileSystem& fs, const std::string& installDir)
     unzip.SetExtractDir(installDir);
     unzip.FileSpec.clear();
     unzip.FileSpec.push_back("*.*");
-    unzip.OnProgress = [&](uint8_t byFile, uint8_t byArchive) { form.UnZIPProgress(unzip, byFile, byArchive); };
+    unzip.OnProgress = [&](uint8_t byFile, uint8_t byArchive) {
+        form.UnZIPProgress(unzip, byFile, byArchive);
+    };
 
     form.Enlarge();
     form.ShowProgress(true);
@@ -105,8 +107,9 @@ int Run(HINSTANCE instance) {
         }
         form.ShowStatus("Checking for the game version ...");
         if (!OrdersBeforeUpdate(ReadVersion()) &&
-            MessageBoxA(form.Handle(), "You already have this update installed!\r\nInstall the update anyway?",
-                        "Warning", MB_ICONEXCLAMATION | MB_YESNO) == IDNO)
+            MessageBoxA(form.Handle(),
+                        "You already have this update installed!\r\nInstall the update anyway?", "Warning",
+                        MB_ICONEXCLAMATION | MB_YESNO) == IDNO)
             return false;
         Update(form, fs, installDir);
         return true;
@@ -146,8 +149,7 @@ class FineTimerResolution {
 public:
     FineTimerResolution() : granted_(timeBeginPeriod(1) == TIMERR_NOERROR) {}
     ~FineTimerResolution() {
-        if (granted_)
-            timeEndPeriod(1);
+        if (granted_) timeEndPeriod(1);
     }
     FineTimerResolution(const FineTimerResolution&) = delete;
     FineTimerResolution& operator=(const FineTimerResolution&) = delete;

@@ -21,18 +21,19 @@ constexpr int kPathWidthLimit = 220;
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 
-HWND MakeControl(HWND parent, const char* cls, const char* text, DWORD style, int x, int y, int w,
-                 int h, int id, HFONT font) {
+HWND MakeControl(HWND parent, const char* cls, const char* text, DWORD style, int x, int y, int w, int h,
+                 int id, HFONT font) {
     HWND c = CreateWindowExA(0, cls, text, WS_CHILD | style, x, y, w, h, parent,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
-    if (font)
-        SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
+                             nullptr);
+    if (font) SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return c;
 }
 
 // Loads the product icon and registers a window class that shows it.
 HICON RegisterProductClass(HINSTANCE instance, const char* name, WNDPROC proc, HBRUSH background) {
-    auto icon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_PRODUCT), IMAGE_ICON, 32, 32, 0));
+    auto icon =
+        static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_PRODUCT), IMAGE_ICON, 32, 32, 0));
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = proc;
@@ -62,8 +63,7 @@ LRESULT CALLBACK TAppWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
     case WM_ACTIVATE:
         // Chosen on the task bar, it hands the activation on to the window it owns (the main
         // window or its message box), once the activation has settled.
-        if (LOWORD(wp) != WA_INACTIVE)
-            PostMessageA(hwnd, kActivateLastPopup, 0, 0);
+        if (LOWORD(wp) != WA_INACTIVE) PostMessageA(hwnd, kActivateLastPopup, 0, 0);
         return DefWindowProcA(hwnd, msg, wp, lp);
     case kActivateLastPopup: {
         HWND popup = GetLastActivePopup(hwnd);
@@ -71,8 +71,7 @@ LRESULT CALLBACK TAppWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
             SetActiveWindow(popup);
         return 0;
     }
-    default:
-        return DefWindowProcA(hwnd, msg, wp, lp);
+    default: return DefWindowProcA(hwnd, msg, wp, lp);
     }
 }
 
@@ -81,29 +80,29 @@ TAppWindow::TAppWindow(HINSTANCE instance, const char* title) {
     RegisterProductClass(instance, kAppClassName, WindowProc, nullptr);
     // No size, at the centre of the screen; shown without being activated so that the main
     // window takes the activation.
-    hwnd_ = CreateWindowExA(WS_EX_APPWINDOW, kAppClassName, title, WS_POPUP, GetSystemMetrics(SM_CXSCREEN) / 2,
-                            GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr, instance, nullptr);
+    hwnd_ =
+        CreateWindowExA(WS_EX_APPWINDOW, kAppClassName, title, WS_POPUP, GetSystemMetrics(SM_CXSCREEN) / 2,
+                        GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr, instance, nullptr);
     ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
 }
 
 TAppWindow::~TAppWindow() {
-    if (hwnd_)
-        DestroyWindow(hwnd_);
+    if (hwnd_) DestroyWindow(hwnd_);
 }
 
 LRESULT CALLBACK TMainForm::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_CLOSE:  // the window is closed by the run only
         return 0;
-    default:
-        return DefWindowProcA(hwnd, msg, wp, lp);
+    default: return DefWindowProcA(hwnd, msg, wp, lp);
     }
 }
 
 TMainForm::TMainForm(HINSTANCE instance, const char* caption, HWND owner) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS};
     InitCommonControlsEx(&icc);
-    icon_ = RegisterProductClass(instance, kClassName, WindowProc, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    icon_ =
+        RegisterProductClass(instance, kClassName, WindowProc, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
 
     RECT r{0, 0, kClientWidth, kClientHeight};
     AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
@@ -112,21 +111,24 @@ TMainForm::TMainForm(HINSTANCE instance, const char* caption, HWND owner) {
     frameHeight_ = h - kClientHeight;
     int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
     int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
-    hwnd_ = CreateWindowExA(kExStyle, kClassName, caption, kStyle, x, y, w, h, owner, nullptr, instance, this);
+    hwnd_ =
+        CreateWindowExA(kExStyle, kClassName, caption, kStyle, x, y, w, h, owner, nullptr, instance, this);
 
     // "MS Sans Serif", 11 pixels (8 point at 96 pixels per inch).
     font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
     image1_ = MakeControl(hwnd_, "STATIC", nullptr, WS_VISIBLE | SS_ICON, 32, 8, 32, 32, IDC_IMAGE1, nullptr);
     SendMessageA(image1_, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
-    status_ = MakeControl(hwnd_, "STATIC", "Update status :", SS_LEFTNOWORDWRAP, 48, 8, 72, 13, IDC_STATUS, font_);
+    status_ =
+        MakeControl(hwnd_, "STATIC", "Update status :", SS_LEFTNOWORDWRAP, 48, 8, 72, 13, IDC_STATUS, font_);
     // One line that never wraps: a shortened path with a blank would otherwise lose its end,
     // the file name, to a second line that the label's height hides.
     message_ = MakeControl(hwnd_, "STATIC", "Initializing ...", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 48, 24, 233,
                            13, IDC_MESSAGE, font_);
     progressBar_ = MakeControl(hwnd_, PROGRESS_CLASSA, nullptr, 0, 8, 46, 273, 17, IDC_PROGRESSBAR, nullptr);
     SendMessageA(progressBar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    animate1_ = MakeControl(hwnd_, ANIMATE_CLASSA, nullptr, ACS_TRANSPARENT, 8, 63, 272, 60, IDC_ANIMATE1, nullptr);
+    animate1_ =
+        MakeControl(hwnd_, ANIMATE_CLASSA, nullptr, ACS_TRANSPARENT, 8, 63, 272, 60, IDC_ANIMATE1, nullptr);
     // The system's file-copy animation: resource "AVI" 160 of the shell.
     SendMessageA(animate1_, ACM_OPENA, reinterpret_cast<WPARAM>(LoadLibraryA("shell32.dll")),
                  reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(160)));
@@ -135,10 +137,8 @@ TMainForm::TMainForm(HINSTANCE instance, const char* caption, HWND owner) {
 }
 
 TMainForm::~TMainForm() {
-    if (hwnd_)
-        DestroyWindow(hwnd_);
-    if (font_)
-        DeleteObject(font_);
+    if (hwnd_) DestroyWindow(hwnd_);
+    if (font_) DeleteObject(font_);
 }
 
 void TMainForm::Show() { ShowWindow(hwnd_, SW_SHOW); }
@@ -172,7 +172,9 @@ void TMainForm::ShowProgress(bool visible) {
     ShowWindow(animate1_, visible ? SW_SHOW : SW_HIDE);
 }
 
-void TMainForm::StartAnimation() { SendMessageA(animate1_, ACM_PLAY, static_cast<WPARAM>(-1), MAKELPARAM(0, 33)); }
+void TMainForm::StartAnimation() {
+    SendMessageA(animate1_, ACM_PLAY, static_cast<WPARAM>(-1), MAKELPARAM(0, 33));
+}
 
 void TMainForm::StopAnimation() {
     SendMessageA(animate1_, ACM_STOP, 0, 0);

@@ -24,8 +24,7 @@ public:
             ov.OffsetHigh = static_cast<DWORD>(at >> 32);
             DWORD got = 0;
             DWORD want = static_cast<DWORD>(n - done > 0x40000000 ? 0x40000000 : n - done);
-            if (!ReadFile(h_.Get(), static_cast<char*>(buf) + done, want, &got, &ov) || got == 0)
-                break;
+            if (!ReadFile(h_.Get(), static_cast<char*>(buf) + done, want, &got, &ov) || got == 0) break;
             done += got;
         }
         return done;
@@ -56,8 +55,7 @@ private:
 };
 
 std::string DriveRoot(const std::string& dir) {
-    if (dir.size() >= 2 && dir[1] == ':')
-        return dir.substr(0, 2) + "\\";
+    if (dir.size() >= 2 && dir[1] == ':') return dir.substr(0, 2) + "\\";
     return std::string();
 }
 
@@ -66,8 +64,7 @@ std::string DriveRoot(const std::string& dir) {
 std::unique_ptr<InFile> Win32FileSystem::OpenRead(const std::string& path) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return nullptr;
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
     LARGE_INTEGER size;
     if (!GetFileSizeEx(h, &size)) {
         CloseHandle(h);
@@ -77,9 +74,9 @@ std::unique_ptr<InFile> Win32FileSystem::OpenRead(const std::string& path) {
 }
 
 std::unique_ptr<OutFile> Win32FileSystem::Create(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return nullptr;
+    HANDLE h =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
     return std::make_unique<Win32Out>(h);
 }
 
@@ -114,8 +111,7 @@ void Win32FileSystem::SetAttributes(const std::string& path, uint32_t attributes
 
 std::string Win32FileSystem::OemNameToAnsi(const std::string& name) {
     std::string out = name;
-    if (!out.empty())
-        OemToCharBuffA(name.data(), &out[0], static_cast<DWORD>(name.size()));
+    if (!out.empty()) OemToCharBuffA(name.data(), &out[0], static_cast<DWORD>(name.size()));
     return out;
 }
 
@@ -127,16 +123,13 @@ std::string Win32FileSystem::CurrentFolder() {
 
 DriveInfo Win32FileSystem::ExamineDrive(const std::string& dir) {
     std::string root = DriveRoot(dir);
-    if (root.empty())
-        root = DriveRoot(CurrentFolder());
+    if (root.empty()) root = DriveRoot(CurrentFolder());
     DriveInfo info;
-    if (root.empty())
-        return info;
+    if (root.empty()) return info;
     root[0] = static_cast<char>(toupper(static_cast<unsigned char>(root[0])));
     for (;;) {
         DWORD serial = 0, maxLen = 0, flags = 0;
-        if (GetVolumeInformationA(root.c_str(), nullptr, 0, &serial, &maxLen, &flags, nullptr, 0))
-            break;
+        if (GetVolumeInformationA(root.c_str(), nullptr, 0, &serial, &maxLen, &flags, nullptr, 0)) break;
         std::string text = root + "is not accessible.\r\n\r\n" + SystemErrorText(GetLastError());
         if (MessageBoxA(owner_, text.c_str(), title_.c_str(), MB_ICONSTOP | MB_RETRYCANCEL) != IDRETRY)
             return info;
@@ -144,8 +137,7 @@ DriveInfo Win32FileSystem::ExamineDrive(const std::string& dir) {
     UINT type = GetDriveTypeA(root.c_str());
     info.removable = type == DRIVE_REMOVABLE || type == DRIVE_CDROM;
     ULARGE_INTEGER freeBytes;
-    if (GetDiskFreeSpaceExA(root.c_str(), &freeBytes, nullptr, nullptr))
-        info.freeBytes = freeBytes.QuadPart;
+    if (GetDiskFreeSpaceExA(root.c_str(), &freeBytes, nullptr, nullptr)) info.freeBytes = freeBytes.QuadPart;
     info.known = true;
     return info;
 }
@@ -157,8 +149,7 @@ namespace {
 // folder named with it that would be another user's folder.
 bool ToAnsi(const std::wstring& text, std::string& out) {
     out.clear();
-    if (text.empty())
-        return true;
+    if (text.empty()) return true;
     // A UTF-8 ANSI code page holds every character and accepts neither flag nor report.
     bool utf8 = GetACP() == CP_UTF8;
     DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
@@ -177,12 +168,10 @@ bool ToAnsi(const std::wstring& text, std::string& out) {
 
 std::wstring ShortPath(const std::wstring& path) {
     DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
-    if (size == 0)
-        return std::wstring();
+    if (size == 0) return std::wstring();
     std::wstring out(size, L'\0');
     DWORD n = GetShortPathNameW(path.c_str(), &out[0], size);
-    if (n == 0 || n >= size)
-        return std::wstring();
+    if (n == 0 || n >= size) return std::wstring();
     out.resize(n);
     return out;
 }
@@ -198,8 +187,7 @@ void MakeFolders(const std::wstring& path) {
 
 std::string AnsiFolderPath(const std::wstring& folder) {
     std::string ansi;
-    if (ToAnsi(folder, ansi))
-        return ansi;
+    if (ToAnsi(folder, ansi)) return ansi;
     // Only an existing folder has a short name; the run would create this one anyway.
     std::wstring shortForm = ShortPath(folder);
     if (shortForm.empty()) {
@@ -207,8 +195,7 @@ std::string AnsiFolderPath(const std::wstring& folder) {
         shortForm = ShortPath(folder);
     }
     std::string shortAnsi;
-    if (!shortForm.empty() && ToAnsi(shortForm, shortAnsi))
-        return shortAnsi;
+    if (!shortForm.empty() && ToAnsi(shortForm, shortAnsi)) return shortAnsi;
     return ansi;  // "?" in place of what the code page lacks: no file call accepts it
 }
 
@@ -222,18 +209,15 @@ bool DeleteMatchingFiles(const std::string& mask) {
     char full[MAX_PATH + 1];
     char* filePart = nullptr;
     DWORD n = GetFullPathNameA(mask.c_str(), sizeof full, full, &filePart);
-    if (!n || n >= sizeof full)
-        return false;
+    if (!n || n >= sizeof full) return false;
     std::string path(full, n);
     std::string folder = path.substr(0, path.rfind('\\') + 1);
     WIN32_FIND_DATAA fd;
     HANDLE find = FindFirstFileA(path.c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE)
-        return false;
+    if (find == INVALID_HANDLE_VALUE) return false;
     bool ok = true;
     do {
-        if (fd.cFileName[0] == '.' || (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            continue;
+        if (fd.cFileName[0] == '.' || (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
         if (!DeleteFileA((folder + fd.cFileName).c_str())) {
             ok = false;
             break;
@@ -247,13 +231,11 @@ void WritePayload(const std::string& path) {
     HRSRC res = FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_PAYLOAD), "ZIP");
     HGLOBAL loaded = res ? LoadResource(nullptr, res) : nullptr;
     const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (!data)
-        throw EKitError("EResNotFound", "Resource " + std::to_string(IDR_PAYLOAD) + " not found");
+    if (!data) throw EKitError("EResNotFound", "Resource " + std::to_string(IDR_PAYLOAD) + " not found");
     DWORD size = SizeofResource(nullptr, res);
-    OwnedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid())
-        throw EKitError("EFCreateError", "Cannot create file " + path);
+    OwnedHandle file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) throw EKitError("EFCreateError", "Cannot create file " + path);
     DWORD written = 0;
     if (!WriteFile(file.Get(), data, size, &written, nullptr) || written != size)
         throw EKitError("EWriteError", "Stream write error");

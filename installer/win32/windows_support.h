@@ -34,12 +34,11 @@ private:
 // The system's text for an error code, without its line end.
 inline std::string SystemErrorText(DWORD code) {
     char* buf = nullptr;
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, code, 0, reinterpret_cast<char*>(&buf), 0, nullptr);
+    DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, 0, reinterpret_cast<char*>(&buf), 0, nullptr);
     std::string text = n && buf ? std::string(buf, n) : "System error " + std::to_string(code);
-    if (buf)
-        LocalFree(buf);
+    if (buf) LocalFree(buf);
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
         text.pop_back();
     return text;
@@ -49,8 +48,7 @@ class OwnedKey {
 public:
     OwnedKey() = default;
     ~OwnedKey() {
-        if (key_)
-            RegCloseKey(key_);
+        if (key_) RegCloseKey(key_);
     }
     OwnedKey(const OwnedKey&) = delete;
     OwnedKey& operator=(const OwnedKey&) = delete;
@@ -70,8 +68,7 @@ public:
     HANDLE Get() const { return h_; }
     bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
     void Reset() {
-        if (Valid())
-            CloseHandle(h_);
+        if (Valid()) CloseHandle(h_);
         h_ = INVALID_HANDLE_VALUE;
     }
 
@@ -84,8 +81,7 @@ class ComPtr {
 public:
     ComPtr() = default;
     ~ComPtr() {
-        if (p_)
-            p_->Release();
+        if (p_) p_->Release();
     }
     ComPtr(const ComPtr&) = delete;
     ComPtr& operator=(const ComPtr&) = delete;

@@ -69,8 +69,7 @@ void say(const std::string& line) {
 }
 
 int usage(const char* why) {
-    std::fprintf(stderr, "msgbox_demo: %s\nusage: msgbox_demo [--sleep MS] CAPTION TEXT FLAGS ...\n",
-                 why);
+    std::fprintf(stderr, "msgbox_demo: %s\nusage: msgbox_demo [--sleep MS] CAPTION TEXT FLAGS ...\n", why);
     return 100;
 }
 

@@ -165,9 +165,7 @@ const UINT kSendTimeoutMs = 2000;
 // returns the cached window text without asking the control.
 std::string window_text(HWND hwnd) {
     DWORD_PTR len = 0;
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                             &len))
-        len = 0;
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &len)) len = 0;
     // The length may be counted in UTF-16 units; double-byte code pages need up to twice that.
     std::vector<char> buf(len * 2 + 256);
     DWORD_PTR got = 0;
@@ -222,11 +220,10 @@ const Gdi& gdi() {
     static Gdi g = [] {
         Gdi r;
         HMODULE m = LoadLibraryA("gdi32.dll");
-        r.ok = m && load(m, "CreateCompatibleDC", r.CreateCompatibleDC) &&
-               load(m, "DeleteDC", r.DeleteDC) && load(m, "CreateDIBSection", r.CreateDIBSection) &&
-               load(m, "SelectObject", r.SelectObject) && load(m, "DeleteObject", r.DeleteObject) &&
-               load(m, "CreateSolidBrush", r.CreateSolidBrush) && load(m, "BitBlt", r.BitBlt) &&
-               load(m, "GdiFlush", r.GdiFlush);
+        r.ok = m && load(m, "CreateCompatibleDC", r.CreateCompatibleDC) && load(m, "DeleteDC", r.DeleteDC) &&
+               load(m, "CreateDIBSection", r.CreateDIBSection) && load(m, "SelectObject", r.SelectObject) &&
+               load(m, "DeleteObject", r.DeleteObject) && load(m, "CreateSolidBrush", r.CreateSolidBrush) &&
+               load(m, "BitBlt", r.BitBlt) && load(m, "GdiFlush", r.GdiFlush);
         return r;
     }();
     return g;
@@ -326,8 +323,7 @@ double match_score(const IconPicture& pic, const std::vector<DWORD>& shot) {
 std::string identify_icon(HWND icon_ctl) {
     if (!icon_ctl) return "none";
     DWORD_PTR res = 0;
-    if (!SendMessageTimeoutA(icon_ctl, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &res))
-        res = 0;
+    if (!SendMessageTimeoutA(icon_ctl, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &res)) res = 0;
     HICON shown = reinterpret_cast<HICON>(res);
     if (!shown) return "none";
     for (const auto& ic : kIcons) {
@@ -361,8 +357,7 @@ std::string identify_icon(HWND icon_ctl) {
             for (size_t i = 0; i < pics.size(); ++i) {
                 if (pics[i].w == 0) continue;
                 double s = match_score(pics[i], shot);
-                debug("icon %dx%d at %ld,%ld: %s scores %.3f", w, h, origin.x, origin.y,
-                      kIcons[i].name, s);
+                debug("icon %dx%d at %ld,%ld: %s scores %.3f", w, h, origin.x, origin.y, kIcons[i].name, s);
                 if (s > best) {
                     second = best;
                     best = s;
@@ -431,8 +426,7 @@ bool inspect(HWND hwnd, Box& box) {
         std::string cls = class_name(c);
         LONG style = GetWindowLongA(c, GWL_STYLE);
         int id = GetDlgCtrlID(c) & 0xFFFF;
-        debug("  child %p class=%s id=0x%X style=0x%08lX", (void*)c, cls.c_str(), id,
-              (unsigned long)style);
+        debug("  child %p class=%s id=0x%X style=0x%08lX", (void*)c, cls.c_str(), id, (unsigned long)style);
         if (_stricmp(cls.c_str(), "Static") == 0) {
             if ((style & SS_TYPEMASK) == SS_ICON) {
                 if (box.icon) return false;
@@ -563,8 +557,8 @@ Options parse(int argc, char** argv) {
             size_t pos = 0;
             while (true) {
                 size_t comma = list.find(',', pos);
-                std::string name = list.substr(pos, comma == std::string::npos ? std::string::npos
-                                                                                : comma - pos);
+                std::string name =
+                    list.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
                 int id = button_id(name);
                 if (!id) usage(("--press: unknown button \"" + name + "\"").c_str());
                 o.press.push_back(id);
@@ -652,8 +646,7 @@ int main(int argc, char** argv) {
             debug("box %ld: read, icon %s", handled, icon.c_str());
 
             int want = 0;
-            if (!opt.press.empty())
-                want = opt.press[std::min<size_t>(handled - 1, opt.press.size() - 1)];
+            if (!opt.press.empty()) want = opt.press[std::min<size_t>(handled - 1, opt.press.size() - 1)];
             int id = 0;
             if (want && has_button(box, want)) {
                 id = want;

@@ -34,7 +34,7 @@ int32_t Value() {
     const uint8_t kind = Byte();
     switch (kind & 7) {
     case 0: return 0;
-    case 1: return kind >> 3;                  // 0..31: land types, levels, registers
+    case 1: return kind >> 3;  // 0..31: land types, levels, registers
     case 2: return -(int32_t)(kind >> 3);
     case 3: return INT32_MIN;
     case 4: return INT32_MAX;
@@ -81,8 +81,14 @@ void SafeRegisterUpgrade(HostHandle* h, const char* n) {
     CheckName(n);
     h->data[0] = Byte();
 }
-int32_t GetUnitCost(uint8_t, HostHandle* h, int32_t) { CheckHandle(h); return Value(); }
-int32_t GetUpgradeCost(uint8_t, HostHandle* h, int32_t) { CheckHandle(h); return Value(); }
+int32_t GetUnitCost(uint8_t, HostHandle* h, int32_t) {
+    CheckHandle(h);
+    return Value();
+}
+int32_t GetUpgradeCost(uint8_t, HostHandle* h, int32_t) {
+    CheckHandle(h);
+    return Value();
+}
 void SetDefSettings(int32_t, int32_t) {}
 int32_t GetMaxPeasantsInMines() { return Value(); }
 void SetUpgradeLock(int32_t, int32_t) {}
@@ -108,10 +114,22 @@ void SET_MINE_UPGRADE2_RADIUS(int32_t) {}
 void SET_DEFAULT_MAX_WORKERS(int32_t) {}
 void SET_MIN_PEASANT_BRIGADE(int32_t) {}
 int32_t GetMoney(int32_t) { return Value(); }
-int32_t GetUnits(HostHandle* h) { CheckHandle(h); return Value(); }
-int32_t GetReadyUnits(HostHandle* h) { CheckHandle(h); return Value(); }
-HostBool UpgIsDone(HostHandle* h) { CheckHandle(h); return Byte(); }
-HostBool UpgIsRun(HostHandle* h) { CheckHandle(h); return Byte(); }
+int32_t GetUnits(HostHandle* h) {
+    CheckHandle(h);
+    return Value();
+}
+int32_t GetReadyUnits(HostHandle* h) {
+    CheckHandle(h);
+    return Value();
+}
+HostBool UpgIsDone(HostHandle* h) {
+    CheckHandle(h);
+    return Byte();
+}
+HostBool UpgIsRun(HostHandle* h) {
+    CheckHandle(h);
+    return Byte();
+}
 HostBool FieldExist() { return Byte(); }
 int32_t GetDifficulty() { return Value(); }
 int32_t GetStartRes() { return pinned ? pinnedStartRes : Value(); }

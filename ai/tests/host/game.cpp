@@ -32,8 +32,8 @@ bool PlayGame(HostSim& host, const PluginEntries& plugin) {
     for (int k = 1; k <= ticks; ++k) {
         const TickDirectives d = host.Tick(k);
         if (d.newGame) ok &= Call(host, "InitAI", plugin.InitAI, "InitAI (new game)");
-        ok &= Call(host, d.entry.c_str(), Find(plugin, d.entry),
-                   "tick " + std::to_string(k) + ": " + d.entry);
+        ok &=
+            Call(host, d.entry.c_str(), Find(plugin, d.entry), "tick " + std::to_string(k) + ": " + d.entry);
     }
     host.Note("end: " + std::to_string(ticks) + " tick(s), " + std::to_string(host.calls()) +
               " host call(s)");

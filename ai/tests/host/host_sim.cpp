@@ -22,8 +22,7 @@ int32_t Lookup(const Map& map, const Key& key, int32_t fallback = 0) {
 
 }  // namespace
 
-HostSim::HostSim(Scenario scenario, std::ostream& trace)
-    : scenario_(std::move(scenario)), trace_(trace) {
+HostSim::HostSim(Scenario scenario, std::ostream& trace) : scenario_(std::move(scenario)), trace_(trace) {
     TickDirectives d{scenario_.entry};
     for (const Statement& s : scenario_.start) Apply(s, state_, d);
 }
@@ -84,7 +83,9 @@ void HostSim::Unused(const char* name) { Line() << name << "(?) -- not part of t
 
 void HostSim::RegisterUnitType(HostHandle* h, const char* name) { Register("RegisterUnitType", h, name); }
 void HostSim::RegisterUpgrade(HostHandle* h, const char* name) { Register("RegisterUpgrade", h, name); }
-void HostSim::SafeRegisterUpgrade(HostHandle* h, const char* name) { Register("SafeRegisterUpgrade", h, name); }
+void HostSim::SafeRegisterUpgrade(HostHandle* h, const char* name) {
+    Register("SafeRegisterUpgrade", h, name);
+}
 
 int32_t HostSim::GetUnitCost(uint8_t nation, HostHandle* h, int32_t res) {
     std::ostringstream c;
@@ -99,7 +100,9 @@ int32_t HostSim::GetUpgradeCost(uint8_t nation, HostHandle* h, int32_t res) {
 }
 
 void HostSim::SetDefSettings(int32_t a, int32_t b) { Line() << "SetDefSettings(" << a << ", " << b << ")\n"; }
-int32_t HostSim::GetMaxPeasantsInMines() { return Answer("GetMaxPeasantsInMines()", state_.maxPeasantsInMines); }
+int32_t HostSim::GetMaxPeasantsInMines() {
+    return Answer("GetMaxPeasantsInMines()", state_.maxPeasantsInMines);
+}
 void HostSim::SetUpgradeLock(int32_t a, int32_t b) { Line() << "SetUpgradeLock(" << a << ", " << b << ")\n"; }
 
 void HostSim::AI_Torg(int32_t sold, int32_t bought, int32_t amount) {

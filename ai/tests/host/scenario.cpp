@@ -15,7 +15,6 @@ std::string QueueKey(const std::string& call) {
     return key;
 }
 
-
 namespace {
 
 [[noreturn]] void Fail(const Statement& s, const std::string& what) {
@@ -41,55 +40,84 @@ bool Truth(const Statement& s, std::size_t i) {
 }
 
 void Arity(const Statement& s, std::size_t n) {
-    if (s.words.size() != n)
-        Fail(s, "'" + s.words[0] + "' takes " + std::to_string(n - 1) + " value(s)");
+    if (s.words.size() != n) Fail(s, "'" + s.words[0] + "' takes " + std::to_string(n - 1) + " value(s)");
 }
 
 }  // namespace
 
 void Apply(const Statement& s, GameState& g, TickDirectives& d) {
     const std::string& k = s.words[0];
-    auto one = [&](int32_t& field) { Arity(s, 2); field = Number(s, 1); };
-    if (k == "land-type") one(g.landType);
-    else if (k == "start-res") one(g.startRes);
-    else if (k == "nation") one(g.nation);
-    else if (k == "difficulty") one(g.difficulty);
-    else if (k == "max-peace-time") one(g.maxPeaceTime);
-    else if (k == "peace-time-left") one(g.peaceTimeLeft);
-    else if (k == "max-peasants-in-mines") one(g.maxPeasantsInMines);
-    else if (k == "field") { Arity(s, 2); g.field = Truth(s, 1); }
-    else if (k == "random") {
+    auto one = [&](int32_t& field) {
+        Arity(s, 2);
+        field = Number(s, 1);
+    };
+    if (k == "land-type")
+        one(g.landType);
+    else if (k == "start-res")
+        one(g.startRes);
+    else if (k == "nation")
+        one(g.nation);
+    else if (k == "difficulty")
+        one(g.difficulty);
+    else if (k == "max-peace-time")
+        one(g.maxPeaceTime);
+    else if (k == "peace-time-left")
+        one(g.peaceTimeLeft);
+    else if (k == "max-peasants-in-mines")
+        one(g.maxPeasantsInMines);
+    else if (k == "field") {
+        Arity(s, 2);
+        g.field = Truth(s, 1);
+    } else if (k == "random") {
         if (s.words.size() < 2) Fail(s, "'random' needs at least one value");
         g.randomIndex.clear();
         for (std::size_t i = 1; i < s.words.size(); ++i) g.randomIndex.push_back(Number(s, i));
-    } else if (k == "money") { Arity(s, 3); g.money[Number(s, 1)] = Number(s, 2); }
-    else if (k == "extraction") { Arity(s, 3); g.extraction[Number(s, 1)] = Number(s, 2); }
-    else if (k == "usage") { Arity(s, 3); g.usage[Number(s, 1)] = Number(s, 2); }
-    else if (k == "then") {
+    } else if (k == "money") {
+        Arity(s, 3);
+        g.money[Number(s, 1)] = Number(s, 2);
+    } else if (k == "extraction") {
+        Arity(s, 3);
+        g.extraction[Number(s, 1)] = Number(s, 2);
+    } else if (k == "usage") {
+        Arity(s, 3);
+        g.usage[Number(s, 1)] = Number(s, 2);
+    } else if (k == "then") {
         if (s.words.size() < 3) Fail(s, "'then' needs a call and at least one answer");
         auto& q = g.queued[QueueKey(s.words[1])];
         for (std::size_t i = 2; i < s.words.size(); ++i) {
             const std::string& w = s.words[i];
             q.push_back(w == "true" ? 1 : w == "false" ? 0 : Number(s, i));
         }
-    } else if (k == "register") { Arity(s, 3); g.registers[Number(s, 1)] = Number(s, 2); }
-    else if (k == "units") {
+    } else if (k == "register") {
+        Arity(s, 3);
+        g.registers[Number(s, 1)] = Number(s, 2);
+    } else if (k == "units") {
         // units NAME COUNT [READY]: READY defaults to COUNT (all finished)
-        if (s.words.size() != 3 && s.words.size() != 4) Fail(s, "'units' takes a name, a count and an optional ready count");
+        if (s.words.size() != 3 && s.words.size() != 4)
+            Fail(s, "'units' takes a name, a count and an optional ready count");
         g.units[s.words[1]] = Number(s, 2);
         g.ready[s.words[1]] = s.words.size() == 4 ? Number(s, 3) : Number(s, 2);
-    } else if (k == "ready") { Arity(s, 3); g.ready[s.words[1]] = Number(s, 2); }
-    else if (k == "upgrade") {
+    } else if (k == "ready") {
+        Arity(s, 3);
+        g.ready[s.words[1]] = Number(s, 2);
+    } else if (k == "upgrade") {
         Arity(s, 3);
         const std::string& v = s.words[2];
-        if (v == "none") g.upgrades[s.words[1]] = UpgradeState::None;
-        else if (v == "running") g.upgrades[s.words[1]] = UpgradeState::Running;
-        else if (v == "done") g.upgrades[s.words[1]] = UpgradeState::Done;
-        else Fail(s, "an upgrade is none, running or done, not '" + v + "'");
+        if (v == "none")
+            g.upgrades[s.words[1]] = UpgradeState::None;
+        else if (v == "running")
+            g.upgrades[s.words[1]] = UpgradeState::Running;
+        else if (v == "done")
+            g.upgrades[s.words[1]] = UpgradeState::Done;
+        else
+            Fail(s, "an upgrade is none, running or done, not '" + v + "'");
     } else if (k == "rate") {
-        if (s.words.size() == 2) g.defaultRate = Number(s, 1);
-        else if (s.words.size() == 4) g.rates[{Number(s, 1), Number(s, 2)}] = Number(s, 3);
-        else Fail(s, "'rate' takes RATE or SOLD BOUGHT RATE");
+        if (s.words.size() == 2)
+            g.defaultRate = Number(s, 1);
+        else if (s.words.size() == 4)
+            g.rates[{Number(s, 1), Number(s, 2)}] = Number(s, 3);
+        else
+            Fail(s, "'rate' takes RATE or SOLD BOUGHT RATE");
     } else if (k == "unit-cost") {
         Arity(s, 4);
         g.unitCosts[{s.words[1], Number(s, 2)}] = Number(s, 3);

@@ -18,7 +18,7 @@ struct GameState {
     int32_t landType = 0;
     int32_t startRes = 0;
     int32_t nation = 0;
-    std::vector<int32_t> randomIndex{0};   // answered in turn; the last one repeats
+    std::vector<int32_t> randomIndex{0};  // answered in turn; the last one repeats
     int32_t difficulty = 0;
     bool field = false;
     int32_t maxPeaceTime = 0;
@@ -29,9 +29,9 @@ struct GameState {
     std::map<std::string, int32_t> units;   // by registered name
     std::map<std::string, int32_t> ready;
     std::map<std::string, UpgradeState> upgrades;
-    std::map<int32_t, int32_t> usage;       // GetUnitsByUsage(0, code)
-    std::map<int32_t, int32_t> registers;   // AI registers; the plug-in writes them too
-    int32_t defaultRate = 1000;             // market: amount bought per 1000 sold
+    std::map<int32_t, int32_t> usage;      // GetUnitsByUsage(0, code)
+    std::map<int32_t, int32_t> registers;  // AI registers; the plug-in writes them too
+    int32_t defaultRate = 1000;            // market: amount bought per 1000 sold
     std::map<std::pair<int32_t, int32_t>, int32_t> rates;
     std::map<std::pair<std::string, int32_t>, int32_t> unitCosts;
     std::map<std::pair<std::string, int32_t>, int32_t> upgradeCosts;
@@ -52,9 +52,9 @@ struct Scenario {
     std::string name;
     int ticks = 1;
     bool initAI = true;
-    std::string entry = "ProcessAI";               // export called on every tick
-    std::vector<Statement> start;                  // state before InitAI
-    std::map<int, std::vector<Statement>> changes; // applied just before tick k
+    std::string entry = "ProcessAI";                // export called on every tick
+    std::vector<Statement> start;                   // state before InitAI
+    std::map<int, std::vector<Statement>> changes;  // applied just before tick k
 };
 
 class ScenarioError : public std::runtime_error {

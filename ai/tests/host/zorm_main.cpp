@@ -60,9 +60,12 @@ int main(int argc, char** argv) {
     std::vector<std::string> scenarioFiles;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--plugin" && i + 1 < argc) plugin = argv[++i];
-        else if (a == "--trace" && i + 1 < argc) traceFile = argv[++i];
-        else if (!a.empty() && a[0] != '-') scenarioFiles.push_back(a);
+        if (a == "--plugin" && i + 1 < argc)
+            plugin = argv[++i];
+        else if (a == "--trace" && i + 1 < argc)
+            traceFile = argv[++i];
+        else if (!a.empty() && a[0] != '-')
+            scenarioFiles.push_back(a);
         else {
             std::fputs(kUsage, stderr);
             return 2;
@@ -100,8 +103,7 @@ int main(int argc, char** argv) {
     zorm::PluginEntries entries;
     entries.InitAI = reinterpret_cast<zorm::PluginEntry>(GetProcAddress(dll, "InitAI"));
     entries.ProcessAI = reinterpret_cast<zorm::PluginEntry>(GetProcAddress(dll, "ProcessAI"));
-    entries.ProcessLandAI =
-        reinterpret_cast<zorm::PluginEntry>(GetProcAddress(dll, "ProcessLandAI"));
+    entries.ProcessLandAI = reinterpret_cast<zorm::PluginEntry>(GetProcAddress(dll, "ProcessLandAI"));
     entries.ProcessMiddleSeaAI =
         reinterpret_cast<zorm::PluginEntry>(GetProcAddress(dll, "ProcessMiddleSeaAI"));
     bool ok = zorm::PlayGame(*host, entries);

@@ -11,8 +11,7 @@ using denmark_test::Message;
 
 namespace {
 
-const char kLand0[] =
-    "land-type 0\nstart-res 1\nunits Pikiner_evro(DA) 72\nunits Kreposnoi_pruss(DA) 10\n";
+const char kLand0[] = "land-type 0\nstart-res 1\nunits Pikiner_evro(DA) 72\nunits Kreposnoi_pruss(DA) 10\n";
 
 int BoundCount() {
     int n = 0;
@@ -63,23 +62,21 @@ TEST_P(BindingMissing, OneMessagePerMissingFunctionInBindingOrder) {
     EXPECT_EQ(BoundCount(), 117 - int(GetParam().missing.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BindingMissing,
-    ::testing::Values(
-        MissingCase{{"GetPeaceTimeLeft"}, {"GetPeaceTimeLeft"}},
-        MissingCase{{"RegisterUnits"}, {"RegisterUnits"}},
-        MissingCase{{"GetPeaceTimeLeft", "RegisterUnits", "GetUnits", "HINT"},
-                    {"RegisterUnits", "HINT", "GetUnits", "GetPeaceTimeLeft"}},
-        MissingCase{{"SET_MIN_PEASANT_BRIGADE", "GetResOnMap"},
-                    {"SET_MIN_PEASANT_BRIGADE", "GetResOnMap"}}));
+INSTANTIATE_TEST_SUITE_P(Cases, BindingMissing,
+                         ::testing::Values(MissingCase{{"GetPeaceTimeLeft"}, {"GetPeaceTimeLeft"}},
+                                           MissingCase{{"RegisterUnits"}, {"RegisterUnits"}},
+                                           MissingCase{
+                                               {"GetPeaceTimeLeft", "RegisterUnits", "GetUnits", "HINT"},
+                                               {"RegisterUnits", "HINT", "GetUnits", "GetPeaceTimeLeft"}},
+                                           MissingCase{{"SET_MIN_PEASANT_BRIGADE", "GetResOnMap"},
+                                                       {"SET_MIN_PEASANT_BRIGADE", "GetResOnMap"}}));
 
 TEST(Binding, LongestHostNameFitsTheMessage) {
     GameOptions o;
     o.missing = {"AssignAmountOfMineUpgrades"};
     FakeGame game(kLand0, o);
     ASSERT_EQ(game.messages().size(), 1u);
-    EXPECT_EQ(game.messages()[0].text,
-              "ZORM.EXE does not contain function: AssignAmountOfMineUpgrades");
+    EXPECT_EQ(game.messages()[0].text, "ZORM.EXE does not contain function: AssignAmountOfMineUpgrades");
 }
 
 TEST(Binding, WithoutRegisterUpgradeSetUpStillRegistersUnitsAndSendsSettings) {

@@ -18,8 +18,7 @@ namespace {
 
 class FakePlatform final : public denmark::HostPlatform {
 public:
-    FakePlatform(const GameOptions& o, std::vector<Message>& messages)
-        : options_(o), messages_(messages) {}
+    FakePlatform(const GameOptions& o, std::vector<Message>& messages) : options_(o), messages_(messages) {}
     void* FindModule(const char* fileName) override {
         static int module;
         return options_.moduleFound && std::strcmp(fileName, "ZORM.EXE") == 0 ? &module : nullptr;
@@ -30,9 +29,7 @@ public:
             if (std::strcmp(e.name, name) == 0) return e.entry;
         return nullptr;
     }
-    void ShowMessage(const char* text, const char* caption) override {
-        messages_.push_back({text, caption});
-    }
+    void ShowMessage(const char* text, const char* caption) override { messages_.push_back({text, caption}); }
 
 private:
     const GameOptions& options_;

@@ -107,11 +107,11 @@ INSTANTIATE_TEST_SUITE_P(
         Variant{"rich5",
                 5,
                 3,
-                {"SetDefenseState(1)", "GetUnits(Dragun_18_DIP(DA)) -> 0",
-                 "GetReadyUnits(Kazarma(DA)) -> 0", "TryUnit(Kreposnoi_pruss(DA), 1000, 20, 100)",
-                 "TryUnit(Dragun_18_DIP(DA), 110, 20, 100)", "TryUnit(Mortira_b(DA), 60, 80, 100)",
-                 "GetReadyUnits(Rinok(DA)) -> 0", "SetPDistribution(0, 4, 4)",
-                 "GetUnits(Strelec_Algir_DIP(DA)) -> 0", "TryUpgrade(Melnica(DA)GETRES, 50, 100)"},
+                {"SetDefenseState(1)", "GetUnits(Dragun_18_DIP(DA)) -> 0", "GetReadyUnits(Kazarma(DA)) -> 0",
+                 "TryUnit(Kreposnoi_pruss(DA), 1000, 20, 100)", "TryUnit(Dragun_18_DIP(DA), 110, 20, 100)",
+                 "TryUnit(Mortira_b(DA), 60, 80, 100)", "GetReadyUnits(Rinok(DA)) -> 0",
+                 "SetPDistribution(0, 4, 4)", "GetUnits(Strelec_Algir_DIP(DA)) -> 0",
+                 "TryUpgrade(Melnica(DA)GETRES, 50, 100)"},
                 {"TryUnit(Kazarma(DA), 3, 100, 100)", "GetReadyUnits(Bashnia(DA)) -> 0",
                  "TryUnit(Strelec_Algir_DIP(DA), 160, 20, 100)", "GetMaxPeaceTime() -> 0"},
                 1},
@@ -145,10 +145,8 @@ TEST_P(InlandPeaceGates, TowersBelowFiveUnitUpgradesBelowThree) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, InlandPeaceGates,
-                         ::testing::Values(PeaceGate{1, 5, false, false},
-                                           PeaceGate{1, 4, true, false},
-                                           PeaceGate{2, 3, true, false},
-                                           PeaceGate{0, 2, true, true},
+                         ::testing::Values(PeaceGate{1, 5, false, false}, PeaceGate{1, 4, true, false},
+                                           PeaceGate{2, 3, true, false}, PeaceGate{0, 2, true, true},
                                            PeaceGate{3, 3, false, true}));
 
 // ---------------------------------------------------------------------------------------
@@ -171,24 +169,22 @@ TEST_P(NormalDefenceCalls, Sequence) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, NormalDefenceCalls,
-    ::testing::Values(ModuleCase{"QuotaOnPikesComplete",
-                                 "register 10 1\nupgrade Pikiner_evro(DA)ATTACK4 done\nupgrade "
-                                 "Pikiner_evro(DA)SHIELD4 done\n",
-                                 {"SetDefenseState(1)", "GetAIRegister(10) -> 1",
-                                  "UpgIsDone(Pikiner_evro(DA)ATTACK4) -> true",
-                                  "UpgIsDone(Pikiner_evro(DA)SHIELD4) -> true",
-                                  "SetDefenseState(0)", "GetMaxPeaceTime() -> 0"}},
-                      ModuleCase{"QuotaOnShieldMissing",
-                                 "register 10 1\nupgrade Pikiner_evro(DA)ATTACK4 done\n",
-                                 {"SetDefenseState(1)", "GetAIRegister(10) -> 1",
-                                  "UpgIsDone(Pikiner_evro(DA)ATTACK4) -> true",
-                                  "UpgIsDone(Pikiner_evro(DA)SHIELD4) -> false",
-                                  "SetDefenseState(1)", "GetMaxPeaceTime() -> 0"}},
-                      ModuleCase{
-                          "PeaceTimeGame",
-                          "max-peace-time 1\n",
-                          {"SetDefenseState(1)", "GetAIRegister(10) -> 0", "SetDefenseState(1)",
-                           "GetMaxPeaceTime() -> 1", "SetDefenseState(0)"}}),
+    ::testing::Values(
+        ModuleCase{
+            "QuotaOnPikesComplete",
+            "register 10 1\nupgrade Pikiner_evro(DA)ATTACK4 done\nupgrade "
+            "Pikiner_evro(DA)SHIELD4 done\n",
+            {"SetDefenseState(1)", "GetAIRegister(10) -> 1", "UpgIsDone(Pikiner_evro(DA)ATTACK4) -> true",
+             "UpgIsDone(Pikiner_evro(DA)SHIELD4) -> true", "SetDefenseState(0)", "GetMaxPeaceTime() -> 0"}},
+        ModuleCase{
+            "QuotaOnShieldMissing",
+            "register 10 1\nupgrade Pikiner_evro(DA)ATTACK4 done\n",
+            {"SetDefenseState(1)", "GetAIRegister(10) -> 1", "UpgIsDone(Pikiner_evro(DA)ATTACK4) -> true",
+             "UpgIsDone(Pikiner_evro(DA)SHIELD4) -> false", "SetDefenseState(1)", "GetMaxPeaceTime() -> 0"}},
+        ModuleCase{"PeaceTimeGame",
+                   "max-peace-time 1\n",
+                   {"SetDefenseState(1)", "GetAIRegister(10) -> 0", "SetDefenseState(1)",
+                    "GetMaxPeaceTime() -> 1", "SetDefenseState(0)"}}),
     CaseName);
 
 class RichDefenceCalls : public ::testing::TestWithParam<ModuleCase> {};
@@ -210,12 +206,12 @@ INSTANTIATE_TEST_SUITE_P(
                                   "GetUnits(Dragun_18_DIP(DA)) -> 95", "GetAIRegister(10) -> 0",
                                   "SetDefenseState(1)", "SetDefenseState(0)"}},
                       // The count is read again for the upper threshold.
-                      ModuleCase{"ReadAgain",
-                                 "then GetUnits(Dragun_18_DIP(DA)) 2 96\n",
-                                 {"SetDefenseState(1)", "GetUnits(Dragun_18_DIP(DA)) -> 2",
-                                  "SetAIRegister(10, 0)", "GetUnits(Dragun_18_DIP(DA)) -> 96",
-                                  "SetAIRegister(10, 1)", "GetAIRegister(10) -> 1",
-                                  "SetDefenseState(0)", "SetDefenseState(0)"}}),
+                      ModuleCase{
+                          "ReadAgain",
+                          "then GetUnits(Dragun_18_DIP(DA)) 2 96\n",
+                          {"SetDefenseState(1)", "GetUnits(Dragun_18_DIP(DA)) -> 2", "SetAIRegister(10, 0)",
+                           "GetUnits(Dragun_18_DIP(DA)) -> 96", "SetAIRegister(10, 1)",
+                           "GetAIRegister(10) -> 1", "SetDefenseState(0)", "SetDefenseState(0)"}}),
     CaseName);
 
 // The normal latch over several ticks: the host keeps the register, the counts change.
@@ -289,8 +285,8 @@ INSTANTIATE_TEST_SUITE_P(
         ArmyCase{"Cost119", "unit-cost Dragun_18_DIP(DA) 1 119\nmoney 1 1501\n", {}, 2, 32, 2, 2},
         ArmyCase{"Cost120", "unit-cost Dragun_18_DIP(DA) 1 120\nmoney 1 1501\n", {}, 2, 0, 2, 0},
         ArmyCase{"Money1500", "unit-cost Dragun_18_DIP(DA) 1 119\nmoney 1 1500\n", {}, 2, 0, 2, 2},
-        ArmyCase{"NoCostFunction", "unit-cost Dragun_18_DIP(DA) 1 500\nmoney 1 1501\n",
-                 WithoutUnitCost(), 2, 32, 0, 2},
+        ArmyCase{"NoCostFunction", "unit-cost Dragun_18_DIP(DA) 1 500\nmoney 1 1501\n", WithoutUnitCost(), 2,
+                 32, 0, 2},
         ArmyCase{"PeaceTimeGame", "max-peace-time 1\nmoney 1 5000\n", {}, 0, 0, 0, 0}),
     [](const ::testing::TestParamInfo<ArmyCase>& i) { return std::string(i.param.name); });
 
@@ -390,28 +386,24 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, NormalBuildOrderCalls,
     ::testing::Values(
         ModuleCase{"OneEuropStartRes1", "start-res 1\nunits Rinok(DA) 1\nunits Europ(DA) 2 1\n",
-                   Concat(kBuildHead,
-                          {"GetReadyUnits(Rinok(DA)) -> 1", "TryUnit(Kuznica(DA), 1, 100, 100)",
-                           "TryUnit(Europ(DA), 2, 100, 100)", "GetReadyUnits(Europ(DA)) -> 1",
-                           "GetStartRes() -> 1"})},
+                   Concat(kBuildHead, {"GetReadyUnits(Rinok(DA)) -> 1", "TryUnit(Kuznica(DA), 1, 100, 100)",
+                                       "TryUnit(Europ(DA), 2, 100, 100)", "GetReadyUnits(Europ(DA)) -> 1",
+                                       "GetStartRes() -> 1"})},
         ModuleCase{
-            "OneEuropStartRes0",
-            "start-res 0\npeace-time-left 9\nunits Rinok(DA) 1\nunits Europ(DA) 2 1\n",
-            Concat(kBuildHead,
-                   {"GetReadyUnits(Rinok(DA)) -> 1", "TryUnit(Kuznica(DA), 1, 100, 100)",
-                    "TryUnit(Europ(DA), 2, 100, 100)", "GetReadyUnits(Europ(DA)) -> 1",
-                    "GetStartRes() -> 0", "TryUnit(Kazarma_evro(DA), 2, 100, 100)",
-                    "GetReadyUnits(Kazarma_evro(DA)) -> 0", "GetUnits(Kazarma_evro(DA)) -> 0",
-                    "TryUnit(akademia_E(DA), 1, 100, 100)", "GetPeaceTimeLeft() -> 9",
-                    "TryUnit(Europ(DA), 4, 100, 100)", "GetReadyUnits(Europ(DA)) -> 1"})},
+            "OneEuropStartRes0", "start-res 0\npeace-time-left 9\nunits Rinok(DA) 1\nunits Europ(DA) 2 1\n",
+            Concat(kBuildHead, {"GetReadyUnits(Rinok(DA)) -> 1", "TryUnit(Kuznica(DA), 1, 100, 100)",
+                                "TryUnit(Europ(DA), 2, 100, 100)", "GetReadyUnits(Europ(DA)) -> 1",
+                                "GetStartRes() -> 0", "TryUnit(Kazarma_evro(DA), 2, 100, 100)",
+                                "GetReadyUnits(Kazarma_evro(DA)) -> 0", "GetUnits(Kazarma_evro(DA)) -> 0",
+                                "TryUnit(akademia_E(DA), 1, 100, 100)", "GetPeaceTimeLeft() -> 9",
+                                "TryUnit(Europ(DA), 4, 100, 100)", "GetReadyUnits(Europ(DA)) -> 1"})},
         ModuleCase{
             "BarracksUnfinished",
             "start-res 1\nunits Rinok(DA) 1\nunits Europ(DA) 2\nunits Kazarma_evro(DA) 2 1\n",
-            Concat(kBuildHead,
-                   {"GetReadyUnits(Rinok(DA)) -> 1", "TryUnit(Kuznica(DA), 1, 100, 100)",
-                    "TryUnit(Europ(DA), 2, 100, 100)", "GetReadyUnits(Europ(DA)) -> 2",
-                    "TryUnit(Kazarma_evro(DA), 2, 100, 100)",
-                    "GetReadyUnits(Kazarma_evro(DA)) -> 1", "GetUnits(Kazarma_evro(DA)) -> 2"})},
+            Concat(kBuildHead, {"GetReadyUnits(Rinok(DA)) -> 1", "TryUnit(Kuznica(DA), 1, 100, 100)",
+                                "TryUnit(Europ(DA), 2, 100, 100)", "GetReadyUnits(Europ(DA)) -> 2",
+                                "TryUnit(Kazarma_evro(DA), 2, 100, 100)",
+                                "GetReadyUnits(Kazarma_evro(DA)) -> 1", "GetUnits(Kazarma_evro(DA)) -> 2"})},
         ModuleCase{"Complete",
                    "start-res 1\npeace-time-left 2\nunits Dip_korpus(DA) 1\nunits Rinok(DA) 1\n"
                    "units Europ(DA) 3\nunits Kazarma_evro(DA) 2\nunits Kazarma(DA) 1\n"
@@ -478,28 +470,25 @@ INSTANTIATE_TEST_SUITE_P(
                     "TryUnit(Europ(DA), 1, 100, 100)", "TryUnit(Kuznica(DA), 1, 100, 100)",
                     "TryUnit(Kazarma_evro(DA), 2, 100, 100)", "GetUnits(Kazarma_evro(DA)) -> 2",
                     "GetReadyUnits(Kazarma_evro(DA)) -> 1"}},
-        ModuleCase{
-            "LateExtraction99",
-            std::string(kRichBuilt) + "upgrade MAINDA running\nextraction 1 99\n"
-                                      "units Europ(DA) 2\nunits Konushnia_Swesair(DA) 3 2\n",
-            Concat(kRichHead,
-                   {"UpgIsRun(MAINDA) -> true", "GetReadyUnits(Europ(DA)) -> 2",
-                    "GetUnits(Europ(DA)) -> 2", "GetExtraction(1) -> 99",
-                    "TryUnit(Europ(DA), 6, 100, 100)", "GetReadyUnits(Konushnia_Swesair(DA)) -> 2",
-                    "GetUnits(Konushnia_Swesair(DA)) -> 3", "GetReadyUnits(artileri_depo(DA)) -> 0",
-                    "GetUnits(artileri_depo(DA)) -> 0",
-                    "TryUnit(artileri_depo(DA), 3, 100, 100)"})},
+        ModuleCase{"LateExtraction99",
+                   std::string(kRichBuilt) + "upgrade MAINDA running\nextraction 1 99\n"
+                                             "units Europ(DA) 2\nunits Konushnia_Swesair(DA) 3 2\n",
+                   Concat(kRichHead,
+                          {"UpgIsRun(MAINDA) -> true", "GetReadyUnits(Europ(DA)) -> 2",
+                           "GetUnits(Europ(DA)) -> 2", "GetExtraction(1) -> 99",
+                           "TryUnit(Europ(DA), 6, 100, 100)", "GetReadyUnits(Konushnia_Swesair(DA)) -> 2",
+                           "GetUnits(Konushnia_Swesair(DA)) -> 3", "GetReadyUnits(artileri_depo(DA)) -> 0",
+                           "GetUnits(artileri_depo(DA)) -> 0", "TryUnit(artileri_depo(DA), 3, 100, 100)"})},
         ModuleCase{
             "Extraction100",
             std::string(kRichBuilt) + "upgrade MAINDA done\nextraction 1 100\n"
                                       "units artileri_depo(DA) 1 0\n",
             Concat(kRichHead,
-                   {"UpgIsRun(MAINDA) -> true", "GetReadyUnits(Europ(DA)) -> 0",
-                    "GetUnits(Europ(DA)) -> 0", "GetExtraction(1) -> 100",
-                    "TryUnit(Europ(DA), 4, 100, 100)", "GetReadyUnits(Konushnia_Swesair(DA)) -> 0",
-                    "GetUnits(Konushnia_Swesair(DA)) -> 0",
-                    "TryUnit(Konushnia_Swesair(DA), 7, 100, 100)",
-                    "GetReadyUnits(artileri_depo(DA)) -> 0", "GetUnits(artileri_depo(DA)) -> 1"})}),
+                   {"UpgIsRun(MAINDA) -> true", "GetReadyUnits(Europ(DA)) -> 0", "GetUnits(Europ(DA)) -> 0",
+                    "GetExtraction(1) -> 100", "TryUnit(Europ(DA), 4, 100, 100)",
+                    "GetReadyUnits(Konushnia_Swesair(DA)) -> 0", "GetUnits(Konushnia_Swesair(DA)) -> 0",
+                    "TryUnit(Konushnia_Swesair(DA), 7, 100, 100)", "GetReadyUnits(artileri_depo(DA)) -> 0",
+                    "GetUnits(artileri_depo(DA)) -> 1"})}),
     CaseName);
 
 struct TowerCase {
@@ -521,48 +510,43 @@ TEST_P(TowerRequests, ByUnfinishedBuildingsAndPeasants) {
     ASSERT_GE(t.size(), reads.size());
     for (std::size_t i = 0; i < reads.size(); ++i) EXPECT_EQ(t[i].rfind(reads[i], 0), 0u) << t[i];
     EXPECT_EQ(Filter(t, "TryUnit("), c.requests);
-    EXPECT_EQ(
-        Filter(t, "TryUpgrade("),
-        (Lines{"TryUpgrade(Bashnia(DA)PAUSE, 50, 100)", "TryUpgrade(Bashnia(DA)PAUSE3, 40, 100)",
-               "TryUpgrade(Bashnia(DA)PAUSE4, 30, 100)", "TryUpgrade(Bashnia(DA)PAUSE5, 20, 100)",
-               "TryUpgrade(Bashnia(DA)PAUSE6, 15, 100)",
-               "TryUpgrade(Bashnia(DA)PAUSE7, 10, 100)"}));
+    EXPECT_EQ(Filter(t, "TryUpgrade("),
+              (Lines{"TryUpgrade(Bashnia(DA)PAUSE, 50, 100)", "TryUpgrade(Bashnia(DA)PAUSE3, 40, 100)",
+                     "TryUpgrade(Bashnia(DA)PAUSE4, 30, 100)", "TryUpgrade(Bashnia(DA)PAUSE5, 20, 100)",
+                     "TryUpgrade(Bashnia(DA)PAUSE6, 15, 100)", "TryUpgrade(Bashnia(DA)PAUSE7, 10, 100)"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TowerRequests,
-    ::testing::Values(
-        TowerCase{"FortyPeasants", "", 40, {}},
-        TowerCase{"FortyOne", "", 41, {"TryUnit(Bashnia(DA), 4, 50, 100)"}},
-        TowerCase{"AllResearch",
-                  "upgrade KUZ03DA running\nupgrade MAINDA done\nunits Bashnia(DA) 3\n",
-                  41,
-                  {"TryUnit(Bashnia(DA), 4, 50, 100)", "TryUnit(Bashnia(DA), 6, 50, 100)",
-                   "TryUnit(Bashnia(DA), 8, 50, 100)"}},
-        // Unfinished counts are summed: one tower too many finished cancels one building.
-        TowerCase{"SumIsZero",
-                  "units Bashnia(DA) 1 2\nunits Kazarma_evro(DA) 2 1\n",
-                  100,
-                  {"TryUnit(Bashnia(DA), 4, 50, 100)"}}),
+    ::testing::Values(TowerCase{"FortyPeasants", "", 40, {}},
+                      TowerCase{"FortyOne", "", 41, {"TryUnit(Bashnia(DA), 4, 50, 100)"}},
+                      TowerCase{"AllResearch",
+                                "upgrade KUZ03DA running\nupgrade MAINDA done\nunits Bashnia(DA) 3\n",
+                                41,
+                                {"TryUnit(Bashnia(DA), 4, 50, 100)", "TryUnit(Bashnia(DA), 6, 50, 100)",
+                                 "TryUnit(Bashnia(DA), 8, 50, 100)"}},
+                      // Unfinished counts are summed: one tower too many finished cancels one building.
+                      TowerCase{"SumIsZero",
+                                "units Bashnia(DA) 1 2\nunits Kazarma_evro(DA) 2 1\n",
+                                100,
+                                {"TryUnit(Bashnia(DA), 4, 50, 100)"}}),
     [](const ::testing::TestParamInfo<TowerCase>& i) { return std::string(i.param.name); });
 
 // ---------------------------------------------------------------------------------------
 // Research and unit upgrades.
 
 TEST(ResearchModule, EverythingOpen) {
-    const Lines t =
-        RunModule(denmark::ResearchModule,
-                  "units akademia_E(DA) 1\nunits Dip_korpus(DA) 2\nupgrade AKA24DA running\n"
-                  "units Konushnia_Swesair(DA) 1\nunits Kazarma(DA) 3\n");
-    EXPECT_EQ(
-        t, (Lines{"TryUpgrade(Melnica(DA)GETRES, 50, 100)", "GetUnits(akademia_E(DA)) -> 1",
-                  "TryUpgrade(KUZ01DA, 100, 100)", "TryUpgrade(AKA01DA, 100, 100)",
-                  "TryUpgrade(AKA08DA, 90, 100)", "GetUnits(Dip_korpus(DA)) -> 2",
-                  "TryUpgrade(AKA04DA, 100, 100)", "UpgIsRun(AKA24DA) -> true",
-                  "TryUpgrade(AKA02DA, 100, 100)", "TryUpgrade(AKA24DA, 92, 100)",
-                  "TryUpgrade(Melnica(DA)GETRES2, 98, 100)", "GetUnits(Konushnia_Swesair(DA)) -> 1",
-                  "TryUpgrade(KUZ03DA, 98, 100)", "TryUpgrade(MAINDA, 98, 100)",
-                  "GetUnits(Kazarma(DA)) -> 3", "TryUpgrade(AKA10DA, 100, 100)"}));
+    const Lines t = RunModule(denmark::ResearchModule,
+                              "units akademia_E(DA) 1\nunits Dip_korpus(DA) 2\nupgrade AKA24DA running\n"
+                              "units Konushnia_Swesair(DA) 1\nunits Kazarma(DA) 3\n");
+    EXPECT_EQ(t, (Lines{"TryUpgrade(Melnica(DA)GETRES, 50, 100)", "GetUnits(akademia_E(DA)) -> 1",
+                        "TryUpgrade(KUZ01DA, 100, 100)", "TryUpgrade(AKA01DA, 100, 100)",
+                        "TryUpgrade(AKA08DA, 90, 100)", "GetUnits(Dip_korpus(DA)) -> 2",
+                        "TryUpgrade(AKA04DA, 100, 100)", "UpgIsRun(AKA24DA) -> true",
+                        "TryUpgrade(AKA02DA, 100, 100)", "TryUpgrade(AKA24DA, 92, 100)",
+                        "TryUpgrade(Melnica(DA)GETRES2, 98, 100)", "GetUnits(Konushnia_Swesair(DA)) -> 1",
+                        "TryUpgrade(KUZ03DA, 98, 100)", "TryUpgrade(MAINDA, 98, 100)",
+                        "GetUnits(Kazarma(DA)) -> 3", "TryUpgrade(AKA10DA, 100, 100)"}));
 }
 
 struct UpgradeCase {
@@ -594,10 +578,9 @@ Lines CavalryFirst(const std::string& n) {
             "TryUpgrade(" + n + "ATTACK3, 85, 100)", "TryUpgrade(" + n + "ATTACK4, 90, 100)"};
 }
 
-const Lines kDragoons = {
-    "TryUpgrade(Dragun(DA)ATTACK, 80, 100)",  "TryUpgrade(Dragun(DA)ATTACK3, 85, 100)",
-    "TryUpgrade(Dragun(DA)ATTACK4, 90, 100)", "TryUpgrade(Dragun(DA)SHIELD5, 95, 100)",
-    "TryUpgrade(Dragun(DA)SHIELD6, 95, 100)", "TryUpgrade(Dragun(DA)SHIELD7, 95, 100)"};
+const Lines kDragoons = {"TryUpgrade(Dragun(DA)ATTACK, 80, 100)",  "TryUpgrade(Dragun(DA)ATTACK3, 85, 100)",
+                         "TryUpgrade(Dragun(DA)ATTACK4, 90, 100)", "TryUpgrade(Dragun(DA)SHIELD5, 95, 100)",
+                         "TryUpgrade(Dragun(DA)SHIELD6, 95, 100)", "TryUpgrade(Dragun(DA)SHIELD7, 95, 100)"};
 
 const char* const kChainDone = "upgrade Dragun_18(DA)ATTACK7 done\n";
 
@@ -605,8 +588,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, UnitUpgradeRequests,
     ::testing::Values(
         UpgradeCase{"Pikes25", "units Pikiner_evro(DA) 25\n", "TryUpgrade(Pikiner_evro", {}},
-        UpgradeCase{"Pikes26", "units Pikiner_evro(DA) 26\n", "TryUpgrade(Pikiner_evro",
-                    kPikesFirst},
+        UpgradeCase{"Pikes26", "units Pikiner_evro(DA) 26\n", "TryUpgrade(Pikiner_evro", kPikesFirst},
         UpgradeCase{"Pikes121", "units Pikiner_evro(DA) 121\n", "TryUpgrade(Pikiner_evro",
                     Concat(kPikesFirst, kPikesLate)},
         UpgradeCase{"Cavalry21General",
@@ -620,75 +602,63 @@ INSTANTIATE_TEST_SUITE_P(
         // Drawn cavalry "Dragun(DA)": its own set, then the dragoon set of the same type.
         UpgradeCase{"DragoonDrawn21", "units Dragun(DA) 21\n", "TryUpgrade(Dragun(DA)",
                     Concat(CavalryFirst("Dragun(DA)"), kDragoons)},
-        UpgradeCase{"HorsemenDrawn21", "random 1\nunits Konni_Ricar(DA) 21\n",
-                    "TryUpgrade(Konni_Ricar(DA)", CavalryFirst("Konni_Ricar(DA)")},
-        UpgradeCase{"HorsemenDrawn51", "random 4\nunits Konni_Ricar(DA) 51\n",
-                    "TryUpgrade(Konni_Ricar(DA)",
-                    Concat(CavalryFirst("Konni_Ricar(DA)"),
-                           {"TryUpgrade(Konni_Ricar(DA)SHIELD5, 95, 100)",
-                            "TryUpgrade(Konni_Ricar(DA)SHIELD6, 95, 100)",
-                            "TryUpgrade(Konni_Ricar(DA)SHIELD7, 95, 100)",
-                            "TryUpgrade(Konni_Ricar(DA)ATTACK5, 95, 100)",
-                            "TryUpgrade(Konni_Ricar(DA)ATTACK6, 95, 100)",
-                            "TryUpgrade(Konni_Ricar(DA)ATTACK7, 95, 100)"})},
+        UpgradeCase{"HorsemenDrawn21", "random 1\nunits Konni_Ricar(DA) 21\n", "TryUpgrade(Konni_Ricar(DA)",
+                    CavalryFirst("Konni_Ricar(DA)")},
+        UpgradeCase{"HorsemenDrawn51", "random 4\nunits Konni_Ricar(DA) 51\n", "TryUpgrade(Konni_Ricar(DA)",
+                    Concat(CavalryFirst("Konni_Ricar(DA)"), {"TryUpgrade(Konni_Ricar(DA)SHIELD5, 95, 100)",
+                                                             "TryUpgrade(Konni_Ricar(DA)SHIELD6, 95, 100)",
+                                                             "TryUpgrade(Konni_Ricar(DA)SHIELD7, 95, 100)",
+                                                             "TryUpgrade(Konni_Ricar(DA)ATTACK5, 95, 100)",
+                                                             "TryUpgrade(Konni_Ricar(DA)ATTACK6, 95, 100)",
+                                                             "TryUpgrade(Konni_Ricar(DA)ATTACK7, 95, 100)"})},
         UpgradeCase{"Dragoons21WithSecond20",
                     "random 0\nunits Dragun(DA) 21\nunits Dragun_18(DA) 20\n",
                     "TryUpgrade(Dragun",
                     {}},
-        UpgradeCase{"Musketeers101",
-                    "units Mushketer_ev(DA) 101\n",
-                    "TryUpgrade(",
-                    {"TryUpgrade(Mushketer_ev(DA)ATTACK, 90, 100)",
-                     "TryUpgrade(Mushketer_ev(DA)ATTACK3, 90, 100)",
-                     "TryUpgrade(Mushketer_ev(DA)ATTACK4, 90, 100)",
-                     "TryUpgrade(Mushketer_ev(DA)SHIELD, 30, 100)",
-                     "TryUpgrade(Mushketer_ev(DA)SHIELD3, 30, 100)",
-                     "TryUpgrade(Mushketer_ev(DA)SHIELD4, 30, 100)", "TryUpgrade(AKA31DA, 90, 100)",
-                     "TryUpgrade(AKA33DA, 90, 100)"}},
         UpgradeCase{
-            "Cuirassiers21Attack7Running",
-            "units Kirasir(DA) 21\nupgrade Kirasir(DA)ATTACK7 running\n",
-            "TryUpgrade(Kirasir(DA)",
-            {"TryUpgrade(Kirasir(DA)SHIELD, 90, 100)", "TryUpgrade(Kirasir(DA)SHIELD3, 90, 100)",
-             "TryUpgrade(Kirasir(DA)SHIELD4, 90, 100)", "TryUpgrade(Kirasir(DA)ATTACK, 90, 100)",
-             "TryUpgrade(Kirasir(DA)ATTACK3, 90, 100)", "TryUpgrade(Kirasir(DA)ATTACK4, 95, 100)",
-             "TryUpgrade(Kirasir(DA)ATTACK5, 95, 100)", "TryUpgrade(Kirasir(DA)ATTACK6, 95, 100)",
-             "TryUpgrade(Kirasir(DA)ATTACK7, 95, 100)", "TryUpgrade(Kirasir(DA)SHIELD5, 95, 100)",
-             "TryUpgrade(Kirasir(DA)SHIELD6, 95, 100)", "TryUpgrade(Kirasir(DA)SHIELD7, 95, 100)"}},
+            "Musketeers101",
+            "units Mushketer_ev(DA) 101\n",
+            "TryUpgrade(",
+            {"TryUpgrade(Mushketer_ev(DA)ATTACK, 90, 100)", "TryUpgrade(Mushketer_ev(DA)ATTACK3, 90, 100)",
+             "TryUpgrade(Mushketer_ev(DA)ATTACK4, 90, 100)", "TryUpgrade(Mushketer_ev(DA)SHIELD, 30, 100)",
+             "TryUpgrade(Mushketer_ev(DA)SHIELD3, 30, 100)", "TryUpgrade(Mushketer_ev(DA)SHIELD4, 30, 100)",
+             "TryUpgrade(AKA31DA, 90, 100)", "TryUpgrade(AKA33DA, 90, 100)"}},
+        UpgradeCase{"Cuirassiers21Attack7Running",
+                    "units Kirasir(DA) 21\nupgrade Kirasir(DA)ATTACK7 running\n",
+                    "TryUpgrade(Kirasir(DA)",
+                    {"TryUpgrade(Kirasir(DA)SHIELD, 90, 100)", "TryUpgrade(Kirasir(DA)SHIELD3, 90, 100)",
+                     "TryUpgrade(Kirasir(DA)SHIELD4, 90, 100)", "TryUpgrade(Kirasir(DA)ATTACK, 90, 100)",
+                     "TryUpgrade(Kirasir(DA)ATTACK3, 90, 100)", "TryUpgrade(Kirasir(DA)ATTACK4, 95, 100)",
+                     "TryUpgrade(Kirasir(DA)ATTACK5, 95, 100)", "TryUpgrade(Kirasir(DA)ATTACK6, 95, 100)",
+                     "TryUpgrade(Kirasir(DA)ATTACK7, 95, 100)", "TryUpgrade(Kirasir(DA)SHIELD5, 95, 100)",
+                     "TryUpgrade(Kirasir(DA)SHIELD6, 95, 100)", "TryUpgrade(Kirasir(DA)SHIELD7, 95, 100)"}},
         UpgradeCase{"SecondDragoons21",
                     "units Dragun_18(DA) 21\n",
                     "TryUpgrade(",
-                    {"TryUpgrade(Dragun_18(DA)ATTACK, 80, 100)",
-                     "TryUpgrade(Dragun_18(DA)ATTACK3, 85, 100)",
-                     "TryUpgrade(Dragun_18(DA)ATTACK4, 90, 100)",
-                     "TryUpgrade(Dragun_18(DA)ATTACK5, 95, 100)",
-                     "TryUpgrade(Dragun_18(DA)ATTACK6, 95, 100)",
-                     "TryUpgrade(Dragun_18(DA)ATTACK7, 95, 100)",
-                     "TryUpgrade(Dragun_18(DA)SHIELD, 10, 100)",
-                     "TryUpgrade(Dragun_18(DA)SHIELD3, 15, 100)",
-                     "TryUpgrade(Dragun_18(DA)SHIELD4, 20, 100)",
-                     "TryUpgrade(Dragun_18(DA)SHIELD5, 25, 100)",
-                     "TryUpgrade(Dragun_18(DA)SHIELD6, 25, 100)",
-                     "TryUpgrade(Dragun_18(DA)SHIELD7, 25, 100)", "TryUpgrade(AKA31DA, 90, 100)",
-                     "TryUpgrade(AKA33DA, 90, 100)"}},
-        UpgradeCase{"Grenadiers60",
-                    "units Grenader(DA) 60\n",
-                    "TryUpgrade(AKA3",
-                    {"TryUpgrade(AKA35DA, 15, 100)", "TryUpgrade(AKA31DA, 90, 100)",
-                     "TryUpgrade(AKA33DA, 90, 100)"}},
+                    {"TryUpgrade(Dragun_18(DA)ATTACK, 80, 100)", "TryUpgrade(Dragun_18(DA)ATTACK3, 85, 100)",
+                     "TryUpgrade(Dragun_18(DA)ATTACK4, 90, 100)", "TryUpgrade(Dragun_18(DA)ATTACK5, 95, 100)",
+                     "TryUpgrade(Dragun_18(DA)ATTACK6, 95, 100)", "TryUpgrade(Dragun_18(DA)ATTACK7, 95, 100)",
+                     "TryUpgrade(Dragun_18(DA)SHIELD, 10, 100)", "TryUpgrade(Dragun_18(DA)SHIELD3, 15, 100)",
+                     "TryUpgrade(Dragun_18(DA)SHIELD4, 20, 100)", "TryUpgrade(Dragun_18(DA)SHIELD5, 25, 100)",
+                     "TryUpgrade(Dragun_18(DA)SHIELD6, 25, 100)", "TryUpgrade(Dragun_18(DA)SHIELD7, 25, 100)",
+                     "TryUpgrade(AKA31DA, 90, 100)", "TryUpgrade(AKA33DA, 90, 100)"}},
         UpgradeCase{
-            "Grenadiers61Running",
-            "units Grenader(DA) 61\nupgrade AKA35DA running\nupgrade KUZ04DA done\n", "TryUpgrade(",
-            [] {
-                Lines l;
-                for (const char* s :
-                     {"ATTACK", "ATTACK3", "ATTACK4", "ATTACK5", "ATTACK6", "ATTACK7", "SHIELD",
-                      "SHIELD3", "SHIELD4", "SHIELD5", "SHIELD6", "SHIELD7"})
-                    l.push_back(std::string("TryUpgrade(Grenader(DA)") + s + ", 90, 100)");
-                return Concat(l, {"TryUpgrade(AKA35DA, 90, 100)", "TryUpgrade(KUZ04DA, 90, 100)",
-                                  "TryUpgrade(AKA36DA, 90, 100)", "TryUpgrade(AKA31DA, 90, 100)",
-                                  "TryUpgrade(AKA33DA, 90, 100)"});
-            }()},
+            "Grenadiers60",
+            "units Grenader(DA) 60\n",
+            "TryUpgrade(AKA3",
+            {"TryUpgrade(AKA35DA, 15, 100)", "TryUpgrade(AKA31DA, 90, 100)", "TryUpgrade(AKA33DA, 90, 100)"}},
+        UpgradeCase{"Grenadiers61Running",
+                    "units Grenader(DA) 61\nupgrade AKA35DA running\nupgrade KUZ04DA done\n", "TryUpgrade(",
+                    [] {
+                        Lines l;
+                        for (const char* s :
+                             {"ATTACK", "ATTACK3", "ATTACK4", "ATTACK5", "ATTACK6", "ATTACK7", "SHIELD",
+                              "SHIELD3", "SHIELD4", "SHIELD5", "SHIELD6", "SHIELD7"})
+                            l.push_back(std::string("TryUpgrade(Grenader(DA)") + s + ", 90, 100)");
+                        return Concat(l, {"TryUpgrade(AKA35DA, 90, 100)", "TryUpgrade(KUZ04DA, 90, 100)",
+                                          "TryUpgrade(AKA36DA, 90, 100)", "TryUpgrade(AKA31DA, 90, 100)",
+                                          "TryUpgrade(AKA33DA, 90, 100)"});
+                    }()},
         UpgradeCase{"ChainClosed",
                     "upgrade AKA15DA running\nupgrade AKA14DA running\nupgrade AKA13DA running\n",
                     "TryUpgrade(AKA1",
@@ -731,70 +701,64 @@ INSTANTIATE_TEST_SUITE_P(
                     "AI_Torg(2, 3, 500000)", "AI_Torg(0, 3, 80000)", "SetAIRegister(2, 1)"}},
         ModuleCase{"MarketGoneOnSecondRead",
                    "units Rinok(DA) 1\nstart-res 1\nthen GetReadyUnits(Rinok(DA)) 1 0\n",
-                   {"GetReadyUnits(Rinok(DA)) -> 1", "GetStartRes() -> 1",
-                    "GetReadyUnits(Rinok(DA)) -> 0"}},
-        ModuleCase{
-            "OpeningStartRes0", "units Rinok(DA) 1\nstart-res 0\n",
-            Concat({"GetReadyUnits(Rinok(DA)) -> 1", "GetStartRes() -> 0",
-                    "GetReadyUnits(Rinok(DA)) -> 1", "GetAIRegister(2) -> 0", "AI_Torg(5, 3, 4000)",
-                    "GetStartRes() -> 0", "GetStartRes() -> 0", "SetAIRegister(2, 1)",
-                    "UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> false"},
-                   kNoSurplus)},
+                   {"GetReadyUnits(Rinok(DA)) -> 1", "GetStartRes() -> 1", "GetReadyUnits(Rinok(DA)) -> 0"}},
+        ModuleCase{"OpeningStartRes0", "units Rinok(DA) 1\nstart-res 0\n",
+                   Concat({"GetReadyUnits(Rinok(DA)) -> 1", "GetStartRes() -> 0",
+                           "GetReadyUnits(Rinok(DA)) -> 1", "GetAIRegister(2) -> 0", "AI_Torg(5, 3, 4000)",
+                           "GetStartRes() -> 0", "GetStartRes() -> 0", "SetAIRegister(2, 1)",
+                           "UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> false"},
+                          kNoSurplus)},
         // Resource 5 for "AKA24DA": 11/10 of 1000 is covered by a stock of 1100.
         ModuleCase{"Aka24Covered",
                    std::string(kMarketReady) + "upgrade AKA08DA running\nunits akademia_E(DA) 1\n"
                                                "upgrade-cost AKA24DA 5 1000\nmoney 5 1100\n",
-                   Concat(kOpeningDoneHead,
-                          Concat({"UpgIsRun(AKA08DA) -> true", "UpgIsRun(AKA24DA) -> false",
-                                  "GetReadyUnits(akademia_E(DA)) -> 1",
-                                  "GetUpgradeCost(2, AKA24DA, 5) -> 1000", "GetMoney(5) -> 1100",
-                                  "UpgIsRun(AKA24DA) -> false"},
-                                 kNoSurplus))},
+                   Concat(kOpeningDoneHead, Concat({"UpgIsRun(AKA08DA) -> true", "UpgIsRun(AKA24DA) -> false",
+                                                    "GetReadyUnits(akademia_E(DA)) -> 1",
+                                                    "GetUpgradeCost(2, AKA24DA, 5) -> 1000",
+                                                    "GetMoney(5) -> 1100", "UpgIsRun(AKA24DA) -> false"},
+                                                   kNoSurplus))},
         // "MAINDA": resource 3 is short and resource 2 cannot pay; 1 and 4 are not tried.
-        ModuleCase{
-            "MainPurchaseOf3Fails",
-            std::string(kMarketReady) + "upgrade AKA24DA running\nupgrade-cost MAINDA 3 10000\n"
-                                        "upgrade-cost MAINDA 1 10\nupgrade-cost MAINDA 4 10\n"
-                                        "money 2 5000\nrate 2 3 500\n",
-            Concat(kOpeningDoneHead,
-                   {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true",
-                    "UpgIsRun(MAINDA) -> false", "GetUpgradeCost(2, MAINDA, 3) -> 10000",
-                    "GetMoney(3) -> 0", "GetMoney(3) -> 0", "GetTorgResult(2, 3, 1000) -> 500",
-                    "GetMoney(2) -> 5000", "GetMoney(2) -> 5000", "GetMoney(0) -> 0"})},
-        // All three bought from stock: 105/100 for resource 1, 11/10 for 3 and 4.
-        ModuleCase{"MainAllCovered",
-                   std::string(kMarketReady) +
-                       "upgrade AKA24DA running\nupgrade-cost MAINDA 3 10000\n"
-                       "upgrade-cost MAINDA 1 10000\nupgrade-cost MAINDA 4 10000\n"
-                       "money 3 11000\nmoney 1 10500\nmoney 4 11000\n",
+        ModuleCase{"MainPurchaseOf3Fails",
+                   std::string(kMarketReady) + "upgrade AKA24DA running\nupgrade-cost MAINDA 3 10000\n"
+                                               "upgrade-cost MAINDA 1 10\nupgrade-cost MAINDA 4 10\n"
+                                               "money 2 5000\nrate 2 3 500\n",
                    Concat(kOpeningDoneHead,
-                          Concat({"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true",
-                                  "UpgIsRun(MAINDA) -> false",
-                                  "GetUpgradeCost(2, MAINDA, 3) -> 10000", "GetMoney(3) -> 11000",
-                                  "GetUpgradeCost(2, MAINDA, 1) -> 10000", "GetMoney(1) -> 10500",
-                                  "GetUpgradeCost(2, MAINDA, 4) -> 10000", "GetMoney(4) -> 11000"},
-                                 kNoSurplus))},
+                          {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true",
+                           "UpgIsRun(MAINDA) -> false", "GetUpgradeCost(2, MAINDA, 3) -> 10000",
+                           "GetMoney(3) -> 0", "GetMoney(3) -> 0", "GetTorgResult(2, 3, 1000) -> 500",
+                           "GetMoney(2) -> 5000", "GetMoney(2) -> 5000", "GetMoney(0) -> 0"})},
+        // All three bought from stock: 105/100 for resource 1, 11/10 for 3 and 4.
+        ModuleCase{
+            "MainAllCovered",
+            std::string(kMarketReady) + "upgrade AKA24DA running\nupgrade-cost MAINDA 3 10000\n"
+                                        "upgrade-cost MAINDA 1 10000\nupgrade-cost MAINDA 4 10000\n"
+                                        "money 3 11000\nmoney 1 10500\nmoney 4 11000\n",
+            Concat(kOpeningDoneHead, Concat({"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true",
+                                             "UpgIsRun(MAINDA) -> false",
+                                             "GetUpgradeCost(2, MAINDA, 3) -> 10000", "GetMoney(3) -> 11000",
+                                             "GetUpgradeCost(2, MAINDA, 1) -> 10000", "GetMoney(1) -> 10500",
+                                             "GetUpgradeCost(2, MAINDA, 4) -> 10000", "GetMoney(4) -> 11000"},
+                                            kNoSurplus))},
         // Resource 1 is bought for 32000 of resource 2, after two 100-unit sales; 4 costs nothing.
         ModuleCase{
             "MainBuysResource1",
             std::string(kMarketReady) + "upgrade AKA24DA running\nupgrade-cost MAINDA 1 40000\n"
                                         "money 1 10000\nmoney 2 99000\nrate 2 1 1000\n",
             Concat(kOpeningDoneHead,
-                   {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true",
-                    "UpgIsRun(MAINDA) -> false", "GetUpgradeCost(2, MAINDA, 3) -> 0",
-                    "GetMoney(3) -> 0", "GetUpgradeCost(2, MAINDA, 1) -> 40000",
-                    "GetMoney(1) -> 10000", "GetMoney(1) -> 10000",
-                    "GetTorgResult(2, 1, 1000) -> 1000", "GetMoney(2) -> 99000",
-                    "AI_Torg(1, 2, 100)", "AI_Torg(1, 2, 100)", "GetTorgResult(2, 1, 1000) -> 1000",
-                    "AI_Torg(2, 1, 32000)", "GetUpgradeCost(2, MAINDA, 4) -> 0", "GetMoney(4) -> 0",
-                    "GetMoney(2) -> 99000", "GetMoney(0) -> 0"})},
-        ModuleCase{"Surplus",
-                   std::string(kMarketReady) + "money 2 100001\nmoney 0 100000\n"
-                                               "then GetMoney(2) 100001 77\n",
-                   Concat(kOpeningDoneHead,
-                          {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> false",
-                           "GetMoney(2) -> 100001", "AI_Torg(0, 2, 5000)", "GetMoney(2) -> 77",
-                           "AI_Torg(2, 1, 77)", "GetMoney(0) -> 100000"})}),
+                   {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true", "UpgIsRun(MAINDA) -> false",
+                    "GetUpgradeCost(2, MAINDA, 3) -> 0", "GetMoney(3) -> 0",
+                    "GetUpgradeCost(2, MAINDA, 1) -> 40000", "GetMoney(1) -> 10000", "GetMoney(1) -> 10000",
+                    "GetTorgResult(2, 1, 1000) -> 1000", "GetMoney(2) -> 99000", "AI_Torg(1, 2, 100)",
+                    "AI_Torg(1, 2, 100)", "GetTorgResult(2, 1, 1000) -> 1000", "AI_Torg(2, 1, 32000)",
+                    "GetUpgradeCost(2, MAINDA, 4) -> 0", "GetMoney(4) -> 0", "GetMoney(2) -> 99000",
+                    "GetMoney(0) -> 0"})},
+        ModuleCase{
+            "Surplus",
+            std::string(kMarketReady) + "money 2 100001\nmoney 0 100000\n"
+                                        "then GetMoney(2) 100001 77\n",
+            Concat(kOpeningDoneHead, {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> false",
+                                      "GetMoney(2) -> 100001", "AI_Torg(0, 2, 5000)", "GetMoney(2) -> 77",
+                                      "AI_Torg(2, 1, 77)", "GetMoney(0) -> 100000"})}),
     CaseName);
 
 // The opening-trade register is the host's: a second call finds it set and trades nothing.
@@ -805,8 +769,8 @@ TEST(MarketModule, OpeningTradeOnlyOnce) {
     denmark::MarketModule();
     EXPECT_EQ(Filter(game.Take(), "AI_Torg(").size(), 2u);
     denmark::MarketModule();
-    EXPECT_EQ(game.Take(), (Lines{"GetReadyUnits(Rinok(DA)) -> 1", "GetStartRes() -> 3",
-                                  "GetAIRegister(2) -> 1"}));
+    EXPECT_EQ(game.Take(),
+              (Lines{"GetReadyUnits(Rinok(DA)) -> 1", "GetStartRes() -> 3", "GetAIRegister(2) -> 1"}));
 }
 
 TEST(MarketModule, MissingCostFunctionBuysNothing) {
@@ -817,11 +781,10 @@ TEST(MarketModule, MissingCostFunctionBuysNothing) {
                                   "upgrade AKA24DA running\nupgrade AKA08DA running\n"
                                   "units akademia_E(DA) 1\n",
                               o);
-    EXPECT_EQ(t, Concat(kOpeningDoneHead,
-                        Concat({"UpgIsRun(AKA08DA) -> true", "UpgIsRun(AKA24DA) -> true",
-                                "UpgIsRun(AKA24DA) -> true", "UpgIsRun(MAINDA) -> false",
-                                "GetMoney(3) -> 0", "GetMoney(1) -> 0", "GetMoney(4) -> 0"},
-                               kNoSurplus)));
+    EXPECT_EQ(t, Concat(kOpeningDoneHead, Concat({"UpgIsRun(AKA08DA) -> true", "UpgIsRun(AKA24DA) -> true",
+                                                  "UpgIsRun(AKA24DA) -> true", "UpgIsRun(MAINDA) -> false",
+                                                  "GetMoney(3) -> 0", "GetMoney(1) -> 0", "GetMoney(4) -> 0"},
+                                                 kNoSurplus)));
 }
 
 // Everything researched that the distribution looks at: only the first rules remain.
@@ -848,31 +811,27 @@ const Lines kDistributionTail = {"UpgIsRun(AKA08DA) -> true", "UpgIsRun(AKA01DA)
 class PeasantDistributionCalls : public ::testing::TestWithParam<ModuleCase> {};
 
 TEST_P(PeasantDistributionCalls, Sequence) {
-    EXPECT_EQ(RunModule(denmark::PeasantDistributionModule, GetParam().scenario),
-              GetParam().expected);
+    EXPECT_EQ(RunModule(denmark::PeasantDistributionModule, GetParam().scenario), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PeasantDistributionCalls,
     ::testing::Values(
-        ModuleCase{
-            "FieldGoneOnSecondRead",
-            "start-res 2\nthen FieldExist() true false\n",
-            {"SetPDistribution(0, 4, 4)", "FieldExist() -> true", "SetPDistribution(9, 4, 4)",
-             "GetStartRes() -> 2", "FieldExist() -> false", "SetPDistribution(0, 6, 3)"}},
+        ModuleCase{"FieldGoneOnSecondRead",
+                   "start-res 2\nthen FieldExist() true false\n",
+                   {"SetPDistribution(0, 4, 4)", "FieldExist() -> true", "SetPDistribution(9, 4, 4)",
+                    "GetStartRes() -> 2", "FieldExist() -> false", "SetPDistribution(0, 6, 3)"}},
         ModuleCase{"Stock9000", std::string(kResearched) + "money 3 9000\n",
-                   Concat(Concat(kDistributionHead,
-                                 {"UpgIsRun(Pikiner_evro(DA)ATTACK4) -> false",
-                                  "GetMoney(3) -> 9000", "GetUnits(Dip_korpus(DA)) -> 1"}),
+                   Concat(Concat(kDistributionHead, {"UpgIsRun(Pikiner_evro(DA)ATTACK4) -> false",
+                                                     "GetMoney(3) -> 9000", "GetUnits(Dip_korpus(DA)) -> 1"}),
                           kDistributionTail)},
-        ModuleCase{
-            "Stock8999",
-            std::string(kResearched) + "money 3 8999\nupgrade Pikiner_evro(DA)ATTACK4 running\n",
-            Concat(Concat(kDistributionHead,
-                          {"UpgIsRun(Pikiner_evro(DA)ATTACK4) -> true",
-                           "UpgIsRun(Pikiner_evro(DA)SHIELD4) -> false", "GetMoney(3) -> 8999",
-                           "SetPDistribution(9, 4, 1)", "GetUnits(Dip_korpus(DA)) -> 1"}),
-                   kDistributionTail)},
+        ModuleCase{"Stock8999",
+                   std::string(kResearched) + "money 3 8999\nupgrade Pikiner_evro(DA)ATTACK4 running\n",
+                   Concat(Concat(kDistributionHead,
+                                 {"UpgIsRun(Pikiner_evro(DA)ATTACK4) -> true",
+                                  "UpgIsRun(Pikiner_evro(DA)SHIELD4) -> false", "GetMoney(3) -> 8999",
+                                  "SetPDistribution(9, 4, 1)", "GetUnits(Dip_korpus(DA)) -> 1"}),
+                          kDistributionTail)},
         ModuleCase{"NothingResearched",
                    "field yes\nstart-res 0\npeace-time-left 1\nunit-cost Dip_korpus(DA) 2 "
                    "500\nmoney 2 549\n",
@@ -929,8 +888,7 @@ TEST_P(DistributionThresholds, ScaledCosts) {
     const Threshold& c = GetParam();
     Lines t =
         Filter(RunModule(denmark::PeasantDistributionModule,
-                         std::string(kResearched) + kPikesRunning + "money 3 9000\n" + c.scenario,
-                         c.options),
+                         std::string(kResearched) + kPikesRunning + "money 3 9000\n" + c.scenario, c.options),
                "SetPDistribution(");
     ASSERT_GE(t.size(), 3u);
     EXPECT_EQ(Lines(t.begin() + 3, t.end()), c.distributions);

@@ -104,15 +104,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Without a field: only above 700, and never the pike upgrades.
         Economy{"money 3 700\nupgrade AKA08DA done\nunits PorE(DA) 1\n", {}, {}, 0},
-        Economy{"money 3 701\nupgrade AKA08DA done\nunits PorE(DA) 1\n", {kFirst},
-                {"TryUnit(Pikiner_evro(DA), 100, 100, 100)"}, 0},
+        Economy{"money 3 701\nupgrade AKA08DA done\nunits PorE(DA) 1\n",
+                {kFirst},
+                {"TryUnit(Pikiner_evro(DA), 100, 100, 100)"},
+                0},
         // With a field.
         Economy{"field yes\nunits Kreposnoi_pruss(DA) 24\nmoney 3 301\n", {kFirst, kDriven}, {kPikes350}, 0},
         Economy{"field yes\nunits Kreposnoi_pruss(DA) 25\nmoney 3 301\n", {kDriven}, {kPikes350}, 0},
         Economy{"field yes\nunits Kreposnoi_pruss(DA) 24\nmoney 3 300\n", {kDriven}, {}, 0},
         Economy{"field yes\nmoney 3 200\n", {}, {}, 0},
-        Economy{"field yes\nupgrade KUZ03DA running\nmoney 3 301\n", {kDriven},
-                {"TryUnit(Pikiner_evro(DA), 300, 100, 30)"}, 0},
+        Economy{"field yes\nupgrade KUZ03DA running\nmoney 3 301\n",
+                {kDriven},
+                {"TryUnit(Pikiner_evro(DA), 300, 100, 30)"},
+                0},
         // Peasants are not driven while 3, 1 and 4 are all high and "MAINDA" is not done.
         Economy{"field yes\n" + kRich, {}, {kPikes350}, 0},
         Economy{("field yes\n" + kRich + "money 4 7000\n"), {kDriven}, {kPikes350}, 0},
@@ -121,8 +125,10 @@ INSTANTIATE_TEST_SUITE_P(
         // The pike set: "AKA08DA" done, more than 1000 of 3 and a port.
         Economy{("field yes\nmoney 3 1001\n" + kPikeSetReady), {kDriven}, {kPikes350}, 10},
         Economy{("field yes\nmoney 3 1000\n" + kPikeSetReady), {kDriven}, {kPikes350}, 0},
-        Economy{"field yes\nmoney 3 1001\nupgrade AKA08DA running\nunits PorE(DA) 1\n", {kDriven},
-                {kPikes350}, 0},
+        Economy{"field yes\nmoney 3 1001\nupgrade AKA08DA running\nunits PorE(DA) 1\n",
+                {kDriven},
+                {kPikes350},
+                0},
         Economy{"field yes\nmoney 3 1001\nupgrade AKA08DA done\n", {kDriven}, {kPikes350}, 0}));
 
 TEST(LandBuildings, OneAcademyCountGuardsMarketAndChurch) {
@@ -150,11 +156,10 @@ class Battleships : public ::testing::TestWithParam<int> {};
 
 TEST_P(Battleships, OnlyAtMineLevel95) {
     const auto t = LandTick("max-peasants-in-mines " + std::to_string(GetParam()) + "\n");
-    const Lines expected = GetParam() != 95 ? Lines{}
-                                            : Lines{"TryUnit(Linkor(DA), 1, 50, 30)",
-                                                    "TryUnit(Linkor(DA), 2, 30, 30)",
-                                                    "TryUnit(Linkor(DA), 3, 20, 30)",
-                                                    "TryUnit(Linkor(DA), 5, 10, 30)"};
+    const Lines expected = GetParam() != 95
+                               ? Lines{}
+                               : Lines{"TryUnit(Linkor(DA), 1, 50, 30)", "TryUnit(Linkor(DA), 2, 30, 30)",
+                                       "TryUnit(Linkor(DA), 3, 20, 30)", "TryUnit(Linkor(DA), 5, 10, 30)"};
     EXPECT_EQ(Filter(t, "TryUnit(Linkor(DA)"), expected);
     EXPECT_EQ(Filter(t, "TryUpgrade(AKA29DA").size(), GetParam() == 95 ? 1u : 0u);
 }
@@ -192,10 +197,18 @@ INSTANTIATE_TEST_SUITE_P(
         Lock{LATE "money 3 60001\nmoney 1 10999\n", 1},
         Lock{LATE "max-peasants-in-mines 10\nmoney 3 60001\nmoney 1 8000\n", 2},
         Lock{LATE "money 3 60001\nmoney 1 10999\nupgrade MAINDA running\n", 0},
-        Lock{LATE "upgrade MAINDA done\nmax-peasants-in-mines 28\nmoney 3 50001\nmoney 4 7301\nmoney 1 19999\n", 1},
-        Lock{LATE "upgrade MAINDA done\nmax-peasants-in-mines 28\nmoney 3 50001\nmoney 4 7300\nmoney 1 19999\n", 0},
-        Lock{LATE "upgrade MAINDA done\nmax-peasants-in-mines 40\nmoney 3 50001\nmoney 4 9801\nmoney 1 23999\n", 1},
-        Lock{LATE "upgrade MAINDA done\nmax-peasants-in-mines 40\nmoney 3 50001\nmoney 4 9800\nmoney 1 23999\n", 0},
+        Lock{LATE
+             "upgrade MAINDA done\nmax-peasants-in-mines 28\nmoney 3 50001\nmoney 4 7301\nmoney 1 19999\n",
+             1},
+        Lock{LATE
+             "upgrade MAINDA done\nmax-peasants-in-mines 28\nmoney 3 50001\nmoney 4 7300\nmoney 1 19999\n",
+             0},
+        Lock{LATE
+             "upgrade MAINDA done\nmax-peasants-in-mines 40\nmoney 3 50001\nmoney 4 9801\nmoney 1 23999\n",
+             1},
+        Lock{LATE
+             "upgrade MAINDA done\nmax-peasants-in-mines 40\nmoney 3 50001\nmoney 4 9800\nmoney 1 23999\n",
+             0},
         Lock{LATE "upgrade MAINDA done\nmax-peasants-in-mines 55\nmoney 3 80001\nmoney 1 25999\n", 1},
         Lock{LATE "upgrade MAINDA done\nmax-peasants-in-mines 55\nmoney 3 80000\nmoney 1 25999\n", 0},
         Lock{"upgrade AKA06DA running\nupgrade KUZ03DA done\nmax-peasants-in-mines 10\nmoney 3 50001\n", 0}));
@@ -222,11 +235,13 @@ INSTANTIATE_TEST_SUITE_P(
     Counts, Musketeers,
     ::testing::Values(
         Army{"units Kazarma_evro(DA) 2\nunits Pikiner_evro(DA) 301\nunits Mushketer_ev(DA) 50\n",
-             {"TryUnit(Mushketer_ev(DA), 500, 10, 10)"}, 5},
+             {"TryUnit(Mushketer_ev(DA), 500, 10, 10)"},
+             5},
         Army{"units Kazarma_evro(DA) 2\nunits Pikiner_evro(DA) 301\nunits Mushketer_ev(DA) 51\n", {}, 5},
         Army{"units Kazarma_evro(DA) 2\nunits Pikiner_evro(DA) 200\nunits Kirasir(DA) 50\n"
              "units Dragun(DA) 51\n",
-             {"TryUnit(Mushketer_ev(DA), 500, 10, 10)"}, 5},
+             {"TryUnit(Mushketer_ev(DA), 500, 10, 10)"},
+             5},
         Army{"units Kazarma_evro(DA) 2\nunits Pikiner_evro(DA) 300\n", {}, 0},
         Army{"units Kazarma_evro(DA) 1\nunits Pikiner_evro(DA) 400\n", {}, 0}));
 
@@ -238,20 +253,21 @@ TEST_P(Towers, ByPeasantsOnceAllTowersStand) {
 
 INSTANTIATE_TEST_SUITE_P(
     Peasants, Towers,
-    ::testing::Values(
-        Case{"units Kreposnoi_pruss(DA) 80\n", {}},
-        Case{"units Kreposnoi_pruss(DA) 81\n", {"TryUnit(Bashnia(DA), 1, 80, 10)"}},
-        Case{"units Kreposnoi_pruss(DA) 95\nunits Bashnia(DA) 3\n", {"TryUnit(Bashnia(DA), 1, 80, 10)"}},
-        Case{"units Kreposnoi_pruss(DA) 96\n",
-             {"TryUnit(Bashnia(DA), 1, 80, 10)", "TryUnit(Bashnia(DA), 2, 80, 10)",
-              "TryUnit(Bashnia(DA), 3, 50, 10)", "TryUnit(Bashnia(DA), 4, 30, 10)"}},
-        Case{"units Kreposnoi_pruss(DA) 96\nunits Bashnia(DA) 2 1\n", {}}));
+    ::testing::Values(Case{"units Kreposnoi_pruss(DA) 80\n", {}},
+                      Case{"units Kreposnoi_pruss(DA) 81\n", {"TryUnit(Bashnia(DA), 1, 80, 10)"}},
+                      Case{"units Kreposnoi_pruss(DA) 95\nunits Bashnia(DA) 3\n",
+                           {"TryUnit(Bashnia(DA), 1, 80, 10)"}},
+                      Case{"units Kreposnoi_pruss(DA) 96\n",
+                           {"TryUnit(Bashnia(DA), 1, 80, 10)", "TryUnit(Bashnia(DA), 2, 80, 10)",
+                            "TryUnit(Bashnia(DA), 3, 50, 10)", "TryUnit(Bashnia(DA), 4, 30, 10)"}},
+                      Case{"units Kreposnoi_pruss(DA) 96\nunits Bashnia(DA) 2 1\n", {}}));
 
 class Trading : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Trading, TradesAtAFinishedMarket) {
-    EXPECT_EQ(Filter(LandTick(std::string("units Rinok(DA) 1\nmoney 3 1000\n") + GetParam().state), "AI_Torg("),
-              GetParam().expected);
+    EXPECT_EQ(
+        Filter(LandTick(std::string("units Rinok(DA) 1\nmoney 3 1000\n") + GetParam().state), "AI_Torg("),
+        GetParam().expected);
 }
 
 #define RESEARCHED "upgrade KUZ02DA done\nupgrade AKA09DA done\n"
@@ -261,10 +277,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"units Rinok(DA) 1 0\nmoney 0 200000\nmoney 3 0\nmoney 2 6000\n", {}},
         Case{"units akademia_E(DA) 1\nmoney 1 801\nmoney 3 5999\nmoney 4 3001\n", {"AI_Torg(4, 3, 3000)"}},
         Case{"units akademia_E(DA) 1\nmoney 1 800\nmoney 3 5999\nmoney 4 3001\n", {}},
-        Case{"units akademia_E(DA) 1\nupgrade AKA08DA running\nmoney 1 801\nmoney 3 5999\nmoney 4 3001\n", {}},
+        Case{"units akademia_E(DA) 1\nupgrade AKA08DA running\nmoney 1 801\nmoney 3 5999\nmoney 4 3001\n",
+             {}},
         Case{"money 3 999\nmoney 2 5001\n", {"AI_Torg(2, 3, 4000)"}},
-        Case{"money 3 1000\nmoney 2 5001\n", {}},
-        Case{"money 2 110001\n", {"AI_Torg(2, 1, 90000)"}},
+        Case{"money 3 1000\nmoney 2 5001\n", {}}, Case{"money 2 110001\n", {"AI_Torg(2, 1, 90000)"}},
         Case{RESEARCHED "money 2 110001\n", {"AI_Torg(2, 1, 100000)"}},
         // Equal stocks of 4 and 5: 4 is bought first.
         Case{RESEARCHED "money 0 1\nmoney 1 1\nmoney 4 3000\nmoney 5 3000\n",
@@ -285,7 +301,8 @@ TEST(LandReads, MusketeerCountIsReadAgainForTheAcademy) {
     const std::string late = "upgrade KUZ03DA running\nupgrade AKA08DA done\n";
     EXPECT_EQ(Filter(LandTick(late + "then GetUnits(Mushketer_ev(DA)) 0 21\n"), "TryUpgrade(AKA31DA"),
               Lines{"TryUpgrade(AKA31DA, 90, 100)"});
-    EXPECT_TRUE(Filter(LandTick(late + "then GetUnits(Mushketer_ev(DA)) 30 20\n"), "TryUpgrade(AKA31DA").empty());
+    EXPECT_TRUE(
+        Filter(LandTick(late + "then GetUnits(Mushketer_ev(DA)) 30 20\n"), "TryUpgrade(AKA31DA").empty());
 }
 
 TEST(LandReads, WithoutPeasantsOnlyTheLateStepsRun) {

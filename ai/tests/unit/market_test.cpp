@@ -9,7 +9,7 @@ using denmark_test::FakeGame;
 namespace {
 
 struct Cost {
-    int32_t rate;    // amount bought per 1000 sold
+    int32_t rate;  // amount bought per 1000 sold
     int32_t wanted;
     int32_t cost;
 };
@@ -20,8 +20,8 @@ TEST_P(TradeCostCase, WantedTimes1000OverTheRateIn32Bits) {
     const Cost c = GetParam();
     FakeGame game("rate 1 0 " + std::to_string(c.rate) + "\n");
     EXPECT_EQ(denmark::TradeCost(1, 0, c.wanted), c.cost);
-    EXPECT_EQ(game.Take(), std::vector<std::string>{"GetTorgResult(1, 0, 1000) -> " +
-                                                    std::to_string(c.rate)});
+    EXPECT_EQ(game.Take(),
+              std::vector<std::string>{"GetTorgResult(1, 0, 1000) -> " + std::to_string(c.rate)});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -52,9 +52,7 @@ TEST_P(BuyResourceCase, TradesAndResult) {
     EXPECT_EQ(game.Take(), p.trace);
 }
 
-std::vector<std::string> Repeat(int n, const std::string& line) {
-    return std::vector<std::string>(n, line);
-}
+std::vector<std::string> Repeat(int n, const std::string& line) { return std::vector<std::string>(n, line); }
 
 std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -65,28 +63,46 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, BuyResourceCase,
     ::testing::Values(
         Purchase{"StockCovers", "money 2 500\n", 2, 500, 3, true, {"GetMoney(2) -> 500"}},
-        Purchase{"CostExactly1000IsNeverBought", "money 0 500\nmoney 1 5000\n", 0, 1500, 1, false,
+        Purchase{"CostExactly1000IsNeverBought",
+                 "money 0 500\nmoney 1 5000\n",
+                 0,
+                 1500,
+                 1,
+                 false,
                  {"GetMoney(0) -> 500", "GetMoney(0) -> 500", "GetTorgResult(1, 0, 1000) -> 1000",
                   "GetMoney(1) -> 5000"}},
-        Purchase{"PayerHoldsExactlyTheCost", "money 0 0\nmoney 1 2000\n", 0, 2000, 1, false,
+        Purchase{"PayerHoldsExactlyTheCost",
+                 "money 0 0\nmoney 1 2000\n",
+                 0,
+                 2000,
+                 1,
+                 false,
                  {"GetMoney(0) -> 0", "GetMoney(0) -> 0", "GetTorgResult(1, 0, 1000) -> 1000",
                   "GetMoney(1) -> 2000"}},
-        Purchase{"Cost1001OnlyTheFinalTrade", "money 0 0\nmoney 1 1002\n", 0, 1001, 1, true,
+        Purchase{"Cost1001OnlyTheFinalTrade",
+                 "money 0 0\nmoney 1 1002\n",
+                 0,
+                 1001,
+                 1,
+                 true,
                  {"GetMoney(0) -> 0", "GetMoney(0) -> 0", "GetTorgResult(1, 0, 1000) -> 1000",
-                  "GetMoney(1) -> 1002", "GetTorgResult(1, 0, 1000) -> 1000",
-                  "AI_Torg(1, 0, 1001)"}},
+                  "GetMoney(1) -> 1002", "GetTorgResult(1, 0, 1000) -> 1000", "AI_Torg(1, 0, 1001)"}},
         Purchase{"Cost45000ThreeSalesFirst", "money 4 5000\nmoney 1 100000\n", 4, 50000, 1, true,
-                 Join(Join({"GetMoney(4) -> 5000", "GetMoney(4) -> 5000",
-                            "GetTorgResult(1, 4, 1000) -> 1000", "GetMoney(1) -> 100000"},
+                 Join(Join({"GetMoney(4) -> 5000", "GetMoney(4) -> 5000", "GetTorgResult(1, 4, 1000) -> 1000",
+                            "GetMoney(1) -> 100000"},
                            Repeat(3, "AI_Torg(4, 1, 100)")),
                       {"GetTorgResult(1, 4, 1000) -> 1000", "AI_Torg(1, 4, 45000)"})},
-        Purchase{"Cost300000CappedAtFifteenSales", "money 0 0\nmoney 3 1000000\nrate 3 0 100\n",
-                 0, 30000, 3, true,
-                 Join(Join({"GetMoney(0) -> 0", "GetMoney(0) -> 0",
-                            "GetTorgResult(3, 0, 1000) -> 100", "GetMoney(3) -> 1000000"},
+        Purchase{"Cost300000CappedAtFifteenSales", "money 0 0\nmoney 3 1000000\nrate 3 0 100\n", 0, 30000, 3,
+                 true,
+                 Join(Join({"GetMoney(0) -> 0", "GetMoney(0) -> 0", "GetTorgResult(3, 0, 1000) -> 100",
+                            "GetMoney(3) -> 1000000"},
                            Repeat(15, "AI_Torg(0, 3, 100)")),
                       {"GetTorgResult(3, 0, 1000) -> 100", "AI_Torg(3, 0, 300000)"})},
-        Purchase{"RateZeroBuysNothing", "money 0 10\nmoney 1 2147483647\nrate 0\n", 0, 20, 1,
+        Purchase{"RateZeroBuysNothing",
+                 "money 0 10\nmoney 1 2147483647\nrate 0\n",
+                 0,
+                 20,
+                 1,
                  false,
                  {"GetMoney(0) -> 10", "GetMoney(0) -> 10", "GetTorgResult(1, 0, 1000) -> 0",
                   "GetMoney(1) -> 2147483647"}}),

@@ -26,17 +26,14 @@ TEST(MineTables, BuildingRuleIsTripleZeroByteAndCount) {
     FakeGame fresh("");
     EXPECT_EQ(Bytes(&denmark::MineBuildingRulesNormal[20], 8),
               (std::vector<uint8_t>{2, 0, 1, 0, 4, 0, 0, 0}));
-    EXPECT_EQ(Bytes(&denmark::MineBuildingRulesNormal[0], 8),
-              (std::vector<uint8_t>{0, 0, 0, 0, 1, 0, 0, 0}));
-    EXPECT_EQ(Bytes(&denmark::MineBuildingRulesRich[4], 8),
-              (std::vector<uint8_t>{4, 0, 0, 0, 1, 0, 0, 0}));
+    EXPECT_EQ(Bytes(&denmark::MineBuildingRulesNormal[0], 8), (std::vector<uint8_t>{0, 0, 0, 0, 1, 0, 0, 0}));
+    EXPECT_EQ(Bytes(&denmark::MineBuildingRulesRich[4], 8), (std::vector<uint8_t>{4, 0, 0, 0, 1, 0, 0, 0}));
 }
 
 TEST(MineTables, AfterStartResourcesZeroRecordZeroReadsFour) {
     FakeGame game("start-res 0\nland-type 1\n");
     game.ProcessAI();
-    EXPECT_EQ(Bytes(&denmark::MineBuildingRulesNormal[0], 8),
-              (std::vector<uint8_t>{0, 0, 0, 0, 4, 0, 0, 0}));
+    EXPECT_EQ(Bytes(&denmark::MineBuildingRulesNormal[0], 8), (std::vector<uint8_t>{0, 0, 0, 0, 4, 0, 0, 0}));
 }
 
 TEST(MineTables, BalancesRiseAndSecondNeverExceedsFirst) {
@@ -45,10 +42,9 @@ TEST(MineTables, BalancesRiseAndSecondNeverExceedsFirst) {
         const MineBalanceStep* steps;
         int n;
     };
-    for (const Table& t : {Table{"normal", denmark::MineBalanceNormal, 19},
-                           Table{"land", denmark::MineBalanceLand, 19},
-                           Table{"sea", denmark::MineBalanceSea, 19},
-                           Table{"rich", denmark::MineBalanceRich, 3}}) {
+    for (const Table& t :
+         {Table{"normal", denmark::MineBalanceNormal, 19}, Table{"land", denmark::MineBalanceLand, 19},
+          Table{"sea", denmark::MineBalanceSea, 19}, Table{"rich", denmark::MineBalanceRich, 3}}) {
         SCOPED_TRACE(t.name);
         EXPECT_EQ(t.steps[0].first, 0);
         EXPECT_EQ(t.steps[0].second, 0);

@@ -60,18 +60,18 @@ TEST_P(ScenarioMistake, NamesTheLine) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ScenarioMistake,
-    ::testing::Values(
-        Bad{"land-type two\n", "line 1: 'two' is not a 32-bit number"},
-        Bad{"\nmoney 0 2147483648\n", "line 2: '2147483648' is not a 32-bit number"},
-        Bad{"field maybe\n", "line 1: 'maybe' is neither yes nor no"},
-        Bad{"upgrade AKA01DA started\n", "line 1: an upgrade is none, running or done, not 'started'"},
-        Bad{"tick 2\ntick 2\n", "line 2: tick sections must rise from 1"},
-        Bad{"new-game\n", "line 1: 'new-game' belongs in a tick section"},
-        Bad{"entry InitAI\n", "line 1: unknown entry 'InitAI'"},
-        Bad{"gold 5\n", "line 1: unknown statement 'gold'"},
-        Bad{"land-type 1 2\n", "line 1: 'land-type' takes 1 value(s)"}));
+INSTANTIATE_TEST_SUITE_P(Cases, ScenarioMistake,
+                         ::testing::Values(Bad{"land-type two\n", "line 1: 'two' is not a 32-bit number"},
+                                           Bad{"\nmoney 0 2147483648\n",
+                                               "line 2: '2147483648' is not a 32-bit number"},
+                                           Bad{"field maybe\n", "line 1: 'maybe' is neither yes nor no"},
+                                           Bad{"upgrade AKA01DA started\n",
+                                               "line 1: an upgrade is none, running or done, not 'started'"},
+                                           Bad{"tick 2\ntick 2\n", "line 2: tick sections must rise from 1"},
+                                           Bad{"new-game\n", "line 1: 'new-game' belongs in a tick section"},
+                                           Bad{"entry InitAI\n", "line 1: unknown entry 'InitAI'"},
+                                           Bad{"gold 5\n", "line 1: unknown statement 'gold'"},
+                                           Bad{"land-type 1 2\n", "line 1: 'land-type' takes 1 value(s)"}));
 
 TEST(Scenario, RandomAnswersInTurnAndTheLastRepeats) {
     std::ostringstream out;

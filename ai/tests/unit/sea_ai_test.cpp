@@ -14,8 +14,7 @@ namespace {
 
 // Peasants, a mill, and a nation outside the opening-trade table so that no opening trade
 // mixes into the other trades.
-const std::string kBase =
-    "random 2\nnation 16\nunits Kreposnoi_pruss(DA) 30\nunits Melnica(DA) 1\n";
+const std::string kBase = "random 2\nnation 16\nunits Kreposnoi_pruss(DA) 30\nunits Melnica(DA) 1\n";
 
 Lines SeaTick(const std::string& state) {
     FakeGame game(kBase + state);
@@ -82,9 +81,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Galleys, FrigatesNeedNoShipCount) {
     EXPECT_TRUE(Filter(SeaTick("upgrade AKA06DA done\n"), "GetUnitsByUsage").empty());
-    EXPECT_EQ(Filter(SeaTick(""), "GetUnitsByUsage"),
-              (Lines{"GetUnitsByUsage(0, 28) -> 0", "GetUnitsByUsage(0, 27) -> 0",
-                     "GetUnitsByUsage(0, 25) -> 0"}));
+    EXPECT_EQ(
+        Filter(SeaTick(""), "GetUnitsByUsage"),
+        (Lines{"GetUnitsByUsage(0, 28) -> 0", "GetUnitsByUsage(0, 27) -> 0", "GetUnitsByUsage(0, 25) -> 0"}));
 }
 
 // Resource 3 below 150: the first trade whose stock allows it.
@@ -95,22 +94,22 @@ TEST_P(Shortage, FirstTradeThatHolds) {
               GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Stocks, Shortage,
-    ::testing::Values(Case{"money 2 5001\nmoney 0 9000\n", {"AI_Torg(2, 3, 3000)"}},
-                      Case{"money 2 5000\n", {"AI_Torg(2, 3, 900)"}},
-                      Case{"money 2 1000\nmoney 0 5001\n", {"AI_Torg(0, 3, 3000)"}},
-                      Case{"money 0 1001\nmoney 5 9999\n", {"AI_Torg(0, 3, 900)"}},
-                      Case{"money 0 1000\nmoney 5 2001\n", {"AI_Torg(5, 3, 800)"}},
-                      Case{"money 5 2000\nmoney 4 2001\n", {"AI_Torg(4, 3, 800)"}},
-                      Case{"money 4 2000\nmoney 1 1001\n", {"AI_Torg(1, 3, 500)"}},
-                      Case{"money 1 1000\n", {}},
-                      Case{"money 3 150\nmoney 2 6000\n", {}}));
+INSTANTIATE_TEST_SUITE_P(Stocks, Shortage,
+                         ::testing::Values(Case{"money 2 5001\nmoney 0 9000\n", {"AI_Torg(2, 3, 3000)"}},
+                                           Case{"money 2 5000\n", {"AI_Torg(2, 3, 900)"}},
+                                           Case{"money 2 1000\nmoney 0 5001\n", {"AI_Torg(0, 3, 3000)"}},
+                                           Case{"money 0 1001\nmoney 5 9999\n", {"AI_Torg(0, 3, 900)"}},
+                                           Case{"money 0 1000\nmoney 5 2001\n", {"AI_Torg(5, 3, 800)"}},
+                                           Case{"money 5 2000\nmoney 4 2001\n", {"AI_Torg(4, 3, 800)"}},
+                                           Case{"money 4 2000\nmoney 1 1001\n", {"AI_Torg(1, 3, 500)"}},
+                                           Case{"money 1 1000\n", {}},
+                                           Case{"money 3 150\nmoney 2 6000\n", {}}));
 
 // Stocks read once at the start of the market step serve the shortage and academy rules.
 TEST(Shortage, AcademyRuleUsesTheSameStocks) {
-    const auto t = SeaTick("units Rinok(DA) 1\nmoney 3 149\nunits akademia_E(DA) 1\n"
-                           "money 1 1001\nmoney 4 3001\nmoney 5 4001\n");
+    const auto t = SeaTick(
+        "units Rinok(DA) 1\nmoney 3 149\nunits akademia_E(DA) 1\n"
+        "money 1 1001\nmoney 4 3001\nmoney 5 4001\n");
     EXPECT_EQ(Filter(t, "AI_Torg("),
               (Lines{"AI_Torg(5, 3, 800)", "AI_Torg(4, 3, 2000)", "AI_Torg(5, 3, 3000)"}));
     EXPECT_EQ(Filter(t, "GetMoney(5)").size(), 1u);
@@ -131,8 +130,7 @@ const Lines kReleased = {"SetUpgradeLock(1, 0)", "SetUpgradeLock(4, 0)", "SetUpg
 INSTANTIATE_TEST_SUITE_P(
     Cases, LockOrSale,
     ::testing::Values(
-        Case{"", kReleased},
-        Case{"units Konushnia_Swesair(DA) 1\nupgrade KUZ03DA running\n", kReleased},
+        Case{"", kReleased}, Case{"units Konushnia_Swesair(DA) 1\nupgrade KUZ03DA running\n", kReleased},
         Case{"units Konushnia_Swesair(DA) 1\nmoney 1 3701\nmoney 4 5501\nmoney 5 8401\n", kReleased},
         Case{"units Konushnia_Swesair(DA) 1\nmoney 1 3700\nmoney 4 5501\nmoney 5 8401\nmoney 0 1\n",
              {"SetUpgradeLock(1, 0)"}},
@@ -146,27 +144,28 @@ INSTANTIATE_TEST_SUITE_P(
 class SmithyTrades : public ::testing::TestWithParam<Case> {};
 
 TEST_P(SmithyTrades, SellForOneOrFour) {
-    EXPECT_EQ(Filter(SeaTick("units Rinok(DA) 1\nunits Kuznica(DA) 1\nmoney 3 30001\n" +
-                             GetParam().state),
+    EXPECT_EQ(Filter(SeaTick("units Rinok(DA) 1\nunits Kuznica(DA) 1\nmoney 3 30001\n" + GetParam().state),
                      "AI_Torg("),
               GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SmithyTrades,
-    ::testing::Values(
-        Case{"money 5 12001\nmoney 0 1\nmoney 1 3999\nmoney 4 8001\nmoney 2 20001\n",
-             {"AI_Torg(5, 1, 3000)", "AI_Torg(4, 1, 2000)", "AI_Torg(2, 1, 12000)", "AI_Torg(3, 1, 15000)"}},
-        Case{"money 5 12001\nmoney 1 4001\nmoney 2 20001\n",
-             {"AI_Torg(5, 4, 3000)", "AI_Torg(2, 4, 12000)", "AI_Torg(3, 4, 15000)"}},
-        Case{"money 5 9001\nmoney 1 4000\nmoney 0 1\n", {}},
-        Case{"money 5 9000\nmoney 0 1\nmoney 1 1\nmoney 2 20001\n", {}},
-        Case{"upgrade KUZ03DA running\nmoney 5 12001\nmoney 0 1\nmoney 1 3999\n", {}}));
+    ::testing::Values(Case{"money 5 12001\nmoney 0 1\nmoney 1 3999\nmoney 4 8001\nmoney 2 20001\n",
+                           {"AI_Torg(5, 1, 3000)", "AI_Torg(4, 1, 2000)", "AI_Torg(2, 1, 12000)",
+                            "AI_Torg(3, 1, 15000)"}},
+                      Case{"money 5 12001\nmoney 1 4001\nmoney 2 20001\n",
+                           {"AI_Torg(5, 4, 3000)", "AI_Torg(2, 4, 12000)", "AI_Torg(3, 4, 15000)"}},
+                      Case{"money 5 9001\nmoney 1 4000\nmoney 0 1\n", {}},
+                      Case{"money 5 9000\nmoney 0 1\nmoney 1 1\nmoney 2 20001\n", {}},
+                      Case{"upgrade KUZ03DA running\nmoney 5 12001\nmoney 0 1\nmoney 1 3999\n", {}}));
 
 TEST(SeaRequests, DifficultyAboveZeroBringsCossacks) {
     for (const auto& [difficulty, n] : {std::pair{"0", 0u}, {"1", 1u}, {"-1", 0u}}) {
         EXPECT_EQ(Filter(SeaTick(std::string("difficulty ") + difficulty + "\n"),
-                         "TryUnit(Kozak_loshad_DIP(DA), 15, 20, 40)").size(), n)
+                         "TryUnit(Kozak_loshad_DIP(DA), 15, 20, 40)")
+                      .size(),
+                  n)
             << difficulty;
     }
 }
@@ -174,11 +173,14 @@ TEST(SeaRequests, DifficultyAboveZeroBringsCossacks) {
 TEST(SeaRequests, PikeUpgradesNeedStockReadAtThatMoment) {
     const std::string army = "units Pikiner_evro(DA) 31\n";
     EXPECT_EQ(Filter(SeaTick(army + "then GetMoney(3) 1001 1651\n"), "TryUpgrade(").size() >= 12, true);
-    EXPECT_EQ(Filter(SeaTick(army + "then GetMoney(3) 1001 1651\n"), "TryUpgrade(Officer_evro(DA)").size(), 2u);
-    EXPECT_TRUE(Filter(SeaTick(army + "then GetMoney(3) 1001 1650\n"), "TryUpgrade(Pikiner_evro(DA)").empty());
+    EXPECT_EQ(Filter(SeaTick(army + "then GetMoney(3) 1001 1651\n"), "TryUpgrade(Officer_evro(DA)").size(),
+              2u);
+    EXPECT_TRUE(
+        Filter(SeaTick(army + "then GetMoney(3) 1001 1650\n"), "TryUpgrade(Pikiner_evro(DA)").empty());
     // No field and no more than 1000: the stock is not asked a second time.
     EXPECT_EQ(Filter(SeaTick(army + "money 3 1000\n"), "GetMoney(3)").size(), 1u);
-    EXPECT_TRUE(Filter(SeaTick("units Pikiner_evro(DA) 30\nmoney 3 5000\n"), "TryUpgrade(Pikiner_evro(DA)").empty());
+    EXPECT_TRUE(
+        Filter(SeaTick("units Pikiner_evro(DA) 30\nmoney 3 5000\n"), "TryUpgrade(Pikiner_evro(DA)").empty());
 }
 
 struct Opening {
@@ -212,22 +214,20 @@ TEST_P(OpeningTrade, OncePerNationPerLoad) {
 
 INSTANTIATE_TEST_SUITE_P(
     Nations, OpeningTrade,
-    ::testing::Values(
-        Opening{"nation 3\n", 2, {1, 0}, {2, 1}},
-        Opening{"nation 0\n", 2, {1, 0}, {2, 1}},
-        Opening{"nation 15\n", 2, {1, 0}, {2, 1}},
-        Opening{"nation 16\n", 2, {0, 0}, {1, 1}},
-        Opening{"nation -1\n", 2, {0, 0}, {1, 1}},
-        // Each nation its own entry.
-        Opening{"nation 3\ntick 2\nnation 4\ntick 3\nnation 3\n", 3, {1, 1, 0}, {2, 2, 1}},
-        // The nation read after the trade is the one recorded.
-        Opening{"nation 3\ntick 1\nthen GetAINation() 3 4\n", 3, {1, 1, 0}, {2, 2, 1}},
-        Opening{"nation 4\ntick 1\nthen GetAINation() 3 4\n", 2, {1, 0}, {2, 1}},
-        // A second read outside the table records nothing; the trade comes again.
-        Opening{"nation 3\ntick 1\nthen GetAINation() 3 16\n", 2, {1, 1}, {2, 2}}));
+    ::testing::Values(Opening{"nation 3\n", 2, {1, 0}, {2, 1}}, Opening{"nation 0\n", 2, {1, 0}, {2, 1}},
+                      Opening{"nation 15\n", 2, {1, 0}, {2, 1}}, Opening{"nation 16\n", 2, {0, 0}, {1, 1}},
+                      Opening{"nation -1\n", 2, {0, 0}, {1, 1}},
+                      // Each nation its own entry.
+                      Opening{"nation 3\ntick 2\nnation 4\ntick 3\nnation 3\n", 3, {1, 1, 0}, {2, 2, 1}},
+                      // The nation read after the trade is the one recorded.
+                      Opening{"nation 3\ntick 1\nthen GetAINation() 3 4\n", 3, {1, 1, 0}, {2, 2, 1}},
+                      Opening{"nation 4\ntick 1\nthen GetAINation() 3 4\n", 2, {1, 0}, {2, 1}},
+                      // A second read outside the table records nothing; the trade comes again.
+                      Opening{"nation 3\ntick 1\nthen GetAINation() 3 16\n", 2, {1, 1}, {2, 2}}));
 
 TEST(OpeningTrade, NotRepeatedInASecondGameOfTheSameLoad) {
-    FakeGame game("random 2\nnation 5\nunits Kreposnoi_pruss(DA) 30\nunits Melnica(DA) 1\nunits Rinok(DA) 1\n");
+    FakeGame game(
+        "random 2\nnation 5\nunits Kreposnoi_pruss(DA) 30\nunits Melnica(DA) 1\nunits Rinok(DA) 1\n");
     game.InitAI();
     denmark::ProcessMiddleSeaAI();
     EXPECT_EQ(Filter(game.Take(), "AI_Torg(5, 3, 4000)").size(), 1u);
@@ -238,8 +238,9 @@ TEST(OpeningTrade, NotRepeatedInASecondGameOfTheSameLoad) {
 }
 
 TEST(OpeningTrade, ThroughTheTickAsThroughTheExport) {
-    FakeGame game("random 2\nland-type 1\nnation 7\nunits Kreposnoi_pruss(DA) 30\n"
-                  "units Melnica(DA) 1\nunits Rinok(DA) 1\n");
+    FakeGame game(
+        "random 2\nland-type 1\nnation 7\nunits Kreposnoi_pruss(DA) 30\n"
+        "units Melnica(DA) 1\nunits Rinok(DA) 1\n");
     game.InitAI();
     game.ProcessAI();
     EXPECT_EQ(Filter(game.Take(), "AI_Torg(5, 3, 4000)").size(), 1u);

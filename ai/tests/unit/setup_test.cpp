@@ -26,16 +26,44 @@ TEST(InitAI, WholeCallSequenceMatchesTheExpectedTrace) {
 }
 
 TEST(InitAI, ThirtyEightUnitTypesInOrder) {
-    const std::vector<std::string> names = {
-        "Dragun(DA)", "Dragun_18(DA)", "Sveshenik_evro(DA)", "Dragun_18_DIP(DA)",
-        "Strelec_Algir_DIP(DA)", "Kozak_loshad_DIP(DA)", "Officer_evro(DA)",
-        "Barabanshik_ev1(DA)", "Pikiner_evro(DA)", "Kreposnoi_pruss(DA)", "Grenader_DIP(DA)",
-        "Mushketer_ev(DA)", "Konni_Ricar(DA)", "Kirasir(DA)", "Grenader(DA)", "Pushka(DA)",
-        "Mortira(DA)", "Mortira_b(DA)", "Lodka(DA)", "Europ(DA)", "Melnica(DA)",
-        "Kazarma_evro(DA)", "Kazarma(DA)", "Sclad1(DA)", "akademia_E(DA)",
-        "Konushnia_Swesair(DA)", "Dip_korpus(DA)", "artileri_depo(DA)", "Rinok(DA)",
-        "Bashnia(DA)", "Kuznica(DA)", "Cercov_Poland(DA)", "PorE(DA)", "Fregat(DA)",
-        "GALERA(DA)", "Linkor(DA)", "Yahta(DA)", "PERES_KOR(DA)"};
+    const std::vector<std::string> names = {"Dragun(DA)",
+                                            "Dragun_18(DA)",
+                                            "Sveshenik_evro(DA)",
+                                            "Dragun_18_DIP(DA)",
+                                            "Strelec_Algir_DIP(DA)",
+                                            "Kozak_loshad_DIP(DA)",
+                                            "Officer_evro(DA)",
+                                            "Barabanshik_ev1(DA)",
+                                            "Pikiner_evro(DA)",
+                                            "Kreposnoi_pruss(DA)",
+                                            "Grenader_DIP(DA)",
+                                            "Mushketer_ev(DA)",
+                                            "Konni_Ricar(DA)",
+                                            "Kirasir(DA)",
+                                            "Grenader(DA)",
+                                            "Pushka(DA)",
+                                            "Mortira(DA)",
+                                            "Mortira_b(DA)",
+                                            "Lodka(DA)",
+                                            "Europ(DA)",
+                                            "Melnica(DA)",
+                                            "Kazarma_evro(DA)",
+                                            "Kazarma(DA)",
+                                            "Sclad1(DA)",
+                                            "akademia_E(DA)",
+                                            "Konushnia_Swesair(DA)",
+                                            "Dip_korpus(DA)",
+                                            "artileri_depo(DA)",
+                                            "Rinok(DA)",
+                                            "Bashnia(DA)",
+                                            "Kuznica(DA)",
+                                            "Cercov_Poland(DA)",
+                                            "PorE(DA)",
+                                            "Fregat(DA)",
+                                            "GALERA(DA)",
+                                            "Linkor(DA)",
+                                            "Yahta(DA)",
+                                            "PERES_KOR(DA)"};
     std::vector<std::string> expected;
     for (const auto& n : names) expected.push_back("RegisterUnitType(\"" + n + "\")");
     EXPECT_EQ(Filter(RunInit("random 0\n"), "RegisterUnitType("), expected);
@@ -77,15 +105,14 @@ TEST_P(CavalryDraw, BitsOneAndTwoPickTheCavalry) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ZeroToEleven, CavalryDraw,
-    ::testing::Values(Draw{0, "Konni_Ricar(DA)"}, Draw{1, "Konni_Ricar(DA)"},
-                      Draw{2, "Dragun(DA)"}, Draw{3, "Dragun(DA)"},
-                      Draw{4, "Konni_Ricar(DA)"}, Draw{5, "Konni_Ricar(DA)"},
-                      Draw{6, "Konni_Ricar(DA)"}, Draw{7, "Konni_Ricar(DA)"},
-                      Draw{8, "Konni_Ricar(DA)"}, Draw{9, "Konni_Ricar(DA)"},
-                      Draw{10, "Dragun(DA)"}, Draw{11, "Dragun(DA)"},
-                      Draw{-6, "Dragun(DA)"}, Draw{INT32_MIN, "Konni_Ricar(DA)"}));
+INSTANTIATE_TEST_SUITE_P(ZeroToEleven, CavalryDraw,
+                         ::testing::Values(Draw{0, "Konni_Ricar(DA)"}, Draw{1, "Konni_Ricar(DA)"},
+                                           Draw{2, "Dragun(DA)"}, Draw{3, "Dragun(DA)"},
+                                           Draw{4, "Konni_Ricar(DA)"}, Draw{5, "Konni_Ricar(DA)"},
+                                           Draw{6, "Konni_Ricar(DA)"}, Draw{7, "Konni_Ricar(DA)"},
+                                           Draw{8, "Konni_Ricar(DA)"}, Draw{9, "Konni_Ricar(DA)"},
+                                           Draw{10, "Dragun(DA)"}, Draw{11, "Dragun(DA)"},
+                                           Draw{-6, "Dragun(DA)"}, Draw{INT32_MIN, "Konni_Ricar(DA)"}));
 
 TEST(InitAI, DragoonDrawRegistersDragoonTwiceAndEachUpgradeThreeTimes) {
     const auto trace = RunInit("random 2\n");
@@ -103,8 +130,9 @@ TEST(InitAI, KonniNamesAppearOnlyInTheSafeRegistrations) {
 }
 
 TEST(InitAI, ASecondGameDrawsTheCavalryAgainIntoTheSameHandles) {
-    FakeGame game("random 2\nunits Konni_Ricar(DA) 7\nunits Dragun(DA) 3\nland-type 1\n"
-                  "tick 1\nrandom 4\n");
+    FakeGame game(
+        "random 2\nunits Konni_Ricar(DA) 7\nunits Dragun(DA) 3\nland-type 1\n"
+        "tick 1\nrandom 4\n");
     game.InitAI();
     game.host().Tick(1);
     game.InitAI();

@@ -71,17 +71,16 @@ const char* const kRadii[] = {"SET_MINE_CAPTURE_RADIUS(290)", "SET_MINE_UPGRADE1
 struct Dispatch {
     int32_t land;
     int32_t startRes;
-    bool landSettings;   // radii and MineBalanceLand
-    bool richSettings;   // MineBalanceRich, light rules, rich building rules
-    bool normalAgain;    // the normal balance sent a third time
+    bool landSettings;  // radii and MineBalanceLand
+    bool richSettings;  // MineBalanceRich, light rules, rich building rules
+    bool normalAgain;   // the normal balance sent a third time
 };
 
 class TickDispatch : public ::testing::TestWithParam<Dispatch> {};
 
 TEST_P(TickDispatch, SettingsByLandTypeAndStartResources) {
     const Dispatch d = GetParam();
-    FakeGame game("land-type " + std::to_string(d.land) + "\nstart-res " +
-                  std::to_string(d.startRes) + "\n");
+    FakeGame game("land-type " + std::to_string(d.land) + "\nstart-res " + std::to_string(d.startRes) + "\n");
     game.ProcessAI();
     const auto t = game.Take();
     EXPECT_EQ(Filter(t, "SET_MINE_").size(), d.landSettings ? 3u : 0u);
@@ -156,18 +155,19 @@ TEST(FormationLeaders, FollowTheSeaStrategy) {
     EXPECT_EQ(t[t.size() - 1], "TryUnit(Barabanshik_ev1(DA), 2, 20, 50)");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FormationLeaders,
-    ::testing::Values(Leaders{0, 35, true, 0}, Leaders{0, 36, true, 1}, Leaders{0, 71, true, 1},
-                      Leaders{0, 72, true, 2}, Leaders{1, 72, true, 2}, Leaders{-3, 108, true, 3},
-                      Leaders{0, -35, true, 0}, Leaders{0, -36, true, -1},
-                      Leaders{2, 72, false, 0}, Leaders{5, 720, false, 0},
-                      Leaders{0, INT32_MIN, true, -59652323}));
+INSTANTIATE_TEST_SUITE_P(Cases, FormationLeaders,
+                         ::testing::Values(Leaders{0, 35, true, 0}, Leaders{0, 36, true, 1},
+                                           Leaders{0, 71, true, 1}, Leaders{0, 72, true, 2},
+                                           Leaders{1, 72, true, 2}, Leaders{-3, 108, true, 3},
+                                           Leaders{0, -35, true, 0}, Leaders{0, -36, true, -1},
+                                           Leaders{2, 72, false, 0}, Leaders{5, 720, false, 0},
+                                           Leaders{0, INT32_MIN, true, -59652323}));
 
 TEST(TickState, FreePeasantsSubtractsExtractionOfResourcesOneFourAndFive) {
-    FakeGame game("units Kreposnoi_pruss(DA) 40\nextraction 0 100\nextraction 1 5\n"
-                  "extraction 2 100\nextraction 3 100\nextraction 4 3\nextraction 5 2\n"
-                  "nation 7\nland-type 6\nstart-res 2\n");
+    FakeGame game(
+        "units Kreposnoi_pruss(DA) 40\nextraction 0 100\nextraction 1 5\n"
+        "extraction 2 100\nextraction 3 100\nextraction 4 3\nextraction 5 2\n"
+        "nation 7\nland-type 6\nstart-res 2\n");
     game.InitAI();
     game.ProcessAI();
     EXPECT_EQ(denmark::FreePeasants, 30);
@@ -231,9 +231,8 @@ TEST_P(MineUpgradeChoice, ReadsInOrderAndStopsAtTheFirstMatch) {
     // Everything between the second normal balance and the building rules is the choice.
     auto from = std::find_if(t.begin() + 12, t.end(), [](const std::string& l) { return l == kZero; });
     ASSERT_NE(from, t.end());
-    auto to = std::find_if(from, t.end(), [](const std::string& l) {
-        return l.rfind("SetMinesBuildingRules(", 0) == 0;
-    });
+    auto to = std::find_if(from, t.end(),
+                           [](const std::string& l) { return l.rfind("SetMinesBuildingRules(", 0) == 0; });
     std::vector<std::string> choice(from + 1, to);
     std::vector<std::string> expected;
     for (const auto& r : c.reads) expected.push_back(r);
@@ -250,15 +249,21 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, MineUpgradeChoice,
     ::testing::Values(
         UpgradeRules{"upgrade Pikiner_evro(DA)ATTACK4 running\nupgrade Pikiner_evro(DA)SHIELD4 done",
-                     0, {A4 + "true", S4 + "true"}, kLight},
+                     0,
+                     {A4 + "true", S4 + "true"},
+                     kLight},
         UpgradeRules{"upgrade Pikiner_evro(DA)ATTACK4 running", 3, {A4 + "true", S4 + "false"}, kFull},
         UpgradeRules{"", 2, {A4 + "false"}, kFull},
         UpgradeRules{"upgrade AKA08DA running", 0, {A4 + "false", K8 + "true", K24 + "false"}, kZero},
-        UpgradeRules{"upgrade AKA08DA running\nupgrade AKA24DA running", 1,
-                     {A4 + "false", K8 + "true", K24 + "true", K24 + "true"}, kFull},
+        UpgradeRules{"upgrade AKA08DA running\nupgrade AKA24DA running",
+                     1,
+                     {A4 + "false", K8 + "true", K24 + "true", K24 + "true"},
+                     kFull},
         UpgradeRules{"upgrade AKA24DA done", 5, {A4 + "false", K8 + "false", K24 + "true"}, kFull},
         UpgradeRules{"", 0, {A4 + "false", K8 + "false", K24 + "false"}, nullptr},
-        UpgradeRules{"upgrade Pikiner_evro(DA)SHIELD4 running", 6,
-                     {A4 + "false", K8 + "false", K24 + "false"}, nullptr}));
+        UpgradeRules{"upgrade Pikiner_evro(DA)SHIELD4 running",
+                     6,
+                     {A4 + "false", K8 + "false", K24 + "false"},
+                     nullptr}));
 
 }  // namespace

@@ -29,72 +29,72 @@ using nelkar_test::WriteFile;
 // Counts operations and kills the process at operation `kill_at`; a write that is hit is cut
 // in half first, as a crash in the middle of writing leaves it.
 struct KillSwitch {
-  long kill_at = -1;
-  long count = 0;
-  bool Hit() { return ++count == kill_at; }
-  [[noreturn]] void Die() {
-    kill(getpid(), SIGKILL);
-    for (;;) pause();
-  }
+    long kill_at = -1;
+    long count = 0;
+    bool Hit() { return ++count == kill_at; }
+    [[noreturn]] void Die() {
+        kill(getpid(), SIGKILL);
+        for (;;) pause();
+    }
 };
 
 class KillingOut : public OutFile {
- public:
-  KillingOut(std::unique_ptr<OutFile> inner, KillSwitch& k) : inner_(std::move(inner)), k_(k) {}
-  void Write(const char* d, size_t n) override {
-    if (k_.Hit()) {
-      inner_->Write(d, n / 2);
-      k_.Die();
+public:
+    KillingOut(std::unique_ptr<OutFile> inner, KillSwitch& k) : inner_(std::move(inner)), k_(k) {}
+    void Write(const char* d, size_t n) override {
+        if (k_.Hit()) {
+            inner_->Write(d, n / 2);
+            k_.Die();
+        }
+        inner_->Write(d, n);
     }
-    inner_->Write(d, n);
-  }
-  void Flush() override { inner_->Flush(); }
-  void Close() override {
-    if (k_.Hit()) k_.Die();
-    inner_->Close();
-  }
+    void Flush() override { inner_->Flush(); }
+    void Close() override {
+        if (k_.Hit()) k_.Die();
+        inner_->Close();
+    }
 
- private:
-  std::unique_ptr<OutFile> inner_;
-  KillSwitch& k_;
+private:
+    std::unique_ptr<OutFile> inner_;
+    KillSwitch& k_;
 };
 
 class KillingFiles : public PosixFileSys {
- public:
-  explicit KillingFiles(KillSwitch& k) : k_(k) {}
-  std::unique_ptr<OutFile> Create(const std::string& p) override {
-    if (k_.Hit()) k_.Die();
-    return std::make_unique<KillingOut>(PosixFileSys::Create(p), k_);
-  }
-  bool Replace(const std::string& a, const std::string& b, ReadOnlyTarget read_only) override {
-    if (k_.Hit()) k_.Die();
-    bool ok = PosixFileSys::Replace(a, b, read_only);
-    if (k_.Hit()) k_.Die();
-    return ok;
-  }
-  bool Remove(const std::string& p) override {
-    if (k_.Hit()) k_.Die();
-    return PosixFileSys::Remove(p);
-  }
+public:
+    explicit KillingFiles(KillSwitch& k) : k_(k) {}
+    std::unique_ptr<OutFile> Create(const std::string& p) override {
+        if (k_.Hit()) k_.Die();
+        return std::make_unique<KillingOut>(PosixFileSys::Create(p), k_);
+    }
+    bool Replace(const std::string& a, const std::string& b, ReadOnlyTarget read_only) override {
+        if (k_.Hit()) k_.Die();
+        bool ok = PosixFileSys::Replace(a, b, read_only);
+        if (k_.Hit()) k_.Die();
+        return ok;
+    }
+    bool Remove(const std::string& p) override {
+        if (k_.Hit()) k_.Die();
+        return PosixFileSys::Remove(p);
+    }
 
- private:
-  KillSwitch& k_;
+private:
+    KillSwitch& k_;
 };
 
 class KillingSockets : public PosixSocketBackend {
- public:
-  explicit KillingSockets(KillSwitch& k) : k_(k) {}
-  int Recv(SockHandle s, char* d, int n, bool peek) override {
-    if (!peek && k_.Hit()) k_.Die();
-    return PosixSocketBackend::Recv(s, d, n, peek);
-  }
-  int Send(SockHandle s, const char* d, int n) override {
-    if (k_.Hit()) k_.Die();
-    return PosixSocketBackend::Send(s, d, n);
-  }
+public:
+    explicit KillingSockets(KillSwitch& k) : k_(k) {}
+    int Recv(SockHandle s, char* d, int n, bool peek) override {
+        if (!peek && k_.Hit()) k_.Die();
+        return PosixSocketBackend::Recv(s, d, n, peek);
+    }
+    int Send(SockHandle s, const char* d, int n) override {
+        if (k_.Hit()) k_.Die();
+        return PosixSocketBackend::Send(s, d, n);
+    }
 
- private:
-  KillSwitch& k_;
+private:
+    KillSwitch& k_;
 };
 
 const int kOneRepeats = 500;  // "new one " per half of the body of /f/one
@@ -104,112 +104,120 @@ const std::string kScript =
     "case /q/c\nsend HTTP/1.0 200 OK\\r\\n\\r\\n\nsleep 0.01\nsend C\n"
     "case /games/Veltmark-OR/updates/vmorlist.dat\nsend HTTP/1.0 200 OK\\r\\n\\r\\n"
     "127.0.0.1/f/one\\r\\n2\\r\\nfiles\\\\one.dat\\r\\n127.0.0.1/f/two\\r\\n1\\r\\nfiles\\\\two.dat\\r\\n\n"
-    "case /f/one\nsend HTTP/1.0 200 OK\\r\\n\\r\\n\nrepeat 1 " + [] {
-      std::string s;
-      for (int i = 0; i < kOneRepeats; ++i) s += "new one ";
-      return s;
-    }() + "\nsleep 0.01\nrepeat 1 " + [] {
-      std::string s;
-      for (int i = 0; i < kOneRepeats; ++i) s += "new one ";
-      return s;
-    }() + "\n"
+    "case /f/one\nsend HTTP/1.0 200 OK\\r\\n\\r\\n\nrepeat 1 " +
+    [] {
+        std::string s;
+        for (int i = 0; i < kOneRepeats; ++i) s += "new one ";
+        return s;
+    }() +
+    "\nsleep 0.01\nrepeat 1 " +
+    [] {
+        std::string s;
+        for (int i = 0; i < kOneRepeats; ++i) s += "new one ";
+        return s;
+    }() +
+    "\n"
     "case /f/two\nsend HTTP/1.0 200 OK\\r\\n\\r\\nnew two\n"
     "case *\nsend HTTP/1.0 404 Not Found\\r\\n\\r\\n\n";
 
 const Lines kQueued = {"127.0.0.1/q/a", "127.0.0.1/q/b", "127.0.0.1/q/c"};
 
-bool WellFormed(const std::string& text) { return text.empty() || (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0); }
+bool WellFormed(const std::string& text) {
+    return text.empty() || (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0);
+}
 
 TEST(CrashTest, KilledAtEveryOperationLosesNothing) {
-  nelkar_test::TestServer server(kScript);
-  ScratchDir dir;
-  const std::string inet = dir / "INTERNET";
-  const std::string new_one = [] {
-    std::string s;
-    for (int i = 0; i < 2 * kOneRepeats; ++i) s += "new one ";
-    return s;
-  }();
-  int kills = 0;
-  bool completed = false;
-  for (long n = 1; n < 2000 && !completed; ++n) {
-    SCOPED_TRACE("killed at operation " + std::to_string(n));
-    std::filesystem::remove_all(dir.path());
-    std::filesystem::create_directories(inet);
-    std::filesystem::create_directories(dir / "files");
-    WriteFile(inet + "/upload.dat", JoinLines(kQueued));
-    WriteFile(inet + "/postponed.dat", JoinLines({"127.0.0.1/q/p", "1"}));
-    WriteFile(inet + "/downloaded.dat", JoinLines({"127.0.0.1/f/one", "1", "files\\one.dat"}));
-    WriteFile(dir / "files/one.dat", "old one");
-    size_t requests_before = server.Requests().size();
+    nelkar_test::TestServer server(kScript);
+    ScratchDir dir;
+    const std::string inet = dir / "INTERNET";
+    const std::string new_one = [] {
+        std::string s;
+        for (int i = 0; i < 2 * kOneRepeats; ++i) s += "new one ";
+        return s;
+    }();
+    int kills = 0;
+    bool completed = false;
+    for (long n = 1; n < 2000 && !completed; ++n) {
+        SCOPED_TRACE("killed at operation " + std::to_string(n));
+        std::filesystem::remove_all(dir.path());
+        std::filesystem::create_directories(inet);
+        std::filesystem::create_directories(dir / "files");
+        WriteFile(inet + "/upload.dat", JoinLines(kQueued));
+        WriteFile(inet + "/postponed.dat", JoinLines({"127.0.0.1/q/p", "1"}));
+        WriteFile(inet + "/downloaded.dat", JoinLines({"127.0.0.1/f/one", "1", "files\\one.dat"}));
+        WriteFile(dir / "files/one.dat", "old one");
+        size_t requests_before = server.Requests().size();
 
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      KillSwitch k;
-      k.kill_at = n;
-      KillingFiles files(k);
-      KillingSockets sockets(k);
-      Settings settings;
-      std::filesystem::current_path(dir.path());
-      TInetConn conn(sockets, files, settings, inet + "\\header.dat");
-      conn.direct_port = server.port();
-      RunEnv env;
-      env.files = &files;
-      env.internet_dir = inet;
-      env.update_host = "127.0.0.1";
-      env.tick_count = [] { return 0u; };
-      env.http_get = [&](const std::string& u, const std::string& f) { return conn.HttpGet(u, f); };
-      try {
-        RunStages(env);
-      } catch (...) {
-        _exit(2);
-      }
-      _exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(pid, waitpid(pid, &status, 0));
-    if (WIFEXITED(status)) {
-      ASSERT_EQ(0, WEXITSTATUS(status));
-      completed = true;
-    } else {
-      ASSERT_TRUE(WIFSIGNALED(status));
-      ++kills;
-    }
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            KillSwitch k;
+            k.kill_at = n;
+            KillingFiles files(k);
+            KillingSockets sockets(k);
+            Settings settings;
+            std::filesystem::current_path(dir.path());
+            TInetConn conn(sockets, files, settings, inet + "\\header.dat");
+            conn.direct_port = server.port();
+            RunEnv env;
+            env.files = &files;
+            env.internet_dir = inet;
+            env.update_host = "127.0.0.1";
+            env.tick_count = [] { return 0u; };
+            env.http_get = [&](const std::string& u, const std::string& f) { return conn.HttpGet(u, f); };
+            try {
+                RunStages(env);
+            } catch (...) {
+                _exit(2);
+            }
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(pid, waitpid(pid, &status, 0));
+        if (WIFEXITED(status)) {
+            ASSERT_EQ(0, WEXITSTATUS(status));
+            completed = true;
+        } else {
+            ASSERT_TRUE(WIFSIGNALED(status));
+            ++kills;
+        }
 
-    std::vector<std::string> reqs = server.Requests();
-    std::vector<std::string> served;
-    for (size_t i = requests_before; i < reqs.size(); ++i) served.push_back(reqs[i]);
-    std::string upload = ReadFile(inet + "/upload.dat");
-    std::string postponed = ReadFile(inet + "/postponed.dat");
-    std::string downloaded = ReadFile(inet + "/downloaded.dat");
-    ASSERT_TRUE(WellFormed(upload) && WellFormed(postponed) && WellFormed(downloaded))
-        << upload << "|" << postponed << "|" << downloaded;
-    Lines up = SplitLines(upload), post = SplitLines(postponed), down = SplitLines(downloaded);
-    ASSERT_EQ(0u, post.size() % 2);
-    ASSERT_EQ(0u, down.size() % 3);
-    for (size_t i = 1; i < post.size(); i += 2) ASSERT_NO_THROW(StrToInt(std::string(post[i]))) << post[i];
-    // The queue only ever loses its first line.
-    for (size_t i = 0; i < up.size(); ++i) ASSERT_EQ(kQueued[kQueued.size() - up.size() + i], up[i]);
-    for (std::string_view view : kQueued) {
-      const std::string url(view);
-      bool queued = std::find(up.begin(), up.end(), url) != up.end();
-      bool kept = std::find(post.begin(), post.end(), url) != post.end();
-      std::string line = "GET " + url.substr(url.find('/')) + " HTTP/1.0\r\n\r\n";
-      bool sent = std::find(served.begin(), served.end(), line) != served.end();
-      ASSERT_TRUE(queued || kept || sent) << url << " was lost";
+        std::vector<std::string> reqs = server.Requests();
+        std::vector<std::string> served;
+        for (size_t i = requests_before; i < reqs.size(); ++i) served.push_back(reqs[i]);
+        std::string upload = ReadFile(inet + "/upload.dat");
+        std::string postponed = ReadFile(inet + "/postponed.dat");
+        std::string downloaded = ReadFile(inet + "/downloaded.dat");
+        ASSERT_TRUE(WellFormed(upload) && WellFormed(postponed) && WellFormed(downloaded))
+            << upload << "|" << postponed << "|" << downloaded;
+        Lines up = SplitLines(upload), post = SplitLines(postponed), down = SplitLines(downloaded);
+        ASSERT_EQ(0u, post.size() % 2);
+        ASSERT_EQ(0u, down.size() % 3);
+        for (size_t i = 1; i < post.size(); i += 2)
+            ASSERT_NO_THROW(StrToInt(std::string(post[i]))) << post[i];
+        // The queue only ever loses its first line.
+        for (size_t i = 0; i < up.size(); ++i) ASSERT_EQ(kQueued[kQueued.size() - up.size() + i], up[i]);
+        for (std::string_view view : kQueued) {
+            const std::string url(view);
+            bool queued = std::find(up.begin(), up.end(), url) != up.end();
+            bool kept = std::find(post.begin(), post.end(), url) != post.end();
+            std::string line = "GET " + url.substr(url.find('/')) + " HTTP/1.0\r\n\r\n";
+            bool sent = std::find(served.begin(), served.end(), line) != served.end();
+            ASSERT_TRUE(queued || kept || sent) << url << " was lost";
+        }
+        std::string one = ReadFile(dir / "files/one.dat");
+        ASSERT_TRUE(one == "old one" || one == new_one)
+            << one.substr(0, 40) << "... (" << one.size() << " bytes)";
+        if (Exists(dir / "files/two.dat")) ASSERT_EQ("new two", ReadFile(dir / "files/two.dat"));
+        if (completed) {
+            EXPECT_EQ("", upload);
+            EXPECT_EQ(JoinLines({"127.0.0.1/q/p", "2", "127.0.0.1/q/b", "2"}), postponed);
+            EXPECT_EQ(new_one, one);
+        }
     }
-    std::string one = ReadFile(dir / "files/one.dat");
-    ASSERT_TRUE(one == "old one" || one == new_one) << one.substr(0, 40) << "... (" << one.size() << " bytes)";
-    if (Exists(dir / "files/two.dat")) ASSERT_EQ("new two", ReadFile(dir / "files/two.dat"));
-    if (completed) {
-      EXPECT_EQ("", upload);
-      EXPECT_EQ(JoinLines({"127.0.0.1/q/p", "2", "127.0.0.1/q/b", "2"}), postponed);
-      EXPECT_EQ(new_one, one);
-    }
-  }
-  EXPECT_TRUE(completed);
-  EXPECT_GT(kills, 40);
-  std::cout << "runs killed: " << kills << "\n";
+    EXPECT_TRUE(completed);
+    EXPECT_GT(kills, 40);
+    std::cout << "runs killed: " << kills << "\n";
 }
 
 }  // namespace

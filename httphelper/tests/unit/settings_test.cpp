@@ -9,133 +9,139 @@ namespace nelkar {
 namespace {
 
 class FakeKey : public RegistryKey {
- public:
-  std::map<std::string, RegValue> values;
-  std::vector<std::string> writes;
-  RegValue Read(const std::string& name) override {
-    auto it = values.find(name);
-    return it == values.end() ? RegValue::Missing() : it->second;
-  }
-  void WriteDword(const std::string& name, uint32_t v) override {
-    values[name] = RegValue::Dword(v);
-    writes.push_back(name);
-  }
-  void WriteString(const std::string& name, const std::string& v) override {
-    values[name] = RegValue::String(v);
-    writes.push_back(name);
-  }
+public:
+    std::map<std::string, RegValue> values;
+    std::vector<std::string> writes;
+    RegValue Read(const std::string& name) override {
+        auto it = values.find(name);
+        return it == values.end() ? RegValue::Missing() : it->second;
+    }
+    void WriteDword(const std::string& name, uint32_t v) override {
+        values[name] = RegValue::Dword(v);
+        writes.push_back(name);
+    }
+    void WriteString(const std::string& name, const std::string& v) override {
+        values[name] = RegValue::String(v);
+        writes.push_back(name);
+    }
 };
 
 TEST(SettingsTest, FirstStartWritesTheFourDefaults) {
-  FakeKey key;
-  Settings s = LoadSettings(key);
-  EXPECT_FALSE(s.use_proxy);
-  EXPECT_EQ("proxy", s.proxy_addr);
-  EXPECT_EQ(3128, s.proxy_port);
-  EXPECT_EQ(0, s.debug_level);
-  EXPECT_EQ(std::vector<std::string>({"nelkarUseProxy", "nelkarProxyAddr", "nelkarProxyPort", "nelkarDebugLevel"}),
-            key.writes);
-  EXPECT_EQ(0u, key.values["nelkarUseProxy"].dword);
-  EXPECT_EQ("proxy", key.values["nelkarProxyAddr"].text);
-  EXPECT_EQ(RegValue::kDword, key.values["nelkarProxyPort"].kind);
-  EXPECT_EQ(3128u, key.values["nelkarProxyPort"].dword);
-  EXPECT_EQ(0u, key.values["nelkarDebugLevel"].dword);
+    FakeKey key;
+    Settings s = LoadSettings(key);
+    EXPECT_FALSE(s.use_proxy);
+    EXPECT_EQ("proxy", s.proxy_addr);
+    EXPECT_EQ(3128, s.proxy_port);
+    EXPECT_EQ(0, s.debug_level);
+    EXPECT_EQ(std::vector<std::string>(
+                  {"nelkarUseProxy", "nelkarProxyAddr", "nelkarProxyPort", "nelkarDebugLevel"}),
+              key.writes);
+    EXPECT_EQ(0u, key.values["nelkarUseProxy"].dword);
+    EXPECT_EQ("proxy", key.values["nelkarProxyAddr"].text);
+    EXPECT_EQ(RegValue::kDword, key.values["nelkarProxyPort"].kind);
+    EXPECT_EQ(3128u, key.values["nelkarProxyPort"].dword);
+    EXPECT_EQ(0u, key.values["nelkarDebugLevel"].dword);
 }
 
 TEST(SettingsTest, StoredValuesAndRepairs) {
-  FakeKey key;
-  key.values["nelkarUseProxy"] = RegValue::Dword(5);
-  key.values["nelkarProxyAddr"] = RegValue::String("");
-  key.values["nelkarProxyPort"] = RegValue::String("8080");
-  key.values["nelkarDebugLevel"] = RegValue::Dword(0xffffffffu);
-  Settings s = LoadSettings(key);
-  EXPECT_TRUE(s.use_proxy);
-  EXPECT_EQ(5u, key.values["nelkarUseProxy"].dword) << "not rewritten at start";
-  EXPECT_EQ("proxy", s.proxy_addr);
-  EXPECT_EQ("proxy", key.values["nelkarProxyAddr"].text);
-  EXPECT_EQ(3128, s.proxy_port);
-  EXPECT_EQ(RegValue::kDword, key.values["nelkarProxyPort"].kind);
-  EXPECT_EQ(-1, s.debug_level);
-  EXPECT_EQ(std::vector<std::string>({"nelkarProxyAddr", "nelkarProxyPort"}), key.writes);
+    FakeKey key;
+    key.values["nelkarUseProxy"] = RegValue::Dword(5);
+    key.values["nelkarProxyAddr"] = RegValue::String("");
+    key.values["nelkarProxyPort"] = RegValue::String("8080");
+    key.values["nelkarDebugLevel"] = RegValue::Dword(0xffffffffu);
+    Settings s = LoadSettings(key);
+    EXPECT_TRUE(s.use_proxy);
+    EXPECT_EQ(5u, key.values["nelkarUseProxy"].dword) << "not rewritten at start";
+    EXPECT_EQ("proxy", s.proxy_addr);
+    EXPECT_EQ("proxy", key.values["nelkarProxyAddr"].text);
+    EXPECT_EQ(3128, s.proxy_port);
+    EXPECT_EQ(RegValue::kDword, key.values["nelkarProxyPort"].kind);
+    EXPECT_EQ(-1, s.debug_level);
+    EXPECT_EQ(std::vector<std::string>({"nelkarProxyAddr", "nelkarProxyPort"}), key.writes);
 
-  FakeKey typed;
-  typed.values["nelkarUseProxy"] = RegValue::String("1");
-  typed.values["nelkarProxyAddr"] = RegValue::Dword(7);
-  typed.values["nelkarProxyPort"] = RegValue::Dword(81);
-  typed.values["nelkarDebugLevel"] = RegValue::Other();
-  s = LoadSettings(typed);
-  EXPECT_FALSE(s.use_proxy);
-  EXPECT_EQ(0u, typed.values["nelkarUseProxy"].dword);
-  EXPECT_EQ("proxy", s.proxy_addr);
-  EXPECT_EQ(81, s.proxy_port);
-  EXPECT_EQ(0, s.debug_level);
+    FakeKey typed;
+    typed.values["nelkarUseProxy"] = RegValue::String("1");
+    typed.values["nelkarProxyAddr"] = RegValue::Dword(7);
+    typed.values["nelkarProxyPort"] = RegValue::Dword(81);
+    typed.values["nelkarDebugLevel"] = RegValue::Other();
+    s = LoadSettings(typed);
+    EXPECT_FALSE(s.use_proxy);
+    EXPECT_EQ(0u, typed.values["nelkarUseProxy"].dword);
+    EXPECT_EQ("proxy", s.proxy_addr);
+    EXPECT_EQ(81, s.proxy_port);
+    EXPECT_EQ(0, s.debug_level);
 }
 
 TEST(SettingsTest, SaveWritesAllFour) {
-  FakeKey key;
-  Settings s;
-  s.use_proxy = true;
-  s.proxy_addr = "cache";
-  s.proxy_port = 70000;
-  s.debug_level = 3;
-  SaveSettings(key, s);
-  EXPECT_EQ(1u, key.values["nelkarUseProxy"].dword);
-  EXPECT_EQ("cache", key.values["nelkarProxyAddr"].text);
-  EXPECT_EQ(70000u, key.values["nelkarProxyPort"].dword);
-  EXPECT_EQ(3u, key.values["nelkarDebugLevel"].dword);
+    FakeKey key;
+    Settings s;
+    s.use_proxy = true;
+    s.proxy_addr = "cache";
+    s.proxy_port = 70000;
+    s.debug_level = 3;
+    SaveSettings(key, s);
+    EXPECT_EQ(1u, key.values["nelkarUseProxy"].dword);
+    EXPECT_EQ("cache", key.values["nelkarProxyAddr"].text);
+    EXPECT_EQ(70000u, key.values["nelkarProxyPort"].dword);
+    EXPECT_EQ(3u, key.values["nelkarDebugLevel"].dword);
 }
 
 TEST(SettingsTest, InternetExplorerValues) {
-  EXPECT_EQ("IExplore", DefaultBrowserFrom(RegValue::String("IExplore")));
-  EXPECT_EQ("", DefaultBrowserFrom(RegValue::Missing()));
-  EXPECT_EQ("ZodovIdazeRorerev", DefaultBrowserFrom(RegValue::Dword(1)));
+    EXPECT_EQ("IExplore", DefaultBrowserFrom(RegValue::String("IExplore")));
+    EXPECT_EQ("", DefaultBrowserFrom(RegValue::Missing()));
+    EXPECT_EQ("ZodovIdazeRorerev", DefaultBrowserFrom(RegValue::Dword(1)));
 
-  EXPECT_TRUE(IEProxyEnabledFrom(RegValue::Dword(1)));
-  EXPECT_TRUE(IEProxyEnabledFrom(RegValue::Dword(2)));
-  EXPECT_FALSE(IEProxyEnabledFrom(RegValue::Dword(0)));
-  EXPECT_FALSE(IEProxyEnabledFrom(RegValue::Missing()));
-  EXPECT_FALSE(IEProxyEnabledFrom(RegValue::String("1")));
+    EXPECT_TRUE(IEProxyEnabledFrom(RegValue::Dword(1)));
+    EXPECT_TRUE(IEProxyEnabledFrom(RegValue::Dword(2)));
+    EXPECT_FALSE(IEProxyEnabledFrom(RegValue::Dword(0)));
+    EXPECT_FALSE(IEProxyEnabledFrom(RegValue::Missing()));
+    EXPECT_FALSE(IEProxyEnabledFrom(RegValue::String("1")));
 
-  struct Row {
-    RegValue server;
-    std::string host;
-    int32_t port;
-  } rows[] = {{RegValue::String("host:81"), "host", 81},
-              {RegValue::String("host"), "host", 3128},
-              {RegValue::String("a:1:2"), "a", -1},
-              {RegValue::Missing(), "", 3128},
-              {RegValue::Dword(5), "proxy", 3128},
-              {RegValue::String(":8080"), "", 8080}};
-  for (const Row& r : rows) {
-    EXPECT_EQ(r.host, IEProxyHostFrom(r.server)) << r.server.text;
-    if (r.port != -1) EXPECT_EQ(r.port, IEProxyPortFrom(r.server)) << r.server.text;
-  }
-  EXPECT_THROW(IEProxyPortFrom(RegValue::String("a:1:2")), EConvertError);
-  EXPECT_THROW(IEProxyPortFrom(RegValue::String("http=a:80;ftp=b:21")), EConvertError);
+    struct Row {
+        RegValue server;
+        std::string host;
+        int32_t port;
+    } rows[] = {{RegValue::String("host:81"), "host", 81}, {RegValue::String("host"), "host", 3128},
+                {RegValue::String("a:1:2"), "a", -1},      {RegValue::Missing(), "", 3128},
+                {RegValue::Dword(5), "proxy", 3128},       {RegValue::String(":8080"), "", 8080}};
+    for (const Row& r : rows) {
+        EXPECT_EQ(r.host, IEProxyHostFrom(r.server)) << r.server.text;
+        if (r.port != -1) EXPECT_EQ(r.port, IEProxyPortFrom(r.server)) << r.server.text;
+    }
+    EXPECT_THROW(IEProxyPortFrom(RegValue::String("a:1:2")), EConvertError);
+    EXPECT_THROW(IEProxyPortFrom(RegValue::String("http=a:80;ftp=b:21")), EConvertError);
 }
 
 TEST(SettingsTest, StrToInt) {
-  struct Row {
-    const char* text;
-    bool ok;
-    int32_t value;
-  } rows[] = {{"3128", true, 3128},       {"-5", true, -5},          {"+7", true, 7},
-              {"  42", true, 42},         {"70000", true, 70000},    {"2147483647", true, 2147483647},
-              {"-2147483648", true, INT32_MIN}, {"2147483648", false, 0}, {"31a8", false, 0},
-              {"", false, 0},             {"-", false, 0},           {"12 ", false, 0},
-              {"99999999999999999999", false, 0}};
-  for (const Row& r : rows) {
-    if (r.ok) {
-      EXPECT_EQ(r.value, StrToInt(r.text)) << r.text;
-    } else {
-      try {
-        StrToInt(r.text);
-        ADD_FAILURE() << r.text;
-      } catch (const EConvertError& e) {
-        EXPECT_EQ(std::string("'") + r.text + "' is not a valid integer value", e.what());
-      }
+    struct Row {
+        const char* text;
+        bool ok;
+        int32_t value;
+    } rows[] = {{"3128", true, 3128},
+                {"-5", true, -5},
+                {"+7", true, 7},
+                {"  42", true, 42},
+                {"70000", true, 70000},
+                {"2147483647", true, 2147483647},
+                {"-2147483648", true, INT32_MIN},
+                {"2147483648", false, 0},
+                {"31a8", false, 0},
+                {"", false, 0},
+                {"-", false, 0},
+                {"12 ", false, 0},
+                {"99999999999999999999", false, 0}};
+    for (const Row& r : rows) {
+        if (r.ok) {
+            EXPECT_EQ(r.value, StrToInt(r.text)) << r.text;
+        } else {
+            try {
+                StrToInt(r.text);
+                ADD_FAILURE() << r.text;
+            } catch (const EConvertError& e) {
+                EXPECT_EQ(std::string("'") + r.text + "' is not a valid integer value", e.what());
+            }
+        }
     }
-  }
 }
 
 }  // namespace

@@ -9,14 +9,14 @@ namespace nelkar_test {
 
 // A fresh, empty folder that is removed with the object.
 class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+public:
+    ScratchDir();
+    ~ScratchDir();
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
- private:
-  std::string path_;
+private:
+    std::string path_;
 };
 
 std::string ReadFile(const std::string& path);
@@ -25,12 +25,12 @@ bool Exists(const std::string& path);
 
 // Changes the current folder for its lifetime.
 class CwdGuard {
- public:
-  explicit CwdGuard(const std::string& dir);
-  ~CwdGuard();
+public:
+    explicit CwdGuard(const std::string& dir);
+    ~CwdGuard();
 
- private:
-  std::string old_;
+private:
+    std::string old_;
 };
 
 // What a child process reported: the text its work returned (or how it ended), and its peak
@@ -38,8 +38,8 @@ class CwdGuard {
 // with. Measured this way, not limited with RLIMIT_AS, so that it holds in the ASan build too,
 // whose address space reservations are huge.
 struct ChildRun {
-  std::string text;
-  long growth_kib = -1;
+    std::string text;
+    long growth_kib = -1;
 };
 
 // Runs `work` in a child process. Outside ASan the child's address space is capped at 4 GiB,
@@ -47,19 +47,19 @@ struct ChildRun {
 ChildRun RunInChild(const std::function<std::string()>& work);
 
 class TestServer {
- public:
-  // Starts the server on an unused port of 127.0.0.1 with `script` (see the server's usage).
-  explicit TestServer(const std::string& script);
-  ~TestServer();
-  int port() const { return port_; }
-  void SetScript(const std::string& script);
-  // The raw bytes of every request received so far, in order.
-  std::vector<std::string> Requests() const;
+public:
+    // Starts the server on an unused port of 127.0.0.1 with `script` (see the server's usage).
+    explicit TestServer(const std::string& script);
+    ~TestServer();
+    int port() const { return port_; }
+    void SetScript(const std::string& script);
+    // The raw bytes of every request received so far, in order.
+    std::vector<std::string> Requests() const;
 
- private:
-  ScratchDir dir_;
-  int pid_ = -1;
-  int port_ = 0;
+private:
+    ScratchDir dir_;
+    int pid_ = -1;
+    int port_ = 0;
 };
 
 }  // namespace nelkar_test

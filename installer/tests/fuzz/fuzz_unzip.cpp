@@ -26,8 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     unzip.FileSpec = {"*.*"};
     unsigned reports = 0;
     unzip.OnProgress = [&](uint8_t byFile, uint8_t byArchive) {
-        if (byFile > 100 || byArchive > 100)
-            std::abort();
+        if (byFile > 100 || byArchive > 100) std::abort();
         ++reports;
     };
     try {
@@ -35,23 +34,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const tessarin::EUnZipError&) {
     }
     for (const std::string& p : fs.created)
-        if (p.compare(0, kScratch.size(), kScratch) != 0 || p.size() >= tessarin::kMaxPath)
-            std::abort();
+        if (p.compare(0, kScratch.size(), kScratch) != 0 || p.size() >= tessarin::kMaxPath) std::abort();
     for (const std::string& p : fs.madeFolders)
-        if (p.compare(0, kScratch.size() - 1, kScratch, 0, kScratch.size() - 1) != 0 || p.size() >= tessarin::kMaxPath)
+        if (p.compare(0, kScratch.size() - 1, kScratch, 0, kScratch.size() - 1) != 0 ||
+            p.size() >= tessarin::kMaxPath)
             std::abort();
     uint64_t written = 0;
-    for (size_t n : fs.writes)
-        written += n;
-    if (written > static_cast<uint64_t>(unzip.ArchiveTotal()))
-        std::abort();
+    for (size_t n : fs.writes) written += n;
+    if (written > static_cast<uint64_t>(unzip.ArchiveTotal())) std::abort();
     // Deflate turns one byte into at most 1,032 (a 258-byte match in two bits): members that
     // do not share data cannot write more.
-    if (written > 1032 * static_cast<uint64_t>(size) + 258)
-        std::abort();
+    if (written > 1032 * static_cast<uint64_t>(size) + 258) std::abort();
     // Recognition reads the tail once; pass 1 the records (and a descriptor scan) about twice;
     // pass 2 every record's local header and each byte of accepted members once.
-    if (fs.bytesRead > 5 * static_cast<uint64_t>(size) + 4096)
-        std::abort();
+    if (fs.bytesRead > 5 * static_cast<uint64_t>(size) + 4096) std::abort();
     return 0;
 }

@@ -26,8 +26,7 @@ long ResidentKiB() {
     long pages = 0, resident = 0;
     FILE* f = std::fopen("/proc/self/statm", "r");
     if (f) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
-            resident = 0;
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
         std::fclose(f);
     }
     return resident * (::sysconf(_SC_PAGESIZE) / 1024);
@@ -45,11 +44,10 @@ void InChildWithinMemoryLimit(const std::function<void()>& body) {
         ::close(fds[0]);
         long start = ResidentKiB();
         body();
-        struct rusage ru{};
+        struct rusage ru {};
         ::getrusage(RUSAGE_SELF, &ru);
         long growth = ru.ru_maxrss - start;
-        if (::write(fds[1], &growth, sizeof growth) != static_cast<ssize_t>(sizeof growth))
-            std::_Exit(3);
+        if (::write(fds[1], &growth, sizeof growth) != static_cast<ssize_t>(sizeof growth)) std::_Exit(3);
         std::fflush(stdout);
         std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
     }
@@ -83,8 +81,7 @@ struct Unpacking {
 
     explicit Unpacking(std::map<std::string, std::string> existing = {}) {
         fs.folders = {"C:\\Temp", "C:\\Game"};
-        for (const auto& [path, data] : existing)
-            fs.AddFile(path, data);
+        for (const auto& [path, data] : existing) fs.AddFile(path, data);
     }
     void Extract(const std::string& archive) {
         fs.AddFile("C:\\Temp\\update.zip", archive);
@@ -93,23 +90,22 @@ struct Unpacking {
         unzip.SetExtractDir("C:\\Game");
         unzip.FileSpec = {"*.*"};
         unzip.OnError = [&](const std::string& n, const std::string& m) {
-            if (++errorCount <= 100)
-                errors.emplace_back(n, m);
+            if (++errorCount <= 100) errors.emplace_back(n, m);
         };
         count = unzip.Extract();
     }
     uint64_t BytesWritten() const {
         uint64_t n = 0;
-        for (size_t w : fs.writes)
-            n += w;
+        for (size_t w : fs.writes) n += w;
         return n;
     }
-    const std::string& Content(const std::string& path) const { return fs.files.at("C:\\Game\\" + path).data; }
+    const std::string& Content(const std::string& path) const {
+        return fs.files.at("C:\\Game\\" + path).data;
+    }
 };
 
 std::vector<std::string> Game(std::vector<std::string> names) {
-    for (std::string& n : names)
-        n = "C:\\Game\\" + n;
+    for (std::string& n : names) n = "C:\\Game\\" + n;
     return names;
 }
 
@@ -150,8 +146,7 @@ TEST(HostileArchive, FolderChainOf32767Levels) {
         std::string CurrentFolder() override { return {}; }
     };
     std::string path = "C:\\Game";
-    for (int i = 0; i < 32767; ++i)
-        path += "\\a";
+    for (int i = 0; i < 32767; ++i) path += "\\a";
     InChildWithinMemoryLimit([&] {
         Counting fs;
         EnsureFolder(fs, path + "\\");
@@ -188,7 +183,8 @@ TEST(HostileArchive, SixtyFiveThousandRecordsOnOneMember) {
         EXPECT_EQ(r.errorCount, 65534u);
         ASSERT_EQ(r.errors.size(), 100u);
         for (const auto& e : r.errors)
-            ASSERT_EQ(e, (std::pair<std::string, std::string>{"bomb.dat", "File data overlaps another member"}));
+            ASSERT_EQ(e,
+                      (std::pair<std::string, std::string>{"bomb.dat", "File data overlaps another member"}));
         // Each refused record costs its local header and its own name, not a pass over the data.
         EXPECT_LT(r.fs.bytesRead, 3 * archive.size());
     });
@@ -196,10 +192,8 @@ TEST(HostileArchive, SixtyFiveThousandRecordsOnOneMember) {
 
 TEST(HostileArchive, LocalScanWithDataDescriptors) {
     std::string first, second;
-    for (int i = 0; i < 400; ++i)
-        first += "first member, line " + std::to_string(i) + "\r\n";
-    for (int i = 0; i < 5000; ++i)
-        second += static_cast<char>((i * 7 + 3) % 251);
+    for (int i = 0; i < 400; ++i) first += "first member, line " + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 5000; ++i) second += static_cast<char>((i * 7 + 3) % 251);
     std::string archive = ReadData("local_descriptor.zip");
     InChildWithinMemoryLimit([&] {
         Unpacking r;
@@ -234,7 +228,8 @@ TEST(HostileArchive, DeviceNames) {
         EXPECT_EQ(r.fs.created, Game({"ok.txt"}));
         EXPECT_TRUE(r.fs.madeFolders.empty());
         Errors expected;
-        for (const char* name : {"CON", "aux.txt", "Info/NUL/page.htm", "lpt1 .dat", "Com9.log.", "prn. .txt"})
+        for (const char* name :
+             {"CON", "aux.txt", "Info/NUL/page.htm", "lpt1 .dat", "Com9.log.", "prn. .txt"})
             expected.emplace_back(name, "Unsafe file name");
         EXPECT_EQ(r.errors, expected);
     });

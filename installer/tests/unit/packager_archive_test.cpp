@@ -28,8 +28,7 @@ std::string ReadFile(const fs::path& p) {
 std::set<std::string> FilesBelow(const fs::path& root) {
     std::set<std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file())
-            files.insert(fs::relative(entry.path(), root).generic_string());
+        if (entry.is_regular_file()) files.insert(fs::relative(entry.path(), root).generic_string());
     return files;
 }
 
@@ -52,7 +51,9 @@ TEST_P(PackagerArchive, InstallsByteForByte) {
     unzip.SetExtractDir(out.string());
     unzip.FileSpec = {"*.*"};
     std::vector<std::string> errors;
-    unzip.OnError = [&](const std::string& name, const std::string& message) { errors.push_back(name + ": " + message); };
+    unzip.OnError = [&](const std::string& name, const std::string& message) {
+        errors.push_back(name + ": " + message);
+    };
     int count = unzip.Extract();
 
     EXPECT_EQ(unzip.Kind(), GetParam().kind);

@@ -26,9 +26,7 @@ struct Outcome {
 struct Fixture {
     MemoryFileSystem fs;
     TUnZIP unzip{fs};
-    Fixture() {
-        fs.folders = {"C:\\Temp", "C:\\Game"};
-    }
+    Fixture() { fs.folders = {"C:\\Temp", "C:\\Game"}; }
     Outcome Extract(const std::string& archive, const std::string& extractDir = kGame) {
         fs.AddFile(kArchive, archive);
         unzip.SetArchiveFile(kArchive);
@@ -62,18 +60,19 @@ TEST_P(PathRule, BuildsOutputPath) {
     const PathCase& c = GetParam();
     EXPECT_EQ(BuildOutputPath(c.extractDir, c.fallback, c.name), c.expected);
 }
-INSTANTIATE_TEST_SUITE_P(Cases, PathRule, ::testing::Values(
-    PathCase{"C:\\Game\\", "", "ReadMe.txt", "C:\\Game\\ReadMe.txt"},
-    PathCase{"C:\\Game\\", "", "AI\\Denmark.dll", "C:\\Game\\AI\\Denmark.dll"},
-    PathCase{"C:\\Game\\", "", "Info\\images\\a.gif", "C:\\Game\\Info\\images\\a.gif"},
-    PathCase{"C:\\Game\\", "", "\\ReadMe.txt", "C:\\Game\\ReadMe.txt"},
-    PathCase{"C:\\Game\\", "", "D:\\Clans\\x.bmp", "C:\\Game\\Clans\\x.bmp"},
-    PathCase{"C:\\Game\\", "", "D:x.bmp", "C:\\Game\\x.bmp"},
-    // No drive: the folder is made absolute from the root.
-    PathCase{"Game\\", "", "a.txt", "\\Game\\a.txt"},
-    // ExtractDir empty: the archive's folder, else the current folder.
-    PathCase{"", "C:\\Temp\\", "AI\\x.dll", "C:\\Temp\\AI\\x.dll"},
-    PathCase{"", "C:\\Work", "x.dll", "C:\\Work\\x.dll"}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PathRule,
+    ::testing::Values(PathCase{"C:\\Game\\", "", "ReadMe.txt", "C:\\Game\\ReadMe.txt"},
+                      PathCase{"C:\\Game\\", "", "AI\\Denmark.dll", "C:\\Game\\AI\\Denmark.dll"},
+                      PathCase{"C:\\Game\\", "", "Info\\images\\a.gif", "C:\\Game\\Info\\images\\a.gif"},
+                      PathCase{"C:\\Game\\", "", "\\ReadMe.txt", "C:\\Game\\ReadMe.txt"},
+                      PathCase{"C:\\Game\\", "", "D:\\Clans\\x.bmp", "C:\\Game\\Clans\\x.bmp"},
+                      PathCase{"C:\\Game\\", "", "D:x.bmp", "C:\\Game\\x.bmp"},
+                      // No drive: the folder is made absolute from the root.
+                      PathCase{"Game\\", "", "a.txt", "\\Game\\a.txt"},
+                      // ExtractDir empty: the archive's folder, else the current folder.
+                      PathCase{"", "C:\\Temp\\", "AI\\x.dll", "C:\\Temp\\AI\\x.dll"},
+                      PathCase{"", "C:\\Work", "x.dll", "C:\\Work\\x.dll"}));
 
 struct ClimbCase {
     const char* name;
@@ -84,12 +83,14 @@ class Climb : public ::testing::TestWithParam<ClimbCase> {};
 TEST_P(Climb, DetectsParentComponents) {
     EXPECT_EQ(ClimbsOut(StripDriveAndRoot(GetParam().name)), GetParam().climbs);
 }
-INSTANTIATE_TEST_SUITE_P(Cases, Climb, ::testing::Values(
-    ClimbCase{"..\\evil.exe", true}, ClimbCase{"a\\..\\..\\evil.exe", true},
-    ClimbCase{"a\\..", true}, ClimbCase{"C:..\\evil.exe", true}, ClimbCase{"\\..\\evil.exe", true},
-    ClimbCase{"a\\...\\evil.exe", true}, ClimbCase{"a\\.. \\evil.exe", true},
-    ClimbCase{"a\\..b\\ok.txt", false}, ClimbCase{".hidden", false}, ClimbCase{".\\ok.txt", false},
-    ClimbCase{"ok..txt", false}, ClimbCase{"Info\\images\\a.gif", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Climb,
+    ::testing::Values(ClimbCase{"..\\evil.exe", true}, ClimbCase{"a\\..\\..\\evil.exe", true},
+                      ClimbCase{"a\\..", true}, ClimbCase{"C:..\\evil.exe", true},
+                      ClimbCase{"\\..\\evil.exe", true}, ClimbCase{"a\\...\\evil.exe", true},
+                      ClimbCase{"a\\.. \\evil.exe", true}, ClimbCase{"a\\..b\\ok.txt", false},
+                      ClimbCase{".hidden", false}, ClimbCase{".\\ok.txt", false}, ClimbCase{"ok..txt", false},
+                      ClimbCase{"Info\\images\\a.gif", false}));
 
 TEST(Settings, SlashesAndTrailingBackslash) {
     MemoryFileSystem fs;
@@ -179,8 +180,7 @@ TEST(Recognition, FatalErrors) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         MemoryFileSystem fs;
-        if (c.present)
-            fs.AddFile(kArchive, "This is plainly not an archive, only some text.");
+        if (c.present) fs.AddFile(kArchive, "This is plainly not an archive, only some text.");
         TUnZIP u(fs);
         u.SetArchiveFile(c.archive);
         u.SetExtractDir(kGame);
@@ -199,13 +199,14 @@ TEST(Recognition, FatalErrors) {
 TEST(Selection, FolderAndVolumeEntriesSkipped) {
     Fixture f;
     Outcome r = f.Extract(BuildZip({{"Info/", "", 0, 0x10},
-                                {"LABEL", "", 0, 0x08},
-                                {"Info/images/", "", 0, 0x10},
-                                {"Info/images/p.gif", "GIF89a", 0},
-                                {"Autorecord/rec.dat", "", 8}}).bytes);
+                                    {"LABEL", "", 0, 0x08},
+                                    {"Info/images/", "", 0, 0x10},
+                                    {"Info/images/p.gif", "GIF89a", 0},
+                                    {"Autorecord/rec.dat", "", 8}})
+                              .bytes);
     EXPECT_EQ(r.count, 2);
-    EXPECT_EQ(f.fs.created, (std::vector<std::string>{"C:\\Game\\Info\\images\\p.gif",
-                                                      "C:\\Game\\Autorecord\\rec.dat"}));
+    EXPECT_EQ(f.fs.created,
+              (std::vector<std::string>{"C:\\Game\\Info\\images\\p.gif", "C:\\Game\\Autorecord\\rec.dat"}));
     EXPECT_EQ(f.fs.files.at("C:\\Game\\Autorecord\\rec.dat").length, 0u);
     EXPECT_TRUE(f.fs.folders.count("C:\\Game\\Info\\images"));
     // The zero-length member reports only its start.
@@ -240,7 +241,8 @@ TEST_P(Sizes, StoredAndDeflatedRoundTripInBlocks) {
         SCOPED_TRACE(noise ? "noise" : "text");
         std::string data = noise ? NoiseBytes(size) : TextBytes(size);
         Fixture f;
-        Outcome r = f.Extract(BuildZip({{"Clans/Red/emblem.bmp", data, static_cast<uint16_t>(method)}}).bytes);
+        Outcome r =
+            f.Extract(BuildZip({{"Clans/Red/emblem.bmp", data, static_cast<uint16_t>(method)}}).bytes);
         EXPECT_EQ(r.count, 1);
         EXPECT_TRUE(r.errors.empty());
         EXPECT_EQ(f.Content("C:\\Game\\Clans\\Red\\emblem.bmp"), data);
@@ -252,10 +254,11 @@ TEST_P(Sizes, StoredAndDeflatedRoundTripInBlocks) {
         EXPECT_EQ(r.progress.back(), (std::pair<int, int>{size ? 100 : 0, size ? 100 : 0}));
     }
 }
-INSTANTIATE_TEST_SUITE_P(Cases, Sizes, ::testing::Combine(
-    ::testing::Values(0, 8),
-    ::testing::Values(size_t(0), size_t(1), size_t(32767), size_t(32768), size_t(32769),
-                      size_t(65535), size_t(65536), size_t(65537), size_t(200000))));
+INSTANTIATE_TEST_SUITE_P(Cases, Sizes,
+                         ::testing::Combine(::testing::Values(0, 8),
+                                            ::testing::Values(size_t(0), size_t(1), size_t(32767),
+                                                              size_t(32768), size_t(32769), size_t(65535),
+                                                              size_t(65536), size_t(65537), size_t(200000))));
 
 TEST(Decoding, PerMemberFailuresLeaveTheOthers) {
     std::string good = TextBytes(5000);
@@ -277,7 +280,8 @@ TEST(Decoding, PerMemberFailuresLeaveTheOthers) {
     ZipEntry climb{"../outside.txt", "x", 0};
     ZipEntry climb2{"Info/../../outside.txt", "x", 0};
     Fixture f;
-    Outcome r = f.Extract(BuildZip({badCrc, bad, cut, bzip, secret, climb, climb2, {"last.txt", good, 8}}).bytes);
+    Outcome r =
+        f.Extract(BuildZip({badCrc, bad, cut, bzip, secret, climb, climb2, {"last.txt", good, 8}}).bytes);
 
     ASSERT_EQ(r.errors.size(), 7u);
     EXPECT_EQ(r.errors[0], (std::pair<std::string, std::string>{"crc.txt", unzip_text::kCrcFailed}));
@@ -285,7 +289,8 @@ TEST(Decoding, PerMemberFailuresLeaveTheOthers) {
     EXPECT_EQ(r.errors[1].second, "invalid block type");
     EXPECT_EQ(r.errors[2], (std::pair<std::string, std::string>{"cut.dat", unzip_text::kTruncatedData}));
     EXPECT_EQ(r.errors[3], (std::pair<std::string, std::string>{"bzip.dat", unzip_text::kUnsupportedMethod}));
-    EXPECT_EQ(r.errors[4], (std::pair<std::string, std::string>{"secret.txt", unzip_text::kUnsupportedMethod}));
+    EXPECT_EQ(r.errors[4],
+              (std::pair<std::string, std::string>{"secret.txt", unzip_text::kUnsupportedMethod}));
     EXPECT_EQ(r.errors[5], (std::pair<std::string, std::string>{"../outside.txt", unzip_text::kUnsafeName}));
     EXPECT_EQ(r.errors[6].second, unzip_text::kUnsafeName);
     // A CRC failure keeps the file as written.
@@ -295,8 +300,7 @@ TEST(Decoding, PerMemberFailuresLeaveTheOthers) {
     EXPECT_FALSE(f.fs.files.count("C:\\Game\\secret.txt"));
     EXPECT_EQ(f.Content("C:\\Game\\last.txt"), good);
     // Nothing lands outside the game folder; the climbing members are not counted.
-    for (const std::string& p : f.fs.created)
-        EXPECT_EQ(p.rfind("C:\\Game\\", 0), 0u) << p;
+    for (const std::string& p : f.fs.created) EXPECT_EQ(p.rfind("C:\\Game\\", 0), 0u) << p;
     EXPECT_FALSE(f.fs.files.count("C:\\outside.txt"));
     EXPECT_EQ(r.count, 6);
 }
@@ -323,8 +327,9 @@ TEST(Destination, ReadOnlyReplacedLockedKept) {
     f.fs.files["C:\\Game\\zorm.exe"].readOnly = true;
     f.fs.AddFile("C:\\Game\\nelkar.exe", "old helper");
     f.fs.files["C:\\Game\\nelkar.exe"].locked = true;
-    Outcome r = f.Extract(BuildZip({{"zorm.exe", "new game", 8}, {"nelkar.exe", "new helper", 8},
-                                {"ReadMe.txt", "read", 0}}).bytes);
+    Outcome r = f.Extract(
+        BuildZip({{"zorm.exe", "new game", 8}, {"nelkar.exe", "new helper", 8}, {"ReadMe.txt", "read", 0}})
+            .bytes);
     EXPECT_EQ(f.Content("C:\\Game\\zorm.exe"), "new game");
     EXPECT_FALSE(f.fs.files["C:\\Game\\zorm.exe"].readOnly);
     EXPECT_EQ(f.Content("C:\\Game\\nelkar.exe"), "old helper");
@@ -381,8 +386,9 @@ TEST(Progress, PercentRoundsHalfToEven) {
     struct {
         int64_t done, total;
         int expected;
-    } cases[] = {{0, 0, 0}, {5, 0, 0}, {5, -1, 0}, {-1, 10, 0}, {1, 8, 12}, {3, 8, 38}, {5, 200, 2},
-                 {7, 200, 4}, {1, 3, 33}, {2, 3, 67}, {10, 10, 100}, {11, 10, 100}, {32768, 40000, 82}};
+    } cases[] = {{0, 0, 0},     {5, 0, 0},     {5, -1, 0},        {-1, 10, 0}, {1, 8, 12},
+                 {3, 8, 38},    {5, 200, 2},   {7, 200, 4},       {1, 3, 33},  {2, 3, 67},
+                 {10, 10, 100}, {11, 10, 100}, {32768, 40000, 82}};
     for (const auto& c : cases)
         EXPECT_EQ(ProgressPercent(c.done, c.total), c.expected) << c.done << "/" << c.total;
 }
@@ -390,9 +396,10 @@ TEST(Progress, PercentRoundsHalfToEven) {
 TEST(Progress, SequenceOfSmallArchive) {
     // 40,000 stored + 0 + 30,000 deflated = 70,000 bytes.
     Fixture f;
-    Outcome r = f.Extract(BuildZip({{"a.dat", NoiseBytes(40000), 0},
-                                {"Autorecord/rec.dat", "", 0},
-                                {"c.txt", TextBytes(30000), 8}}).bytes);
+    Outcome r = f.Extract(
+        BuildZip(
+            {{"a.dat", NoiseBytes(40000), 0}, {"Autorecord/rec.dat", "", 0}, {"c.txt", TextBytes(30000), 8}})
+            .bytes);
     std::vector<std::pair<int, int>> expected = {
         {0, 0},      // a.dat starts
         {82, 47},    // 32,768 / 40,000 = 81.92 %; 32,768 / 70,000 = 46.81 %
@@ -417,17 +424,20 @@ class DeviceName : public ::testing::TestWithParam<DeviceCase> {};
 TEST_P(DeviceName, RefusesWindowsDevices) {
     EXPECT_EQ(NamesReservedDevice(StripDriveAndRoot(GetParam().name)), GetParam().device);
 }
-INSTANTIATE_TEST_SUITE_P(Cases, DeviceName, ::testing::Values(
-    DeviceCase{"CON", true}, DeviceCase{"con", true}, DeviceCase{"Prn.txt", true},
-    DeviceCase{"aux.tar.gz", true}, DeviceCase{"NUL.", true}, DeviceCase{"nul. .", true},
-    DeviceCase{"AUX ", true}, DeviceCase{"PRN  .txt", true}, DeviceCase{"COM1", true},
-    DeviceCase{"com9.log", true}, DeviceCase{"LPT1", true}, DeviceCase{"lPt9.dat", true},
-    DeviceCase{"Info\\CON\\page.htm", true}, DeviceCase{"aux\\x.txt", true}, DeviceCase{"C:\\nul", true},
-    DeviceCase{"CONSOLE.txt", false}, DeviceCase{"CONx", false}, DeviceCase{"xcon", false},
-    DeviceCase{"COM10.txt", false}, DeviceCase{"COM0", false}, DeviceCase{"LPT", false}, DeviceCase{"COM", false},
-    DeviceCase{"NULL", false}, DeviceCase{"auxiliary.dat", false}, DeviceCase{"CO.N", false},
-    DeviceCase{".con", false}, DeviceCase{"Info\\conf\\a.txt", false}, DeviceCase{"COMA", false},
-    DeviceCase{"Clans\\Nordwacht\\emblem.bmp", false}));
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DeviceName,
+    ::testing::Values(DeviceCase{"CON", true}, DeviceCase{"con", true}, DeviceCase{"Prn.txt", true},
+                      DeviceCase{"aux.tar.gz", true}, DeviceCase{"NUL.", true}, DeviceCase{"nul. .", true},
+                      DeviceCase{"AUX ", true}, DeviceCase{"PRN  .txt", true}, DeviceCase{"COM1", true},
+                      DeviceCase{"com9.log", true}, DeviceCase{"LPT1", true}, DeviceCase{"lPt9.dat", true},
+                      DeviceCase{"Info\\CON\\page.htm", true}, DeviceCase{"aux\\x.txt", true},
+                      DeviceCase{"C:\\nul", true}, DeviceCase{"CONSOLE.txt", false},
+                      DeviceCase{"CONx", false}, DeviceCase{"xcon", false}, DeviceCase{"COM10.txt", false},
+                      DeviceCase{"COM0", false}, DeviceCase{"LPT", false}, DeviceCase{"COM", false},
+                      DeviceCase{"NULL", false}, DeviceCase{"auxiliary.dat", false},
+                      DeviceCase{"CO.N", false}, DeviceCase{".con", false},
+                      DeviceCase{"Info\\conf\\a.txt", false}, DeviceCase{"COMA", false},
+                      DeviceCase{"Clans\\Nordwacht\\emblem.bmp", false}));
 
 TEST(Hostile, DestinationPathLimit) {
     // "C:\Game\" is 8 characters; MAX_PATH holds 259 of them and the terminator.
@@ -435,8 +445,8 @@ TEST(Hostile, DestinationPathLimit) {
         std::string name;
         bool written;
     } cases[] = {
-        {std::string(251, 'n'), true},                            // 259 characters
-        {std::string(252, 'n'), false},                           // 260
+        {std::string(251, 'n'), true},                                 // 259 characters
+        {std::string(252, 'n'), false},                                // 260
         {std::string(120, 'd') + "/" + std::string(130, 'f'), true},   // 259, one folder
         {std::string(120, 'd') + "/" + std::string(131, 'f'), false},  // 260: not even the folder
         {std::string(300, 'd') + "/f.txt", false},
@@ -487,12 +497,12 @@ TEST(Hostile, OutputStopsAtDeclaredSize) {
         EXPECT_EQ(f.Content("C:\\Game\\ok.txt"), "ok");
         if (c.fails) {
             ASSERT_EQ(r.errors.size(), 1u);
-            EXPECT_EQ(r.errors[0], (std::pair<std::string, std::string>{"big.dat", "File larger than its declared size"}));
+            EXPECT_EQ(r.errors[0],
+                      (std::pair<std::string, std::string>{"big.dat", "File larger than its declared size"}));
         } else {
             EXPECT_TRUE(r.errors.empty() || r.errors[0].second == unzip_text::kCrcFailed);
         }
-        for (const auto& p : r.progress)
-            EXPECT_LE(p.first, 100);
+        for (const auto& p : r.progress) EXPECT_LE(p.first, 100);
     }
 }
 
@@ -522,9 +532,18 @@ TEST(Hostile, OverlappingMembersRefused) {
         std::vector<std::string> refused;  // central names, in order
         std::vector<std::string> written;
     } cases[] = {
-        {"same header twice", {{outer, 0}, {twin, 0}, {other, otherAt}}, {"twin.dat"}, {"outer.dat", "other.txt"}},
-        {"header inside earlier data", {{outer, 0}, {inner, innerAt}, {other, otherAt}}, {"inner.txt"}, {"outer.dat", "other.txt"}},
-        {"data around earlier header", {{inner, innerAt}, {outer, 0}, {other, otherAt}}, {"outer.dat"}, {"inner.txt", "other.txt"}},
+        {"same header twice",
+         {{outer, 0}, {twin, 0}, {other, otherAt}},
+         {"twin.dat"},
+         {"outer.dat", "other.txt"}},
+        {"header inside earlier data",
+         {{outer, 0}, {inner, innerAt}, {other, otherAt}},
+         {"inner.txt"},
+         {"outer.dat", "other.txt"}},
+        {"data around earlier header",
+         {{inner, innerAt}, {outer, 0}, {other, otherAt}},
+         {"outer.dat"},
+         {"inner.txt", "other.txt"}},
         {"data into next header", {{longer, 0}, {other, otherAt}}, {"other.txt"}, {"outer.dat"}},
         {"next header first", {{other, otherAt}, {longer, 0}}, {"longer.dat"}, {"other.txt"}},
         {"adjacent members", {{outer, 0}, {other, otherAt}}, {}, {"outer.dat", "other.txt"}},
@@ -532,14 +551,12 @@ TEST(Hostile, OverlappingMembersRefused) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::string central;
-        for (const Record& rec : c.records)
-            central += CentralRecord(rec.entry, rec.offset);
+        for (const Record& rec : c.records) central += CentralRecord(rec.entry, rec.offset);
         Fixture f;
         Outcome r = f.Extract(body + central + EndRecord(c.records.size(), central.size(), body.size()));
         std::vector<std::string> refused;
         for (const auto& e : r.errors)
-            if (e.second == "File data overlaps another member")
-                refused.push_back(e.first);
+            if (e.second == "File data overlaps another member") refused.push_back(e.first);
         EXPECT_EQ(refused, c.refused);
         std::vector<std::string> written;
         for (const std::string& p : f.fs.created)
@@ -601,8 +618,7 @@ TEST(Hostile, LocalScanFindsDataDescriptors) {
     // No central directory: members whose CRC and sizes follow their data.
     auto member = [](const std::string& name, const std::string& data, uint16_t method, bool sizesInHeader) {
         ZipEntry e{name, data, method};
-        if (sizesInHeader)
-            return LocalMember(e);
+        if (sizesInHeader) return LocalMember(e);
         e.flags = 0x0008;
         std::string stored = e.Stored();
         std::string l = LocalMember(e);
@@ -613,8 +629,7 @@ TEST(Hostile, LocalScanFindsDataDescriptors) {
     auto descriptor = [](const std::string& data, uint16_t method, bool signature) {
         ZipEntry e{"", data, method};
         std::string d;
-        if (signature)
-            Put32(d, 0x08074b50);
+        if (signature) Put32(d, 0x08074b50);
         Put32(d, e.Crc());
         Put32(d, static_cast<uint32_t>(e.Stored().size()));
         Put32(d, static_cast<uint32_t>(data.size()));
@@ -633,19 +648,30 @@ TEST(Hostile, LocalScanFindsDataDescriptors) {
         {"signed descriptors",
          member("a.txt", text, 8, false) + descriptor(text, 8, true) + member("b.bin", noise, 0, false) +
              descriptor(noise, 0, true) + last,
-         {"a.txt", "b.bin", "last.txt"}, {}},
+         {"a.txt", "b.bin", "last.txt"},
+         {}},
         {"unsigned descriptors, the last at the end of the file",
          member("a.txt", text, 8, false) + descriptor(text, 8, false) + member("b.bin", noise, 8, false) +
              descriptor(noise, 8, false),
-         {"a.txt", "b.bin"}, {}},
-        {"empty member", member("e.dat", "", 8, false) + descriptor("", 8, true) + last, {"e.dat", "last.txt"}, {}},
-        {"decoy signature in stored data", member("d.bin", decoy, 0, false) + descriptor(decoy, 0, true) + last,
-         {"d.bin", "last.txt"}, {}},
-        {"descriptor missing", member("a.txt", text, 8, false) + member("b.bin", noise, 8, false) +
-             descriptor(noise, 8, true) + last,
-         {"b.bin", "last.txt"}, {"a.txt"}},
-        {"descriptor with a wrong size", member("a.txt", text, 8, false) + descriptor(text + "x", 0, true) + last,
-         {"last.txt"}, {"a.txt"}},
+         {"a.txt", "b.bin"},
+         {}},
+        {"empty member",
+         member("e.dat", "", 8, false) + descriptor("", 8, true) + last,
+         {"e.dat", "last.txt"},
+         {}},
+        {"decoy signature in stored data",
+         member("d.bin", decoy, 0, false) + descriptor(decoy, 0, true) + last,
+         {"d.bin", "last.txt"},
+         {}},
+        {"descriptor missing",
+         member("a.txt", text, 8, false) + member("b.bin", noise, 8, false) + descriptor(noise, 8, true) +
+             last,
+         {"b.bin", "last.txt"},
+         {"a.txt"}},
+        {"descriptor with a wrong size",
+         member("a.txt", text, 8, false) + descriptor(text + "x", 0, true) + last,
+         {"last.txt"},
+         {"a.txt"}},
         {"descriptor missing at the end", member("a.txt", text, 8, false), {}, {"a.txt"}},
     };
     // Stored members whose descriptor lies around the end of the first 64 KiB read, which
@@ -668,7 +694,8 @@ TEST(Hostile, LocalScanFindsDataDescriptors) {
         std::string archive;
         for (int i = 0; i < 2000; ++i) {
             std::string data = "member " + std::to_string(i);
-            archive += member("m" + std::to_string(i) + ".txt", data, 0, false) + descriptor(data, 0, i % 2 == 0);
+            archive +=
+                member("m" + std::to_string(i) + ".txt", data, 0, false) + descriptor(data, 0, i % 2 == 0);
         }
         Fixture f;
         Outcome r = f.Extract(archive);
@@ -701,8 +728,10 @@ TEST(Hostile, LocalScanFindsDataDescriptors) {
 TEST(Hostile, Zip64SizesAndOtherExtraFields) {
     // An extended-timestamp block as archivers on Unix write it: ID "UT", 5 bytes.
     std::string timestamp("UT\x05\x00\x03\xee\xf1\x17\x6b", 9);
-    std::vector<ZipEntry> entries = {{"a.txt", TextBytes(50000), 8}, {"b.bin", NoiseBytes(3000), 0},
-                                     {"c.txt", "", 8}, {"d.txt", "plain", 0}};
+    std::vector<ZipEntry> entries = {{"a.txt", TextBytes(50000), 8},
+                                     {"b.bin", NoiseBytes(3000), 0},
+                                     {"c.txt", "", 8},
+                                     {"d.txt", "plain", 0}};
     entries[0].zip64 = entries[1].zip64 = entries[2].zip64 = true;
     entries[1].extra = timestamp;
     entries[3].extra = timestamp;
@@ -714,8 +743,7 @@ TEST(Hostile, Zip64SizesAndOtherExtraFields) {
         Outcome r = f.Extract(archive);
         EXPECT_TRUE(r.errors.empty());
         EXPECT_EQ(r.count, 4);
-        for (const ZipEntry& e : entries)
-            EXPECT_EQ(f.Content("C:\\Game\\" + e.name), e.data);
+        for (const ZipEntry& e : entries) EXPECT_EQ(f.Content("C:\\Game\\" + e.name), e.data);
         // The totals are the real sizes: the archive's progress ends at 100.
         EXPECT_EQ(f.unzip.ArchiveTotal(), 53005);
         EXPECT_EQ(r.progress.back(), (std::pair<int, int>{100, 100}));
@@ -728,13 +756,11 @@ public:
     int failCreate = 0;      // 1-based Create call that throws; 0: none
     int failConversion = 0;  // likewise for OemNameToAnsi
     std::unique_ptr<OutFile> Create(const std::string& path) override {
-        if (++creates_ == failCreate)
-            throw std::bad_alloc();
+        if (++creates_ == failCreate) throw std::bad_alloc();
         return MemoryFileSystem::Create(path);
     }
     std::string OemNameToAnsi(const std::string& name) override {
-        if (++conversions_ == failConversion)
-            throw std::bad_alloc();
+        if (++conversions_ == failConversion) throw std::bad_alloc();
         return name;
     }
 

@@ -29,24 +29,24 @@ struct ZipEntry {
     ZipEntry(std::string n, std::string d, uint16_t m = 8, uint32_t a = 0x20)
         : name(std::move(n)), data(std::move(d)), method(m), attributes(a) {}
     std::string name;
-    std::string data;             // uncompressed content
-    uint16_t method = 8;          // 0 stored, 8 deflated, anything else as given
-    uint32_t attributes = 0x20;   // external attributes
+    std::string data;            // uncompressed content
+    uint16_t method = 8;         // 0 stored, 8 deflated, anything else as given
+    uint32_t attributes = 0x20;  // external attributes
     uint16_t flags = 0;
-    uint16_t madeBy = 20;         // MS-DOS host, version 2.0
+    uint16_t madeBy = 20;               // MS-DOS host, version 2.0
     uint32_t dosDateTime = 0x2223528F;  // 1997-01-03 10:20:30
     bool badCrc = false;
     bool badLocalSignature = false;
-    std::string rawData;          // when non-empty: the member data as stored, not derived
+    std::string rawData;  // when non-empty: the member data as stored, not derived
     bool useRawData = false;
-    int64_t declaredSize = -1;    // the uncompressed size the records give; -1: the data's
-    std::string extra;            // extra field of both headers
-    bool zip64 = false;           // sizes as 0xFFFFFFFF, their values in a Zip64 extra before extra
+    int64_t declaredSize = -1;  // the uncompressed size the records give; -1: the data's
+    std::string extra;          // extra field of both headers
+    bool zip64 = false;         // sizes as 0xFFFFFFFF, their values in a Zip64 extra before extra
 
     std::string Stored() const { return useRawData ? rawData : (method == 8 ? RawDeflate(data) : data); }
     uint32_t Crc() const {
-        uint32_t crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()),
-                                                   static_cast<uInt>(data.size())));
+        uint32_t crc = static_cast<uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
         return badCrc ? crc ^ 0x5A5A5A5A : crc;
     }
     uint32_t Declared() const {
@@ -73,8 +73,7 @@ struct BuiltZip {
 };
 
 inline std::string ZipEntry::Extra() const {
-    if (!zip64)
-        return extra;
+    if (!zip64) return extra;
     std::string block;
     Put16(block, 0x0001);
     Put16(block, 16);
@@ -173,8 +172,7 @@ inline std::string NoiseBytes(size_t n, uint32_t seed = 12345) {
 // Text that deflate shrinks a lot.
 inline std::string TextBytes(size_t n) {
     std::string s;
-    while (s.size() < n)
-        s += "Veltmark : Orvandel clan " + std::to_string(s.size() % 97) + "\r\n";
+    while (s.size() < n) s += "Veltmark : Orvandel clan " + std::to_string(s.size() % 97) + "\r\n";
     s.resize(n);
     return s;
 }

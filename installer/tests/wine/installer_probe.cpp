@@ -43,8 +43,7 @@ bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_
 
 void Touch(const char* path) {
     HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h != INVALID_HANDLE_VALUE)
-        CloseHandle(h);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
 }
 
 int Hold(const char* file, const char* ready, const char* stop) {
@@ -54,8 +53,7 @@ int Hold(const char* file, const char* ready, const char* stop) {
         return 1;
     }
     Touch(ready);
-    for (int i = 0; i < 6000 && !Exists(stop); ++i)
-        Sleep(50);
+    for (int i = 0; i < 6000 && !Exists(stop); ++i) Sleep(50);
     CloseHandle(h);
     return 0;
 }
@@ -72,7 +70,8 @@ int Link(const wchar_t* lnk) {
         std::fprintf(stderr, "cannot load %ls\n", lnk);
         return 1;
     }
-    char path[MAX_PATH + 1] = "", icon[MAX_PATH + 1] = "", args[1024] = "", dir[MAX_PATH + 1] = "", desc[1024] = "";
+    char path[MAX_PATH + 1] = "", icon[MAX_PATH + 1] = "", args[1024] = "", dir[MAX_PATH + 1] = "",
+                         desc[1024] = "";
     int index = -1;
     link->GetPath(path, sizeof path, nullptr, SLGP_RAWPATH);
     link->GetIconLocation(icon, sizeof icon, &index);
@@ -146,7 +145,8 @@ public:
         HGDIOBJ old = SelectObject(dc_, font);
         SetBkMode(dc_, TRANSPARENT);
         SetTextColor(dc_, GetSysColor(COLOR_WINDOWTEXT));
-        DrawTextA(dc_, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_NOPREFIX | DT_SINGLELINE);
+        DrawTextA(dc_, text.c_str(), static_cast<int>(text.size()), &r,
+                  DT_LEFT | DT_NOPREFIX | DT_SINGLELINE);
         SelectObject(dc_, old);
         GdiFlush();
     }
@@ -158,8 +158,7 @@ public:
         for (int y = 0; y < h_; ++y) {
             for (int x = 0; x < other.w_; ++x) {
                 bool ink = (other.bits_[y * other.w_ + x] & 0xFFFFFF) != face;
-                if (x < w_ ? ink != ((bits_[y * w_ + x] & 0xFFFFFF) != face) : ink)
-                    return false;
+                if (x < w_ ? ink != ((bits_[y * w_ + x] & 0xFFFFFF) != face) : ink) return false;
             }
         }
         return true;
@@ -216,8 +215,7 @@ std::string Geometry(HWND w) {
 
 int Watch(const char* out, const char* stop) {
     FILE* f = std::fopen(out, "w");
-    if (!f)
-        return 1;
+    if (!f) return 1;
     std::string lastGeometry, reported, lastText, lastTaskbar = "-";
     // The status line's texts not yet seen drawn: the current one and the one before, which
     // may still be on screen while the new one waits for its paint to reach it.
@@ -230,8 +228,7 @@ int Watch(const char* out, const char* stop) {
     while (!Exists(stop) && GetTickCount() - start < 300000) {
         HWND w = FindWindowA("TMainForm", nullptr);
         DWORD pid = 0;
-        if (w)
-            GetWindowThreadProcessId(w, &pid);
+        if (w) GetWindowThreadProcessId(w, &pid);
         std::string taskbar = pid && turn++ % 16 == 0 ? TaskbarTitles(pid) : lastTaskbar;
         if (taskbar != lastTaskbar) {
             std::fprintf(f, "%lu taskbar %s\n", GetTickCount() - start, taskbar.c_str());
@@ -260,8 +257,7 @@ int Watch(const char* out, const char* stop) {
                 std::fprintf(f, "%lu message %s\n", GetTickCount() - start, text);
                 std::fflush(f);
                 undrawn.push_back(text);
-                if (undrawn.size() > 2)
-                    undrawn.erase(undrawn.begin());
+                if (undrawn.size() > 2) undrawn.erase(undrawn.begin());
             }
             RECT r;
             if (IsWindowVisible(message) && !undrawn.empty() && GetWindowRect(message, &r)) {
@@ -297,27 +293,24 @@ int SleepLoop(int count, int ms) {
     LARGE_INTEGER f, t0, t1;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t0);
-    for (int i = 0; i < count; ++i)
-        Sleep(static_cast<DWORD>(ms));
+    for (int i = 0; i < count; ++i) Sleep(static_cast<DWORD>(ms));
     QueryPerformanceCounter(&t1);
     std::printf("%d x Sleep(%d): %lld ms\n", count, ms, (t1.QuadPart - t0.QuadPart) * 1000 / f.QuadPart);
     return 0;
 }
 
 int main(int argc, char** argv) {
-    if (argc == 5 && !std::strcmp(argv[1], "hold"))
-        return Hold(argv[2], argv[3], argv[4]);
+    if (argc == 5 && !std::strcmp(argv[1], "hold")) return Hold(argv[2], argv[3], argv[4]);
     if (argc == 3 && !std::strcmp(argv[1], "link")) {
         int n = 0;
         wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n);
         return n == 3 ? Link(wide[2]) : 2;
     }
-    if (argc == 2 && !std::strcmp(argv[1], "font"))
-        return Font();
-    if (argc == 4 && !std::strcmp(argv[1], "sleep"))
-        return SleepLoop(std::atoi(argv[2]), std::atoi(argv[3]));
-    if (argc == 4 && !std::strcmp(argv[1], "watch"))
-        return Watch(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: installer_probe hold FILE READY STOP | link LNK | font | sleep COUNT MS | watch OUT STOP\n");
+    if (argc == 2 && !std::strcmp(argv[1], "font")) return Font();
+    if (argc == 4 && !std::strcmp(argv[1], "sleep")) return SleepLoop(std::atoi(argv[2]), std::atoi(argv[3]));
+    if (argc == 4 && !std::strcmp(argv[1], "watch")) return Watch(argv[2], argv[3]);
+    std::fprintf(
+        stderr,
+        "usage: installer_probe hold FILE READY STOP | link LNK | font | sleep COUNT MS | watch OUT STOP\n");
     return 2;
 }

@@ -9,7 +9,7 @@
 #include <set>
 #include <sstream>
 
-#include "posix_file_system.h"
+#include "posix_files.h"
 #include "unzip.h"
 
 namespace tessarin::testing {

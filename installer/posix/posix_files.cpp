@@ -1,5 +1,5 @@
 // POSIX files for the file interface: used by the benchmark and by tests on real folders.
-#include "posix_file_system.h"
+#include "posix_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

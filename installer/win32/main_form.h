@@ -47,7 +47,7 @@ public:
 
     void ShowStatus(const std::string& text);
     void ShowStatusLine(bool visible);  // Status and Message
-    void ShowProgress(bool visible);    // TotalBar, ProgressBar and Animate1
+    void ShowProgress(bool visible);    // TotalBar, ProgressBar and the copy animation
     void StartAnimation();
     void StopAnimation();
 
@@ -66,12 +66,13 @@ private:
     void PaintControl(HWND control);
 
     HWND hwnd_ = nullptr;
-    HWND image1_ = nullptr, status_ = nullptr, message_ = nullptr;
-    HWND progressBar_ = nullptr, animate1_ = nullptr, totalBar_ = nullptr;
+    HWND productIcon_ = nullptr, status_ = nullptr, message_ = nullptr;
+    HWND progressBar_ = nullptr, copyAnimation_ = nullptr, totalBar_ = nullptr;
+    UniqueModule shell32_;  // holds the animation's clip while the window lives
     HFONT font_ = nullptr;
     HICON icon_ = nullptr;
     int frameWidth_ = 0, frameHeight_ = 0;  // outer minus client size of this system's frame
-    int imageLeft_ = 32;
+    int iconLeft_ = 32;
 };
 
 }  // namespace tessarin

@@ -31,7 +31,7 @@ public:
     }
 
 private:
-    OwnedHandle h_;
+    UniqueHandle h_;
     uint64_t size_;
 };
 
@@ -51,7 +51,7 @@ public:
     void Close() override { h_.Reset(); }
 
 private:
-    OwnedHandle h_;
+    UniqueHandle h_;
 };
 
 std::string DriveRoot(const std::string& dir) {
@@ -233,7 +233,7 @@ void WritePayload(const std::string& path) {
     const void* data = loaded ? LockResource(loaded) : nullptr;
     if (!data) throw EKitError("EResNotFound", "Resource " + std::to_string(IDR_PAYLOAD) + " not found");
     DWORD size = SizeofResource(nullptr, res);
-    OwnedHandle file(
+    UniqueHandle file(
         CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) throw EKitError("EFCreateError", "Cannot create file " + path);
     DWORD written = 0;

@@ -78,18 +78,18 @@ void CheckCom(HRESULT hr) {
 
 }  // namespace
 
-bool GameRecordExists() {
+bool RegistryRecord::GameRecordExists() {
     UniqueKey key;
     return OpenKey(kGameKey, key);
 }
 
-std::string ReadInstallDir() { return ReadText(kGameKey, "InstallDir"); }
-std::string ReadVersion() { return ReadText(kGameKey, "Version"); }
-std::string ReadLanguage() { return ReadText(kGameKey, "Language"); }
+std::string RegistryRecord::ReadInstallDir() { return ReadText(kGameKey, "InstallDir"); }
+std::string RegistryRecord::ReadVersion() { return ReadText(kGameKey, "Version"); }
+std::string RegistryRecord::ReadLanguage() { return ReadText(kGameKey, "Language"); }
 // Wide, because a profile's name may hold characters that the ANSI code page lacks.
 std::string ReadProgramsFolder() { return AnsiFolderPath(ReadWideText(kShellFoldersKey, "Programs")); }
 
-void WriteVersion(const std::string& text) {
+void RegistryRecord::WriteVersion(const std::string& text) {
     UniqueKey key;
     std::vector<char> data = RegistryTextData(text);
     if (!OpenKey(kGameKey, key) ||
@@ -98,7 +98,7 @@ void WriteVersion(const std::string& text) {
         throw EKitError("ERegistryException", SetDataFailedText("Version"));
 }
 
-void CreateShortcut(const std::string& target, const std::string& name) {
+void ShellShortcuts::CreateShortcut(const std::string& target, const std::string& name) {
     ComScope com;
     ComPtr<IShellLinkA> link;
     CheckCom(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,

@@ -46,15 +46,16 @@ HICON RegisterProductClass(HINSTANCE instance, const char* name, WNDPROC proc, H
     return icon;
 }
 
-}  // namespace
-
-void ProcessMessages() {
+// Handles the window messages that have queued up; the run calls it only at fixed points.
+void ProcessPendingMessages() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
 }
+
+}  // namespace
 
 LRESULT CALLBACK TAppWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
@@ -145,9 +146,11 @@ TMainForm::~TMainForm() {
 
 void TMainForm::Show() { ShowWindow(hwnd_, SW_SHOW); }
 void TMainForm::Hide() { ShowWindow(hwnd_, SW_HIDE); }
-void TMainForm::SetCaption(const char* caption) { SetWindowTextA(hwnd_, caption); }
+void TMainForm::SetCaption(const std::string& caption) { SetWindowTextA(hwnd_, caption.c_str()); }
 
 void TMainForm::PaintNow() { RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
+void TMainForm::ProcessMessages() { ProcessPendingMessages(); }
+void TMainForm::Wait(unsigned milliseconds) { Sleep(milliseconds); }
 
 void TMainForm::PaintControl(HWND control) {
     InvalidateRect(control, nullptr, TRUE);

@@ -199,13 +199,15 @@ std::string AnsiFolderPath(const std::wstring& folder) {
     return ansi;  // "?" in place of what the code page lacks: no file call accepts it
 }
 
-std::string TempFolder() {
+std::string Win32FileSystem::TempFolder() {
     wchar_t buf[1024];
     DWORD n = GetTempPathW(sizeof buf / sizeof buf[0], buf);
     return n && n < sizeof buf / sizeof buf[0] ? AnsiFolderPath(std::wstring(buf, n)) : std::string();
 }
 
-bool DeleteMatchingFiles(const std::string& mask) {
+bool Win32FileSystem::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool Win32FileSystem::DeleteMatchingFiles(const std::string& mask) {
     char full[MAX_PATH + 1];
     char* filePart = nullptr;
     DWORD n = GetFullPathNameA(mask.c_str(), sizeof full, full, &filePart);
@@ -227,7 +229,7 @@ bool DeleteMatchingFiles(const std::string& mask) {
     return ok;
 }
 
-void WritePayload(const std::string& path) {
+void ResourcePayload::WriteTo(const std::string& path) {
     HRSRC res = FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_PAYLOAD), "ZIP");
     HGLOBAL loaded = res ? LoadResource(nullptr, res) : nullptr;
     const void* data = loaded ? LockResource(loaded) : nullptr;

@@ -12,24 +12,9 @@
 #endif
 #include <windows.h>
 
-#include <stdexcept>
 #include <string>
 
 namespace tessarin {
-
-// An error that the run does not handle, with the class name the error box shows and the
-// code address where it was raised.
-class EKitError : public std::runtime_error {
-public:
-    EKitError(const char* className, const std::string& message)
-        : std::runtime_error(message), className_(className), address_(__builtin_return_address(0)) {}
-    const char* ClassName() const { return className_; }
-    void* Address() const { return address_; }
-
-private:
-    const char* className_;
-    void* address_;
-};
 
 // The system's text for an error code, without its line end.
 inline std::string SystemErrorText(DWORD code) {

@@ -103,7 +103,7 @@ public:
         return true;
     }
     // A mask here names one file: no wildcards.
-    bool DeleteMatchingFiles(const std::string& mask) override { return RemoveFile(mask); }
+    bool DeleteMatchingFiles(const std::string& mask) override { return MemoryFileSystem::RemoveFile(mask); }
 
     std::vector<std::string> madeFolders;
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "posix_file_system.h"
+#include "posix_files.h"
 #include "unzip.h"
 
 namespace {

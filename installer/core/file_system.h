@@ -1,5 +1,5 @@
-// The file interface the extractor reads and writes through: Win32 files in the installer,
-// real POSIX files in the benchmark, memory in the tests and the fuzzer.
+// The file interface the extractor and the update run work through: Win32 files in the
+// installer, real POSIX files in the benchmark, memory in the tests and the fuzzer.
 #pragma once
 
 #include <cstddef>
@@ -59,7 +59,19 @@ public:
     virtual DriveInfo ExamineDrive(const std::string& dir) = 0;
     // The current folder, with or without trailing backslash.
     virtual std::string CurrentFolder() = 0;
+
+    // The update run's files around the extraction.
+    // The system's folder for temporary files, with its trailing backslash.
+    virtual std::string TempFolder() = 0;
+    // Deletes one file; false when it is missing or cannot be deleted.
+    virtual bool RemoveFile(const std::string& path) = 0;
+    // Deletes the files that match mask (not folders, not names beginning with "."), up to
+    // the first that cannot be deleted; false when nothing matched or a delete failed.
+    virtual bool DeleteMatchingFiles(const std::string& mask) = 0;
 };
+
+// File attributes of a plain file (none set), for SetAttributes.
+inline constexpr uint32_t kPlainFile = 0;
 
 // Creates path and every missing parent (see folders.cpp for the exact rule).
 void EnsureFolder(FileSystem& fs, const std::string& path);

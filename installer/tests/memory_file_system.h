@@ -33,6 +33,7 @@ public:
     uint64_t failWritesAfter = UINT64_MAX;  // bytes a file takes before writing fails
     DriveInfo drive{true, false, 0};
     std::string current = "C:\\Work\\";
+    std::string temp = "C:\\Temp\\";
     uint64_t bytesRead = 0;  // every byte read from any file opened for reading
     static constexpr uint32_t kHiddenSystem = 0x06;
 
@@ -93,6 +94,16 @@ public:
     }
     DriveInfo ExamineDrive(const std::string&) override { return drive; }
     std::string CurrentFolder() override { return current; }
+    std::string TempFolder() override { return temp; }
+    // Like Windows, refuses a read-only or locked file.
+    bool RemoveFile(const std::string& path) override {
+        auto it = files.find(path);
+        if (it == files.end() || it->second.readOnly || it->second.locked) return false;
+        files.erase(it);
+        return true;
+    }
+    // A mask here names one file: no wildcards.
+    bool DeleteMatchingFiles(const std::string& mask) override { return MemoryFileSystem::RemoveFile(mask); }
 
     std::vector<std::string> madeFolders;
 

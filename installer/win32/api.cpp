@@ -20,7 +20,7 @@ namespace {
 
 // Opens a current-user key with full access; never creates it. The leading backslash of the
 // stored paths means "from the hive's root".
-bool OpenKey(const char* path, OwnedKey& key) {
+bool OpenKey(const char* path, UniqueKey& key) {
     if (*path == '\\') ++path;
     return RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, key.Out()) == ERROR_SUCCESS;
 }
@@ -28,7 +28,7 @@ bool OpenKey(const char* path, OwnedKey& key) {
 // The type and data of a value, through the ANSI or the wide call; no data when the value is
 // absent or empty.
 std::vector<char> ReadValue(const char* keyPath, const char* valueName, bool wide, DWORD& type) {
-    OwnedKey key;
+    UniqueKey key;
     OpenKey(keyPath, key);  // a failed open finds nothing below
     std::wstring wideName(valueName, valueName + std::char_traits<char>::length(valueName));  // ASCII names
     auto query = [&](BYTE* data, DWORD* size) {
@@ -78,19 +78,19 @@ void CheckCom(HRESULT hr) {
 
 }  // namespace
 
-bool GameRecordExists() {
-    OwnedKey key;
+bool RegistryRecord::GameRecordExists() {
+    UniqueKey key;
     return OpenKey(kGameKey, key);
 }
 
-std::string ReadInstallDir() { return ReadText(kGameKey, "InstallDir"); }
-std::string ReadVersion() { return ReadText(kGameKey, "Version"); }
-std::string ReadLanguage() { return ReadText(kGameKey, "Language"); }
+std::string RegistryRecord::ReadInstallDir() { return ReadText(kGameKey, "InstallDir"); }
+std::string RegistryRecord::ReadVersion() { return ReadText(kGameKey, "Version"); }
+std::string RegistryRecord::ReadLanguage() { return ReadText(kGameKey, "Language"); }
 // Wide, because a profile's name may hold characters that the ANSI code page lacks.
 std::string ReadProgramsFolder() { return AnsiFolderPath(ReadWideText(kShellFoldersKey, "Programs")); }
 
-void WriteVersion(const std::string& text) {
-    OwnedKey key;
+void RegistryRecord::WriteVersion(const std::string& text) {
+    UniqueKey key;
     std::vector<char> data = RegistryTextData(text);
     if (!OpenKey(kGameKey, key) ||
         RegSetValueExA(key.Get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
@@ -98,7 +98,7 @@ void WriteVersion(const std::string& text) {
         throw EKitError("ERegistryException", SetDataFailedText("Version"));
 }
 
-void CreateShortcut(const std::string& target, const std::string& name) {
+void ShellShortcuts::CreateShortcut(const std::string& target, const std::string& name) {
     ComScope com;
     ComPtr<IShellLinkA> link;
     CheckCom(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,

@@ -4,16 +4,28 @@
 
 #include <string>
 
+#include "update_run.h"
+
 namespace tessarin {
 
-bool GameRecordExists();
-std::string ReadInstallDir();
-std::string ReadVersion();
-std::string ReadLanguage();
-void WriteVersion(const std::string& text);
+// The installation record under the current user's hive. Every call opens the game's key,
+// does one read or write and closes it again.
+class RegistryRecord : public InstallationRecord {
+public:
+    bool GameRecordExists() override;
+    std::string ReadInstallDir() override;
+    std::string ReadLanguage() override;
+    std::string ReadVersion() override;
+    void WriteVersion(const std::string& text) override;
+};
+
 std::string ReadProgramsFolder();
 
-// Makes StartMenuGroup\name.lnk pointing at target, with target's first icon.
-void CreateShortcut(const std::string& target, const std::string& name);
+// Shortcuts in StartMenuGroup, made through the shell's link object.
+class ShellShortcuts : public Shortcuts {
+public:
+    // Makes StartMenuGroup\name.lnk pointing at target, with target's first icon.
+    void CreateShortcut(const std::string& target, const std::string& name) override;
+};
 
 }  // namespace tessarin

@@ -46,15 +46,16 @@ HICON RegisterProductClass(HINSTANCE instance, const char* name, WNDPROC proc, H
     return icon;
 }
 
-}  // namespace
-
-void ProcessMessages() {
+// Handles the window messages that have queued up; the run calls it only at fixed points.
+void ProcessPendingMessages() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
 }
+
+}  // namespace
 
 LRESULT CALLBACK TAppWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
@@ -117,8 +118,9 @@ TMainForm::TMainForm(HINSTANCE instance, const char* caption, HWND owner) {
     // "MS Sans Serif", 11 pixels (8 point at 96 pixels per inch).
     font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
-    image1_ = MakeControl(hwnd_, "STATIC", nullptr, WS_VISIBLE | SS_ICON, 32, 8, 32, 32, IDC_IMAGE1, nullptr);
-    SendMessageA(image1_, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+    productIcon_ =
+        MakeControl(hwnd_, "STATIC", nullptr, WS_VISIBLE | SS_ICON, 32, 8, 32, 32, IDC_PRODUCT_ICON, nullptr);
+    SendMessageA(productIcon_, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
     status_ =
         MakeControl(hwnd_, "STATIC", "Update status :", SS_LEFTNOWORDWRAP, 48, 8, 72, 13, IDC_STATUS, font_);
     // One line that never wraps: a shortened path with a blank would otherwise lose its end,
@@ -127,10 +129,11 @@ TMainForm::TMainForm(HINSTANCE instance, const char* caption, HWND owner) {
                            13, IDC_MESSAGE, font_);
     progressBar_ = MakeControl(hwnd_, PROGRESS_CLASSA, nullptr, 0, 8, 46, 273, 17, IDC_PROGRESSBAR, nullptr);
     SendMessageA(progressBar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    animate1_ =
-        MakeControl(hwnd_, ANIMATE_CLASSA, nullptr, ACS_TRANSPARENT, 8, 63, 272, 60, IDC_ANIMATE1, nullptr);
+    copyAnimation_ = MakeControl(hwnd_, ANIMATE_CLASSA, nullptr, ACS_TRANSPARENT, 8, 63, 272, 60,
+                                 IDC_COPY_ANIMATION, nullptr);
     // The system's file-copy animation: resource "AVI" 160 of the shell.
-    SendMessageA(animate1_, ACM_OPENA, reinterpret_cast<WPARAM>(LoadLibraryA("shell32.dll")),
+    shell32_ = UniqueModule(LoadLibraryA("shell32.dll"));
+    SendMessageA(copyAnimation_, ACM_OPENA, reinterpret_cast<WPARAM>(shell32_.Get()),
                  reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(160)));
     totalBar_ = MakeControl(hwnd_, PROGRESS_CLASSA, nullptr, 0, 8, 123, 273, 17, IDC_TOTALBAR, nullptr);
     SendMessageA(totalBar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
@@ -143,9 +146,11 @@ TMainForm::~TMainForm() {
 
 void TMainForm::Show() { ShowWindow(hwnd_, SW_SHOW); }
 void TMainForm::Hide() { ShowWindow(hwnd_, SW_HIDE); }
-void TMainForm::SetCaption(const char* caption) { SetWindowTextA(hwnd_, caption); }
+void TMainForm::SetCaption(const std::string& caption) { SetWindowTextA(hwnd_, caption.c_str()); }
 
 void TMainForm::PaintNow() { RedrawWindow(hwnd_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN); }
+void TMainForm::ProcessMessages() { ProcessPendingMessages(); }
+void TMainForm::Wait(unsigned milliseconds) { Sleep(milliseconds); }
 
 void TMainForm::PaintControl(HWND control) {
     InvalidateRect(control, nullptr, TRUE);
@@ -169,16 +174,16 @@ void TMainForm::ShowStatusLine(bool visible) {
 void TMainForm::ShowProgress(bool visible) {
     ShowWindow(totalBar_, visible ? SW_SHOW : SW_HIDE);
     ShowWindow(progressBar_, visible ? SW_SHOW : SW_HIDE);
-    ShowWindow(animate1_, visible ? SW_SHOW : SW_HIDE);
+    ShowWindow(copyAnimation_, visible ? SW_SHOW : SW_HIDE);
 }
 
 void TMainForm::StartAnimation() {
-    SendMessageA(animate1_, ACM_PLAY, static_cast<WPARAM>(-1), MAKELPARAM(0, 33));
+    SendMessageA(copyAnimation_, ACM_PLAY, static_cast<WPARAM>(-1), MAKELPARAM(0, 33));
 }
 
 void TMainForm::StopAnimation() {
-    SendMessageA(animate1_, ACM_STOP, 0, 0);
-    SendMessageA(animate1_, ACM_PLAY, 1, MAKELPARAM(0, 0));  // back to the first frame
+    SendMessageA(copyAnimation_, ACM_STOP, 0, 0);
+    SendMessageA(copyAnimation_, ACM_PLAY, 1, MAKELPARAM(0, 0));  // back to the first frame
 }
 
 void TMainForm::SetOuterWidth(int designWidth) {
@@ -198,9 +203,10 @@ void TMainForm::SetOuterHeight(int designHeight) {
 void TMainForm::OpeningAnimation() {
     for (int w = kNarrow; w <= kWide; ++w) {
         SetOuterWidth(w);
-        if (imageLeft_ > 8) {
-            --imageLeft_;
-            SetWindowPos(image1_, nullptr, imageLeft_, 8, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (iconLeft_ > 8) {
+            --iconLeft_;
+            SetWindowPos(productIcon_, nullptr, iconLeft_, 8, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
         PaintNow();
         ProcessMessages();
@@ -211,9 +217,10 @@ void TMainForm::OpeningAnimation() {
 void TMainForm::ClosingAnimation() {
     for (int w = kWide; w >= kNarrow; --w) {
         SetOuterWidth(w);
-        if (imageLeft_ < 32) {
-            ++imageLeft_;
-            SetWindowPos(image1_, nullptr, imageLeft_, 8, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (iconLeft_ < 32) {
+            ++iconLeft_;
+            SetWindowPos(productIcon_, nullptr, iconLeft_, 8, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
         PaintNow();
         ProcessMessages();

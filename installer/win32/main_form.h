@@ -1,18 +1,15 @@
 // TMainForm: the installer's one window, with its status line, progress bars, file-copy
-// animation, the four size animations and the extractor's progress handler.
+// animation, the four size animations and the extractor's progress handler; and the hidden
+// application window that carries the task-bar button.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "update_run.h"
 #include "windows_support.h"
 
 namespace tessarin {
-
-class TUnZIP;
-
-// Handles the window messages that have queued up; the run calls it only at fixed points.
-void ProcessMessages();
 
 // The application's own window: invisible (no size), it owns the main window and so carries
 // the task-bar button, which shows the application title for the whole run whatever the
@@ -32,32 +29,33 @@ private:
     HWND hwnd_ = nullptr;
 };
 
-class TMainForm {
+class TMainForm : public ProgressWindow {
 public:
     TMainForm(HINSTANCE instance, const char* caption, HWND owner);
-    ~TMainForm();
+    ~TMainForm() override;
     TMainForm(const TMainForm&) = delete;
     TMainForm& operator=(const TMainForm&) = delete;
 
     HWND Handle() const { return hwnd_; }
-    void Show();
-    void Hide();
-    void SetCaption(const char* caption);
-    void PaintNow();
+    void Show() override;
+    void Hide() override;
+    void SetCaption(const std::string& caption) override;
+    void PaintNow() override;
+    void ProcessMessages() override;
+    void Wait(unsigned milliseconds) override;
 
-    void ShowStatus(const std::string& text);
-    void ShowStatusLine(bool visible);  // Status and Message
-    void ShowProgress(bool visible);    // TotalBar, ProgressBar and Animate1
-    void StartAnimation();
-    void StopAnimation();
+    void ShowStatus(const std::string& text) override;
+    void ShowStatusLine(bool visible) override;
+    void ShowProgress(bool visible) override;
+    void StartAnimation() override;
+    void StopAnimation() override;
 
-    void OpeningAnimation();
-    void ClosingAnimation();
-    void Enlarge();
-    void Shrink();
+    void OpeningAnimation() override;
+    void ClosingAnimation() override;
+    void Enlarge() override;
+    void Shrink() override;
 
-    // The extractor's progress event.
-    void UnZIPProgress(const TUnZIP& sender, uint8_t byFile, uint8_t byArchive);
+    void UnZIPProgress(const TUnZIP& sender, uint8_t byFile, uint8_t byArchive) override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
@@ -66,12 +64,13 @@ private:
     void PaintControl(HWND control);
 
     HWND hwnd_ = nullptr;
-    HWND image1_ = nullptr, status_ = nullptr, message_ = nullptr;
-    HWND progressBar_ = nullptr, animate1_ = nullptr, totalBar_ = nullptr;
+    HWND productIcon_ = nullptr, status_ = nullptr, message_ = nullptr;
+    HWND progressBar_ = nullptr, copyAnimation_ = nullptr, totalBar_ = nullptr;
+    UniqueModule shell32_;  // holds the animation's clip while the window lives
     HFONT font_ = nullptr;
     HICON icon_ = nullptr;
     int frameWidth_ = 0, frameHeight_ = 0;  // outer minus client size of this system's frame
-    int imageLeft_ = 32;
+    int iconLeft_ = 32;
 };
 
 }  // namespace tessarin

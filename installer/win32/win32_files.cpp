@@ -31,7 +31,7 @@ public:
     }
 
 private:
-    OwnedHandle h_;
+    UniqueHandle h_;
     uint64_t size_;
 };
 
@@ -51,7 +51,7 @@ public:
     void Close() override { h_.Reset(); }
 
 private:
-    OwnedHandle h_;
+    UniqueHandle h_;
 };
 
 std::string DriveRoot(const std::string& dir) {
@@ -199,13 +199,15 @@ std::string AnsiFolderPath(const std::wstring& folder) {
     return ansi;  // "?" in place of what the code page lacks: no file call accepts it
 }
 
-std::string TempFolder() {
+std::string Win32FileSystem::TempFolder() {
     wchar_t buf[1024];
     DWORD n = GetTempPathW(sizeof buf / sizeof buf[0], buf);
     return n && n < sizeof buf / sizeof buf[0] ? AnsiFolderPath(std::wstring(buf, n)) : std::string();
 }
 
-bool DeleteMatchingFiles(const std::string& mask) {
+bool Win32FileSystem::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool Win32FileSystem::DeleteMatchingFiles(const std::string& mask) {
     char full[MAX_PATH + 1];
     char* filePart = nullptr;
     DWORD n = GetFullPathNameA(mask.c_str(), sizeof full, full, &filePart);
@@ -227,13 +229,13 @@ bool DeleteMatchingFiles(const std::string& mask) {
     return ok;
 }
 
-void WritePayload(const std::string& path) {
+void ResourcePayload::WriteTo(const std::string& path) {
     HRSRC res = FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_PAYLOAD), "ZIP");
     HGLOBAL loaded = res ? LoadResource(nullptr, res) : nullptr;
     const void* data = loaded ? LockResource(loaded) : nullptr;
     if (!data) throw EKitError("EResNotFound", "Resource " + std::to_string(IDR_PAYLOAD) + " not found");
     DWORD size = SizeofResource(nullptr, res);
-    OwnedHandle file(
+    UniqueHandle file(
         CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) throw EKitError("EFCreateError", "Cannot create file " + path);
     DWORD written = 0;

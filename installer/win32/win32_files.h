@@ -4,6 +4,7 @@
 #include <string>
 
 #include "file_system.h"
+#include "update_run.h"
 #include "windows_support.h"
 
 namespace tessarin {
@@ -12,7 +13,6 @@ class Win32FileSystem : public FileSystem {
 public:
     // owner and title: the drive prompt's owner window and caption.
     Win32FileSystem(HWND owner, std::string title) : owner_(owner), title_(std::move(title)) {}
-    void SetOwner(HWND owner) { owner_ = owner; }
 
     std::unique_ptr<InFile> OpenRead(const std::string& path) override;
     std::unique_ptr<OutFile> Create(const std::string& path) override;
@@ -24,6 +24,10 @@ public:
     std::string OemNameToAnsi(const std::string& name) override;
     DriveInfo ExamineDrive(const std::string& dir) override;
     std::string CurrentFolder() override;
+    // Through the wide call, as AnsiFolderPath gives it.
+    std::string TempFolder() override;
+    bool RemoveFile(const std::string& path) override;
+    bool DeleteMatchingFiles(const std::string& mask) override;
 
 private:
     HWND owner_;
@@ -36,15 +40,10 @@ private:
 // place of the missing characters, which every file call then refuses.
 std::string AnsiFolderPath(const std::wstring& folder);
 
-// The system's temporary folder, with its trailing backslash, as AnsiFolderPath gives it.
-std::string TempFolder();
-
-// Deletes the files (not folders, not names beginning with ".") that match mask; false when
-// nothing matched or a delete failed.
-bool DeleteMatchingFiles(const std::string& mask);
-
-// Writes resource "ZIP" 101 of the program to path, replacing its contents; a file that
-// cannot be created raises "Cannot create file %s".
-void WritePayload(const std::string& path);
+// The payload: resource "ZIP" 101 of the program.
+class ResourcePayload : public Payload {
+public:
+    void WriteTo(const std::string& path) override;
+};
 
 }  // namespace tessarin

@@ -12,24 +12,9 @@
 #endif
 #include <windows.h>
 
-#include <stdexcept>
 #include <string>
 
 namespace tessarin {
-
-// An error that the run does not handle, with the class name the error box shows and the
-// code address where it was raised.
-class EKitError : public std::runtime_error {
-public:
-    EKitError(const char* className, const std::string& message)
-        : std::runtime_error(message), className_(className), address_(__builtin_return_address(0)) {}
-    const char* ClassName() const { return className_; }
-    void* Address() const { return address_; }
-
-private:
-    const char* className_;
-    void* address_;
-};
 
 // The system's text for an error code, without its line end.
 inline std::string SystemErrorText(DWORD code) {
@@ -44,38 +29,80 @@ inline std::string SystemErrorText(DWORD code) {
     return text;
 }
 
-class OwnedKey {
+// Owners of system handles: move-only, each closes its handle when it goes.
+
+// A kernel handle (file, process); none is INVALID_HANDLE_VALUE (null counts as none too).
+class UniqueHandle {
 public:
-    OwnedKey() = default;
-    ~OwnedKey() {
-        if (key_) RegCloseKey(key_);
+    explicit UniqueHandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
+    ~UniqueHandle() { Reset(); }
+    UniqueHandle(UniqueHandle&& other) noexcept : h_(other.h_) { other.h_ = INVALID_HANDLE_VALUE; }
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) {
+            Reset(other.h_);
+            other.h_ = INVALID_HANDLE_VALUE;
+        }
+        return *this;
     }
-    OwnedKey(const OwnedKey&) = delete;
-    OwnedKey& operator=(const OwnedKey&) = delete;
-    HKEY* Out() { return &key_; }
-    HKEY Get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
-
-class OwnedHandle {
-public:
-    explicit OwnedHandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
-    ~OwnedHandle() { Reset(); }
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
     HANDLE Get() const { return h_; }
     bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    void Reset() {
+    void Reset(HANDLE h = INVALID_HANDLE_VALUE) {
         if (Valid()) CloseHandle(h_);
-        h_ = INVALID_HANDLE_VALUE;
+        h_ = h;
     }
 
 private:
     HANDLE h_;
 };
 
+// An open registry key.
+class UniqueKey {
+public:
+    UniqueKey() = default;
+    ~UniqueKey() {
+        if (key_) RegCloseKey(key_);
+    }
+    UniqueKey(UniqueKey&& other) noexcept : key_(other.key_) { other.key_ = nullptr; }
+    UniqueKey& operator=(UniqueKey&& other) noexcept {
+        if (this != &other) {
+            if (key_) RegCloseKey(key_);
+            key_ = other.key_;
+            other.key_ = nullptr;
+        }
+        return *this;
+    }
+    HKEY Get() const { return key_; }
+    HKEY* Out() { return &key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+// A library loaded with LoadLibrary.
+class UniqueModule {
+public:
+    explicit UniqueModule(HMODULE module = nullptr) : module_(module) {}
+    ~UniqueModule() { Reset(); }
+    UniqueModule(UniqueModule&& other) noexcept : module_(other.module_) { other.module_ = nullptr; }
+    UniqueModule& operator=(UniqueModule&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            module_ = other.module_;
+            other.module_ = nullptr;
+        }
+        return *this;
+    }
+    HMODULE Get() const { return module_; }
+    void Reset() {
+        if (module_) FreeLibrary(module_);
+        module_ = nullptr;
+    }
+
+private:
+    HMODULE module_;
+};
+
+// A COM interface pointer, released when it goes.
 template <class T>
 class ComPtr {
 public:
@@ -83,8 +110,15 @@ public:
     ~ComPtr() {
         if (p_) p_->Release();
     }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
+    ComPtr(ComPtr&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            if (p_) p_->Release();
+            p_ = other.p_;
+            other.p_ = nullptr;
+        }
+        return *this;
+    }
     T** Out() { return &p_; }
     T* operator->() const { return p_; }
     T* Get() const { return p_; }

@@ -144,6 +144,9 @@ TEST(HostileArchive, FolderChainOf32767Levels) {
         void SetAttributes(const std::string&, uint32_t) override {}
         DriveInfo ExamineDrive(const std::string&) override { return {}; }
         std::string CurrentFolder() override { return {}; }
+        std::string TempFolder() override { return {}; }
+        bool RemoveFile(const std::string&) override { return false; }
+        bool DeleteMatchingFiles(const std::string&) override { return false; }
     };
     std::string path = "C:\\Game";
     for (int i = 0; i < 32767; ++i) path += "\\a";

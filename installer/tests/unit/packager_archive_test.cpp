@@ -1,6 +1,7 @@
 // Archives made by the tools packagers use (data/packager, made by make_packager.sh there)
 // install byte for byte into a real folder: extra fields, comments, data descriptors, "./"
-// names and Zip64 extras are skipped or read as the format says.
+// names and Zip64 extras are skipped or read as the format says. Also the run's clean-up
+// routines on real POSIX files.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -9,7 +10,7 @@
 #include <set>
 #include <sstream>
 
-#include "posix_file_system.h"
+#include "posix_files.h"
 #include "unzip.h"
 
 namespace tessarin::testing {
@@ -82,6 +83,26 @@ INSTANTIATE_TEST_SUITE_P(Tools, PackagerArchive,
                              std::string name = info.param.archive;
                              return name.substr(0, name.find('.'));
                          });
+
+// Matching files go, folders and names beginning with "." stay; nothing matched is false.
+TEST(PosixFiles, DeleteMatchingFilesAndRemoveFile) {
+    std::string pattern = (fs::temp_directory_path() / "tessarin-clean-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(&pattern[0]), nullptr);
+    const fs::path dir = pattern;
+    for (const char* name : {"update.zip", "other.zip", ".hidden.zip", "keep.txt"})
+        std::ofstream(dir / name) << "x";
+    fs::create_directory(dir / "folder.zip");
+
+    PosixFileSystem files;
+    EXPECT_EQ(files.TempFolder().back(), '/');
+    EXPECT_TRUE(files.DeleteMatchingFiles((dir / "*.zip").string()));
+    EXPECT_EQ(FilesBelow(dir), (std::set<std::string>{".hidden.zip", "keep.txt"}));
+    EXPECT_TRUE(fs::is_directory(dir / "folder.zip"));
+    EXPECT_FALSE(files.DeleteMatchingFiles((dir / "update.zip").string()));
+    EXPECT_TRUE(files.RemoveFile((dir / "keep.txt").string()));
+    EXPECT_FALSE(files.RemoveFile((dir / "keep.txt").string()));
+    fs::remove_all(dir);
+}
 
 }  // namespace
 }  // namespace tessarin::testing

@@ -1,11 +1,13 @@
 // POSIX files for the file interface: used by the benchmark and by tests on real folders.
-#include "posix_file_system.h"
+#include "posix_files.h"
 
 #include <fcntl.h>
+#include <glob.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 
 namespace tessarin {
@@ -133,6 +135,34 @@ DriveInfo PosixFileSystem::ExamineDrive(const std::string&) {
 std::string PosixFileSystem::CurrentFolder() {
     char buf[4096];
     return ::getcwd(buf, sizeof buf) ? std::string(buf) + "/" : std::string();
+}
+
+std::string PosixFileSystem::TempFolder() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string folder = dir && *dir ? dir : "/tmp";
+    if (folder.back() != '/') folder += '/';
+    return folder;
+}
+
+bool PosixFileSystem::RemoveFile(const std::string& path) { return ::unlink(UnixPath(path).c_str()) == 0; }
+
+bool PosixFileSystem::DeleteMatchingFiles(const std::string& mask) {
+    glob_t found{};
+    // GLOB_PERIOD: names beginning with "." are listed too, and then passed over below.
+    if (::glob(UnixPath(mask).c_str(), GLOB_PERIOD, nullptr, &found) != 0) {
+        ::globfree(&found);
+        return false;
+    }
+    bool ok = true;
+    for (size_t i = 0; i < found.gl_pathc && ok; ++i) {
+        std::string path = found.gl_pathv[i];
+        struct stat st;
+        if (path[path.rfind('/') + 1] == '.' || ::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+            continue;
+        ok = ::unlink(path.c_str()) == 0;
+    }
+    ::globfree(&found);
+    return ok;
 }
 
 }  // namespace tessarin

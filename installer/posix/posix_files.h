@@ -16,6 +16,10 @@ public:
     void SetAttributes(const std::string& path, uint32_t attributes) override;
     DriveInfo ExamineDrive(const std::string& dir) override;
     std::string CurrentFolder() override;
+    // TMPDIR, else "/tmp".
+    std::string TempFolder() override;
+    bool RemoveFile(const std::string& path) override;
+    bool DeleteMatchingFiles(const std::string& mask) override;
 
     static std::string UnixPath(const std::string& path);
 };

@@ -1,0 +1,155 @@
+// The update run, step by step, and the error box that ends it when a step fails.
+#include "update_run.h"
+
+#include <cstdio>
+#include <new>
+
+#include "record.h"
+#include "unzip.h"
+
+namespace tessarin {
+
+namespace {
+
+constexpr int kPauseSteps = 21;
+constexpr unsigned kPauseStepMilliseconds = 50;
+
+}  // namespace
+
+void UpdateRun::Run() {
+    window_.Show();
+    window_.PaintNow();
+    window_.ProcessMessages();
+    Pause();
+    window_.OpeningAnimation();
+    window_.ShowStatusLine(true);
+    window_.PaintNow();
+    window_.SetCaption(kApplicationTitle);
+    window_.Show();
+    window_.PaintNow();
+
+    std::string installDir;
+    if (ChecksPass(installDir)) Update(installDir);
+    Finish();
+}
+
+bool UpdateRun::ChecksPass(std::string& installDir) {
+    window_.ShowStatus("Checking for the game presence ...");
+    if (!record_.GameRecordExists()) {
+        boxes_.Show("Unable to find the game!\r\nPlease install the game before updating", "Error",
+                    BoxIcon::kStop, BoxButtons::kOk);
+        return false;
+    }
+    installDir = record_.ReadInstallDir();
+
+    window_.ShowStatus("Checking for the game locale ...");
+    std::string language = record_.ReadLanguage();
+    if (!IsGermanEdition(language)) {
+        boxes_.Show(WrongEditionText(language), "Error", BoxIcon::kStop, BoxButtons::kOk);
+        return false;
+    }
+
+    // A level of "2.2" or above asks first; only No ends the run.
+    window_.ShowStatus("Checking for the game version ...");
+    return OrdersBeforeUpdate(record_.ReadVersion()) ||
+           boxes_.Show("You already have this update installed!\r\nInstall the update anyway?", "Warning",
+                       BoxIcon::kExclamation, BoxButtons::kYesNo) != BoxAnswer::kNo;
+}
+
+void UpdateRun::Update(const std::string& installDir) {
+    window_.ShowStatus("Extracting archive ...");
+    std::string archivePath = files_.TempFolder();
+    EnsureFolder(files_, archivePath);
+    archivePath += "update.zip";
+    payload_.WriteTo(archivePath);
+
+    // The old game executable goes before anything is unpacked, read-only or not; a missing
+    // one is fine.
+    std::string oldGame = installDir + "\\TIRMOLD.EXE";
+    files_.SetAttributes(oldGame, kPlainFile);
+    files_.RemoveFile(oldGame);
+
+    window_.ShowStatus("Opening archive ...");
+    TUnZIP unzip(files_);
+    unzip.SetArchiveFile(archivePath);
+    unzip.SetExtractDir(installDir);
+    unzip.FileSpec.clear();
+    unzip.FileSpec.push_back("*.*");
+    unzip.OnProgress = [&](uint8_t byFile, uint8_t byArchive) {
+        window_.UnZIPProgress(unzip, byFile, byArchive);
+    };
+
+    window_.Enlarge();
+    window_.ShowProgress(true);
+    window_.PaintNow();
+    window_.ShowStatus("Copying files ...");
+    window_.StartAnimation();
+    unzip.Extract();  // what was or was not unpacked does not change the run
+    window_.StopAnimation();
+
+    window_.ShowStatus("Updating game information ...");
+    window_.ShowProgress(false);
+    window_.PaintNow();
+    window_.Shrink();
+    window_.PaintNow();
+    // The level is recorded before the shortcut and the clean-up, which may still fail.
+    record_.WriteVersion(kUpdateVersion);
+
+    window_.ShowStatus("Creating shortcuts ...");
+    shortcuts_.CreateShortcut(installDir + "\\clans.url", "Clan-Verwaltung");
+
+    window_.ShowStatus("Deleting any temporary files used ...");
+    files_.SetAttributes(archivePath, kPlainFile);
+    files_.DeleteMatchingFiles(archivePath);
+}
+
+void UpdateRun::Finish() {
+    window_.ShowStatus("Finalizing ...");
+    window_.SetCaption(kRestingCaption);
+    window_.ShowStatusLine(false);
+    window_.PaintNow();
+    window_.ClosingAnimation();
+    Pause();
+    window_.Hide();
+}
+
+void UpdateRun::Pause() {
+    for (int i = 0; i < kPauseSteps; ++i) {
+        window_.Wait(kPauseStepMilliseconds);
+        window_.ProcessMessages();
+    }
+}
+
+namespace {
+
+int ShowApplicationError(MessageBoxes& boxes, const std::string& moduleName, const char* className,
+                         const void* address, const std::string& message) {
+    char addressText[32];
+    std::snprintf(addressText, sizeof addressText, "%0*llX", static_cast<int>(sizeof(void*) * 2),
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
+    boxes.Show(ApplicationErrorText(className, moduleName, addressText, message), "Application Error",
+               BoxIcon::kStop, BoxButtons::kOk);
+    return 1;
+}
+
+}  // namespace
+
+int RunWithErrorBox(const std::function<void()>& run, MessageBoxes& boxes, const std::string& moduleName) {
+    // Errors without an address of their own are placed here.
+    const void* here = reinterpret_cast<const void*>(&RunWithErrorBox);
+    try {
+        run();
+        return 0;
+    } catch (const EKitError& e) {
+        return ShowApplicationError(boxes, moduleName, e.ClassName(), e.Address(), e.what());
+    } catch (const EUnZipError& e) {
+        return ShowApplicationError(boxes, moduleName, "EUnZipError", here, e.what());
+    } catch (const std::bad_alloc&) {
+        // Out of memory anywhere in the run, the extraction included.
+        return ShowApplicationError(boxes, moduleName, "EOutOfMemory", here, "Out of memory");
+    } catch (const std::exception& e) {
+        return ShowApplicationError(boxes, moduleName, "Exception", here, e.what());
+    }
+}
+
+}  // namespace tessarin

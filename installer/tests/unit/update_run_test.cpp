@@ -1,0 +1,498 @@
+// The update run: its steps in order for each state of the installation record, the level
+// question, an extraction whose result does not matter, and the error box that ends it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <deque>
+#include <functional>
+#include <map>
+#include <new>
+#include <optional>
+
+#include "memory_file_system.h"
+#include "unzip.h"
+#include "update_run.h"
+#include "zip_builder.h"
+
+namespace tessarin::testing {
+namespace {
+
+using Log = std::vector<std::string>;
+
+// The window records what the run asks of it; none of its waits take time here.
+class RecordingWindow : public ProgressWindow {
+public:
+    explicit RecordingWindow(Log& log) : log_(log) {}
+    void Show() override { log_.push_back("show"); }
+    void Hide() override { log_.push_back("hide"); }
+    void SetCaption(const std::string& caption) override { log_.push_back("caption " + caption); }
+    void PaintNow() override { log_.push_back("paint"); }
+    void ProcessMessages() override { log_.push_back("messages"); }
+    void Wait(unsigned milliseconds) override { log_.push_back("wait " + std::to_string(milliseconds)); }
+    void ShowStatus(const std::string& text) override { log_.push_back("status " + text); }
+    void ShowStatusLine(bool visible) override { log_.push_back(visible ? "labels on" : "labels off"); }
+    void ShowProgress(bool visible) override { log_.push_back(visible ? "bars on" : "bars off"); }
+    void StartAnimation() override { log_.push_back("animation on"); }
+    void StopAnimation() override { log_.push_back("animation off"); }
+    void OpeningAnimation() override { log_.push_back("opening"); }
+    void ClosingAnimation() override { log_.push_back("closing"); }
+    void Enlarge() override { log_.push_back("enlarge"); }
+    void Shrink() override { log_.push_back("shrink"); }
+    void UnZIPProgress(const TUnZIP& sender, uint8_t byFile, uint8_t byArchive) override {
+        log_.push_back("progress " + std::to_string(byFile) + " " + std::to_string(byArchive) + " " +
+                       sender.OutputPath());
+    }
+
+private:
+    Log& log_;
+};
+
+// The record as the registry would hold it: absent values read as empty text.
+class RecordInMemory : public InstallationRecord {
+public:
+    explicit RecordInMemory(Log& log) : log_(log) {}
+    bool exists = true;
+    std::map<std::string, std::string> values;
+    std::string otherType;     // a value stored as a number: reading it fails
+    bool refuseWrite = false;  // the key cannot be written
+
+    bool GameRecordExists() override { return exists; }
+    std::string ReadInstallDir() override { return Read("InstallDir"); }
+    std::string ReadLanguage() override { return Read("Language"); }
+    std::string ReadVersion() override { return Read("Version"); }
+    void WriteVersion(const std::string& text) override {
+        if (refuseWrite) throw EKitError("ERegistryException", "Failed to set data for 'Version'");
+        log_.push_back("write Version " + text);
+        values["Version"] = text;
+    }
+
+private:
+    std::string Read(const std::string& name) {
+        if (name == otherType) throw EKitError("ERegistryException", "Invalid data type for '" + name + "'");
+        auto it = values.find(name);
+        return it == values.end() ? std::string() : it->second;
+    }
+    Log& log_;
+};
+
+// Boxes answer from a list (a question with no answer left gets Yes).
+class ScriptedBoxes : public MessageBoxes {
+public:
+    explicit ScriptedBoxes(Log& log) : log_(log) {}
+    std::deque<BoxAnswer> answers;
+    BoxAnswer Show(const std::string& text, const std::string& caption, BoxIcon icon,
+                   BoxButtons buttons) override {
+        log_.push_back("box " + caption + " | " + text + " | " +
+                       (icon == BoxIcon::kStop ? "stop" : "exclamation") + " | " +
+                       (buttons == BoxButtons::kOk ? "OK" : "Yes No"));
+        if (buttons == BoxButtons::kOk) return BoxAnswer::kOk;
+        if (answers.empty()) return BoxAnswer::kYes;
+        BoxAnswer a = answers.front();
+        answers.pop_front();
+        log_.push_back(a == BoxAnswer::kYes ? "answer Yes" : "answer No");
+        return a;
+    }
+
+private:
+    Log& log_;
+};
+
+// The payload is written through the files, so a missing folder or a read-only archive
+// refuses it as Windows would.
+class PayloadInMemory : public Payload {
+public:
+    PayloadInMemory(Log& log, FileSystem& files) : log_(log), files_(files) {}
+    std::string bytes;
+    bool outOfMemory = false;
+    void WriteTo(const std::string& path) override {
+        if (outOfMemory) throw std::bad_alloc();
+        std::unique_ptr<OutFile> out = files_.Create(path);
+        if (!out) throw EKitError("EFCreateError", "Cannot create file " + path);
+        out->Write(bytes.data(), bytes.size());
+        out->Close();
+        log_.push_back("payload " + path);
+    }
+
+private:
+    Log& log_;
+    FileSystem& files_;
+};
+
+class RecordingShortcuts : public Shortcuts {
+public:
+    explicit RecordingShortcuts(Log& log) : log_(log) {}
+    std::string saveError;  // when set, the save fails with this system text
+    void CreateShortcut(const std::string& target, const std::string& name) override {
+        if (!saveError.empty()) throw EKitError("EOleSysError", saveError);
+        log_.push_back("shortcut " + name + " -> " + target);
+    }
+
+private:
+    Log& log_;
+};
+
+// Memory files that also record the run's own file calls.
+class RecordingFiles : public MemoryFileSystem {
+public:
+    explicit RecordingFiles(Log& log) : log_(log) {}
+    void SetAttributes(const std::string& path, uint32_t attributes) override {
+        log_.push_back("attributes " + std::to_string(attributes) + " " + path);
+        MemoryFileSystem::SetAttributes(path, attributes);
+    }
+    bool RemoveFile(const std::string& path) override {
+        log_.push_back("remove " + path);
+        return MemoryFileSystem::RemoveFile(path);
+    }
+    bool DeleteMatchingFiles(const std::string& mask) override {
+        log_.push_back("delete matching " + mask);
+        return MemoryFileSystem::DeleteMatchingFiles(mask);
+    }
+
+private:
+    Log& log_;
+};
+
+constexpr const char* kGame = "C:\\Game";
+constexpr const char* kArchive = "C:\\Temp\\update.zip";
+constexpr const char* kOldGame = "C:\\Game\\TIRMOLD.EXE";
+
+// Two members: 30 and 10 bytes, so the whole archive is at 75 after the first.
+std::string TwoMemberPayload() {
+    return BuildZip(
+               {ZipEntry("ReadMe.txt", std::string(30, 'r')), ZipEntry("clans.url", std::string(10, 'u'), 0)})
+        .bytes;
+}
+
+// A game installed in C:\Game with a read-only old executable; the temporary folder
+// C:\Temp does not exist yet.
+struct Machine {
+    Log log;
+    RecordingWindow window{log};
+    RecordInMemory record{log};
+    ScriptedBoxes boxes{log};
+    ScriptedBoxes errorBoxes{log};
+    RecordingFiles files{log};
+    PayloadInMemory payload{log, files};
+    RecordingShortcuts shortcuts{log};
+
+    Machine() {
+        record.values = {{"InstallDir", kGame}, {"Language", "German"}};
+        files.folders = {kGame};
+        files.AddFile(kOldGame, "old game");
+        files.files[kOldGame].readOnly = true;
+        payload.bytes = TwoMemberPayload();
+    }
+    int Run() {
+        return RunWithErrorBox([this] { UpdateRun(window, record, boxes, payload, shortcuts, files).Run(); },
+                               errorBoxes, "Tessarin.exe");
+    }
+    // The lines of the log that start with one of prefixes.
+    Log Only(std::initializer_list<const char*> prefixes) const {
+        Log out;
+        for (const std::string& line : log)
+            for (const char* p : prefixes)
+                if (line.rfind(p, 0) == 0) {
+                    out.push_back(line);
+                    break;
+                }
+        return out;
+    }
+    Log Steps() const { return Only({"status ", "box ", "answer ", "write ", "shortcut "}); }
+};
+
+const char* const kNoGameBox =
+    "box Error | Unable to find the game!\r\nPlease install the game before updating | stop | OK";
+const char* const kAskBox =
+    "box Warning | You already have this update installed!\r\nInstall the update anyway? | exclamation | Yes "
+    "No";
+std::string WrongEditionBox(const std::string& language) {
+    return "box Error | You have " + language +
+           " version installed!\r\nThis update is for German version only! | stop | OK";
+}
+
+const Log kChecks = {"status Checking for the game presence ...", "status Checking for the game locale ...",
+                     "status Checking for the game version ..."};
+const Log kUpdate = {"status Extracting archive ...",
+                     "status Opening archive ...",
+                     "status Copying files ...",
+                     "status Updating game information ...",
+                     "write Version 2.2",
+                     "status Creating shortcuts ...",
+                     "shortcut Clan-Verwaltung -> C:\\Game\\clans.url",
+                     "status Deleting any temporary files used ..."};
+const char* const kFinalizing = "status Finalizing ...";
+
+Log Join(std::initializer_list<Log> parts) {
+    Log out;
+    for (const Log& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// Every line of the run on a full update, from the first paint to the hidden window.
+TEST(UpdateRun, FullUpdateStepByStep) {
+    Machine m;
+    ASSERT_EQ(m.Run(), 0);
+    Log pause;
+    for (int i = 0; i < 21; ++i) pause.insert(pause.end(), {"wait 50", "messages"});
+    Log expected = Join({
+        {"show", "paint", "messages"},
+        pause,
+        {"opening", "labels on", "paint", "caption Orvandel V1.29 Update", "show", "paint"},
+        kChecks,
+        {"status Extracting archive ...",
+         "payload C:\\Temp\\update.zip",
+         "attributes 0 C:\\Game\\TIRMOLD.EXE",
+         "remove C:\\Game\\TIRMOLD.EXE",
+         "status Opening archive ...",
+         "enlarge",
+         "bars on",
+         "paint",
+         "status Copying files ...",
+         "animation on",
+         "progress 0 0 C:\\Game\\ReadMe.txt",
+         "progress 100 75 C:\\Game\\ReadMe.txt",
+         "progress 0 75 C:\\Game\\clans.url",
+         "progress 100 100 C:\\Game\\clans.url",
+         "animation off",
+         "status Updating game information ...",
+         "bars off",
+         "paint",
+         "shrink",
+         "paint",
+         "write Version 2.2",
+         "status Creating shortcuts ...",
+         "shortcut Clan-Verwaltung -> C:\\Game\\clans.url",
+         "status Deleting any temporary files used ...",
+         "attributes 0 C:\\Temp\\update.zip",
+         "delete matching C:\\Temp\\update.zip",
+         "status Finalizing ...",
+         "caption Veltmark",
+         "labels off",
+         "paint",
+         "closing"},
+        pause,
+        {"hide"},
+    });
+    EXPECT_EQ(m.log, expected);
+
+    // The members are in the game folder, the old executable and the temporary archive gone;
+    // the temporary folder was made for the archive.
+    EXPECT_EQ(m.files.files.at("C:\\Game\\ReadMe.txt").data, std::string(30, 'r'));
+    EXPECT_EQ(m.files.files.at("C:\\Game\\clans.url").data, std::string(10, 'u'));
+    EXPECT_EQ(m.files.files.count(kOldGame), 0u);
+    EXPECT_EQ(m.files.files.count(kArchive), 0u);
+    EXPECT_TRUE(m.files.FolderExists("C:\\Temp"));
+}
+
+struct RecordCase {
+    const char* name;
+    bool exists;
+    std::optional<std::string> language, version;  // nullopt: the value is absent
+    std::optional<BoxAnswer> answer;               // to the level question
+    Log steps;                                     // status texts, boxes, answers, writes
+};
+std::ostream& operator<<(std::ostream& o, const RecordCase& c) { return o << c.name; }
+
+class RecordStates : public ::testing::TestWithParam<RecordCase> {};
+
+TEST_P(RecordStates, StatusTextsAndBoxesInOrder) {
+    const RecordCase& c = GetParam();
+    Machine m;
+    m.record.exists = c.exists;
+    m.record.values.erase("Language");
+    if (c.language) m.record.values["Language"] = *c.language;
+    if (c.version) m.record.values["Version"] = *c.version;
+    if (c.answer) m.boxes.answers.push_back(*c.answer);
+    EXPECT_EQ(m.Run(), 0);
+    EXPECT_EQ(m.Steps(), c.steps);
+    bool updated = std::find(c.steps.begin(), c.steps.end(), "write Version 2.2") != c.steps.end();
+    if (!updated) {
+        // Nothing written or deleted: no temporary folder, the old executable still there.
+        EXPECT_EQ(m.files.files.count(kOldGame), 1u);
+        EXPECT_FALSE(m.files.FolderExists("C:\\Temp"));
+        EXPECT_TRUE(m.files.created.empty());
+        EXPECT_EQ(m.record.values.count("Version"), c.version ? 1u : 0u);
+    }
+    // Every run folds the window back and hides it.
+    ASSERT_GE(m.log.size(), 2u);
+    EXPECT_EQ(m.log.back(), "hide");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UpdateRun, RecordStates,
+    ::testing::Values(RecordCase{"NoRecord",
+                                 false,
+                                 "German",
+                                 std::nullopt,
+                                 std::nullopt,
+                                 {"status Checking for the game presence ...", kNoGameBox, kFinalizing}},
+                      RecordCase{"Deutsch",
+                                 true,
+                                 "Deutsch",
+                                 std::nullopt,
+                                 std::nullopt,
+                                 {kChecks[0], kChecks[1], WrongEditionBox("Deutsch"), kFinalizing}},
+                      RecordCase{"GermanWithBlank",
+                                 true,
+                                 "german ",
+                                 std::nullopt,
+                                 std::nullopt,
+                                 {kChecks[0], kChecks[1], WrongEditionBox("german "), kFinalizing}},
+                      RecordCase{"LanguageAbsent",
+                                 true,
+                                 std::nullopt,
+                                 std::nullopt,
+                                 std::nullopt,
+                                 {kChecks[0], kChecks[1], WrongEditionBox(""), kFinalizing}},
+                      RecordCase{"LanguageEmpty",
+                                 true,
+                                 "",
+                                 "1.29",
+                                 std::nullopt,
+                                 {kChecks[0], kChecks[1], WrongEditionBox(""), kFinalizing}},
+                      RecordCase{"VersionAbsent", true, "German", std::nullopt, std::nullopt,
+                                 Join({kChecks, kUpdate, {kFinalizing}})},
+                      RecordCase{"Upper1_29", true, "GERMAN", "1.29", std::nullopt,
+                                 Join({kChecks, kUpdate, {kFinalizing}})},
+                      RecordCase{"Level2_10", true, "German", "2.10", std::nullopt,
+                                 Join({kChecks, kUpdate, {kFinalizing}})},
+                      RecordCase{"Level10", true, "german", "10", std::nullopt,
+                                 Join({kChecks, kUpdate, {kFinalizing}})},
+                      RecordCase{"Level2_2No", true, "German", "2.2", BoxAnswer::kNo,
+                                 Join({kChecks, {kAskBox, "answer No", kFinalizing}})},
+                      RecordCase{"Level2_2aYes", true, "German", "2.2a", BoxAnswer::kYes,
+                                 Join({kChecks, {kAskBox, "answer Yes"}, kUpdate, {kFinalizing}})},
+                      RecordCase{"Level2_3No", true, "German", "2.3", BoxAnswer::kNo,
+                                 Join({kChecks, {kAskBox, "answer No", kFinalizing}})},
+                      RecordCase{"Level3Yes", true, "German", "3", BoxAnswer::kYes,
+                                 Join({kChecks, {kAskBox, "answer Yes"}, kUpdate, {kFinalizing}})}),
+    [](const ::testing::TestParamInfo<RecordCase>& info) { return std::string(info.param.name); });
+
+// Whatever Extract unpacked, or failed to, the run records the level, makes the shortcut,
+// removes its archive and ends with 0.
+struct ExtractionCase {
+    const char* name;
+    std::function<void(Machine&)> prepare;
+};
+std::ostream& operator<<(std::ostream& o, const ExtractionCase& c) { return o << c.name; }
+
+class ExtractionResult : public ::testing::TestWithParam<ExtractionCase> {};
+
+TEST_P(ExtractionResult, IsNotLookedAt) {
+    Machine m;
+    GetParam().prepare(m);
+    EXPECT_EQ(m.Run(), 0);
+    EXPECT_EQ(m.Steps(), Join({kChecks, kUpdate, {kFinalizing}}));
+    EXPECT_EQ(m.record.values.at("Version"), "2.2");
+    EXPECT_EQ(m.files.files.count(kArchive), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UpdateRun, ExtractionResult,
+    ::testing::Values(
+        ExtractionCase{"EveryDestinationLocked",
+                       [](Machine& m) {
+                           for (const char* f : {"C:\\Game\\ReadMe.txt", "C:\\Game\\clans.url"}) {
+                               m.files.AddFile(f, "held");
+                               m.files.files[f].locked = true;
+                           }
+                       }},
+        ExtractionCase{"UnsupportedMethodAndBadCrc",
+                       [](Machine& m) {
+                           ZipEntry bad("ReadMe.txt", "data", 6);
+                           ZipEntry crc("clans.url", "data", 0);
+                           crc.badCrc = true;
+                           m.payload.bytes = BuildZip({bad, crc}).bytes;
+                       }},
+        // Folder entries are never extracted: nothing is handed to writing.
+        ExtractionCase{"FolderEntryOnly",
+                       [](Machine& m) { m.payload.bytes = BuildZip({ZipEntry("AI/", "", 0, 0x10)}).bytes; }}),
+    [](const ::testing::TestParamInfo<ExtractionCase>& info) { return std::string(info.param.name); });
+
+// An error that no step handles: the "Application Error" box, exit code 1, and no step
+// after the failing one (no finishing, so the temporary archive may stay).
+struct ErrorCase {
+    const char* name;
+    std::function<void(Machine&)> prepare;
+    const char* lastStatus;  // the step that fails
+    const char* text;        // the box's text, with ADDR for the code address
+    bool versionWritten;
+    bool archiveLeft;
+};
+std::ostream& operator<<(std::ostream& o, const ErrorCase& c) { return o << c.name; }
+
+class ErrorPath : public ::testing::TestWithParam<ErrorCase> {};
+
+// The box text with its code address, which must be a pointer's width of hex digits, as ADDR.
+std::string WithoutAddress(const std::string& text) {
+    size_t at = text.find(" at ");
+    size_t end = text.find(".\n");
+    if (at == std::string::npos || end == std::string::npos || end < at) return text;
+    std::string address = text.substr(at + 4, end - at - 4);
+    if (address.size() != 2 * sizeof(void*)) return text;
+    for (char ch : address)
+        if (!std::isxdigit(static_cast<unsigned char>(ch)) || std::islower(static_cast<unsigned char>(ch)))
+            return text;
+    return text.substr(0, at + 4) + "ADDR" + text.substr(end);
+}
+
+TEST_P(ErrorPath, ApplicationErrorBoxAndExitCode1) {
+    const ErrorCase& c = GetParam();
+    Machine m;
+    c.prepare(m);
+    EXPECT_EQ(m.Run(), 1);
+    Log statuses = m.Only({"status "});
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(statuses.back(), std::string("status ") + c.lastStatus);
+    ASSERT_FALSE(m.log.empty());
+    const std::string box = m.log.back();
+    const std::string head = "box Application Error | ";
+    const std::string tail = " | stop | OK";
+    ASSERT_EQ(box.rfind(head, 0), 0u) << box;
+    ASSERT_GE(box.size(), head.size() + tail.size());
+    ASSERT_EQ(box.substr(box.size() - tail.size()), tail) << box;
+    EXPECT_EQ(WithoutAddress(box.substr(head.size(), box.size() - head.size() - tail.size())), c.text);
+    EXPECT_EQ(m.Only({"box "}).size(), 1u);  // the error box only, shown once
+    EXPECT_EQ(m.record.values.count("Version"), c.versionWritten ? 1u : 0u);
+    EXPECT_EQ(m.files.files.count(kArchive), c.archiveLeft ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UpdateRun, ErrorPath,
+    ::testing::Values(
+        ErrorCase{
+            "LanguageOfAnotherType", [](Machine& m) { m.record.otherType = "Language"; },
+            "Checking for the game locale ...",
+            "Exception ERegistryException in module Tessarin.exe at ADDR.\nInvalid data type for 'Language'.",
+            false, false},
+        ErrorCase{"StaleReadOnlyArchive",
+                  [](Machine& m) {
+                      m.files.folders.insert("C:\\Temp");
+                      m.files.AddFile(kArchive, "stale");
+                      m.files.files[kArchive].readOnly = true;
+                  },
+                  "Extracting archive ...",
+                  "Exception EFCreateError in module Tessarin.exe at ADDR.\nCannot create file "
+                  "C:\\Temp\\update.zip.",
+                  false, true},
+        ErrorCase{
+            "PayloadNotAnArchive", [](Machine& m) { m.payload.bytes = "not an archive"; },
+            "Copying files ...",
+            "Exception EUnZipError in module Tessarin.exe at ADDR.\nInvalid or unsupported archive type for "
+            "this operation.",
+            false, true},
+        ErrorCase{
+            "VersionNotWritten", [](Machine& m) { m.record.refuseWrite = true; },
+            "Updating game information ...",
+            "Exception ERegistryException in module Tessarin.exe at ADDR.\nFailed to set data for 'Version'.",
+            false, true},
+        ErrorCase{"ShortcutNotSaved", [](Machine& m) { m.shortcuts.saveError = "Access is denied"; },
+                  "Creating shortcuts ...",
+                  "Exception EOleSysError in module Tessarin.exe at ADDR.\nAccess is denied.", true, true},
+        ErrorCase{"OutOfMemory", [](Machine& m) { m.payload.outOfMemory = true; }, "Extracting archive ...",
+                  "Exception EOutOfMemory in module Tessarin.exe at ADDR.\nOut of memory.", false, false}),
+    [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tessarin::testing

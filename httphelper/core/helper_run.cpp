@@ -35,17 +35,17 @@ bool SameText(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-bool DestinationAllowed(FileSys& fs, const std::string& cwd, const std::string& internet_dir,
+bool DestinationAllowed(FileSys& fs, const std::string& cwd, const std::string& internetDir,
                         const std::string& dest) {
     if (!IsSafeRelativePath(dest) || DownloadTempName(dest).size() >= kMaxPath) return false;
     // The exchange folder holds the helper's own state: a destination there would overwrite a
     // list with whatever the server sends.
-    if (cwd.empty() || PathIsWithin(cwd + "\\" + dest, internet_dir)) return false;
+    if (cwd.empty() || PathIsWithin(cwd + "\\" + dest, internetDir)) return false;
     // Names the comparison cannot see through (short names of the folders above, links, a
     // current folder spelled otherwise) are caught by asking what each folder on the way opens.
     for (size_t i = 1; i <= dest.size(); ++i) {
         if (i < dest.size() && dest[i] != '\\' && dest[i] != '/') continue;
-        if (fs.SameFile(dest.substr(0, i), internet_dir)) return false;
+        if (fs.SameFile(dest.substr(0, i), internetDir)) return false;
     }
     return true;
 }
@@ -53,30 +53,30 @@ bool DestinationAllowed(FileSys& fs, const std::string& cwd, const std::string& 
 RunEnd RunStages(const RunEnv& env) {
     FileSys& fs = *env.files;
     // Stage 0: the lock.
-    const uint32_t start = env.tick_count();
-    const std::string dir = env.internet_dir + "\\";
+    const uint32_t start = env.tickCount();
+    const std::string dir = env.internetDir + "\\";
     std::unique_ptr<FileLock> lock = fs.Lock(dir + "nelkar.lck");
     if (!lock) return RunEnd::kLockFailed;
 
     const std::string upload = dir + "upload.dat";
-    const std::string postponed_file = dir + "postponed.dat";
+    const std::string postponedFile = dir + "postponed.dat";
     const std::string reply = dir + "reply.dat";
-    auto over_budget = [&] { return static_cast<uint32_t>(env.tick_count() - start) > kTimeBudgetMs; };
+    auto over_budget = [&] { return static_cast<uint32_t>(env.tickCount() - start) > kTimeBudgetMs; };
     // A request longer than a list line fails without being sent.
     auto request = [&](const std::string& url, const std::string& file) {
-        return url.size() <= env.max_line && env.http_get(url, file);
+        return url.size() <= env.maxLine && env.httpGet(url, file);
     };
 
     // Stage 1: the request queue, re-read from disk after every request so that lines the game
     // appends meanwhile are kept and served in this run.
     Lines queue = ReadList(fs, upload);
-    Lines postponed = ReadList(fs, postponed_file);
+    Lines postponed = ReadList(fs, postponedFile);
     while (!queue.empty()) {
         const std::string url(queue.front());
         if (!request(url, reply)) {
             postponed.push_back(url);
             postponed.push_back("1");
-            WriteList(fs, postponed_file, postponed);
+            WriteList(fs, postponedFile, postponed);
         }
         queue = ReadList(fs, upload);
         if (!queue.empty()) queue.erase(0);
@@ -86,18 +86,18 @@ RunEnd RunStages(const RunEnv& env) {
 
     // Stage 2: the update list. It comes from the network: one that is too large, or has a
     // line too long, counts as not fetched.
-    const std::string list_file = dir + "vmorlist.dat";
+    const std::string listFile = dir + "vmorlist.dat";
     Lines updates;
-    if (!env.http_get(env.update_host + kUpdateListPath, list_file) ||
-        !ReadCappedList(fs, list_file, env.max_update_list, env.max_line, &updates)) {
-        fs.Remove(list_file);
+    if (!env.httpGet(env.updateHost + kUpdateListPath, listFile) ||
+        !ReadCappedList(fs, listFile, env.maxUpdateList, env.maxLine, &updates)) {
+        fs.Remove(listFile);
         return RunEnd::kNoUpdateList;
     }
-    fs.Remove(list_file);
+    fs.Remove(listFile);
 
     // Stage 3: the files of the update list whose version changed.
-    const std::string downloaded_file = dir + "downloaded.dat";
-    Lines downloaded = ReadList(fs, downloaded_file);
+    const std::string downloadedFile = dir + "downloaded.dat";
+    Lines downloaded = ReadList(fs, downloadedFile);
     std::string cwd;
     try {
         cwd = fs.CurrentDir();
@@ -116,28 +116,28 @@ RunEnd RunStages(const RunEnv& env) {
             }
         }
         bool listed = found < downloaded.size();
-        bool has_version = listed && found + 1 < downloaded.size();
-        bool wanted = !listed || !has_version || downloaded[found + 1] != version;
+        bool hasVersion = listed && found + 1 < downloaded.size();
+        bool wanted = !listed || !hasVersion || downloaded[found + 1] != version;
         if (!wanted) continue;
         // The list comes over plain HTTP: a destination that is not allowed is refused and
         // counts as a failed download.
-        if (!DestinationAllowed(fs, cwd, env.internet_dir, dest)) continue;
-        if (!env.http_get(url, dest)) continue;
+        if (!DestinationAllowed(fs, cwd, env.internetDir, dest)) continue;
+        if (!env.httpGet(url, dest)) continue;
         if (!listed) {
             downloaded.push_back(url);
             downloaded.push_back(version);
             downloaded.push_back(dest);
-        } else if (has_version) {
+        } else if (hasVersion) {
             downloaded.set(found + 1, version);
         } else {
             downloaded.push_back(version);
         }
-        WriteList(fs, downloaded_file, downloaded);
+        WriteList(fs, downloadedFile, downloaded);
     }
     if (over_budget()) return RunEnd::kBudgetAfterStage3;
 
     // Stage 4: postponed requests, from the last pair to the first.
-    postponed = ReadList(fs, postponed_file);
+    postponed = ReadList(fs, postponedFile);
     for (size_t n = postponed.size() / 2; n-- > 0;) {
         if (request(std::string(postponed[2 * n]), reply)) {
             postponed.erase(2 * n, 2);
@@ -152,7 +152,7 @@ RunEnd RunStages(const RunEnv& env) {
             }
             if (last) postponed.erase(2 * n, 2);
         }
-        WriteList(fs, postponed_file, postponed);
+        WriteList(fs, postponedFile, postponed);
         if (over_budget()) break;
     }
     fs.Remove(reply);

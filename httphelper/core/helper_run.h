@@ -25,20 +25,20 @@ bool IsSetupMode(const std::vector<std::string>& args);
 // What the stages need from the program.
 struct RunEnv {
     FileSys* files = nullptr;
-    std::function<bool(const std::string& url, const std::string& file_name)> http_get;
-    std::function<uint32_t()> tick_count;
-    std::string internet_dir;  // the exchange folder, no trailing separator
-    std::string update_host;   // host of the update list
+    std::function<bool(const std::string& url, const std::string& fileName)> httpGet;
+    std::function<uint32_t()> tickCount;
+    std::string internetDir;  // the exchange folder, no trailing separator
+    std::string updateHost;   // host of the update list
     // The limits of the lists; tests lower them.
-    size_t max_update_list = kMaxUpdateListBytes;
-    size_t max_line = kMaxListLine;
+    size_t maxUpdateList = kMaxUpdateListBytes;
+    size_t maxLine = kMaxListLine;
 };
 
 // True for an update list destination that may be written: below the current folder `cwd`
 // (IsSafeRelativePath), short enough that its temporary download name fits in kMaxPath, and
 // neither the exchange folder nor anything in it, by name (PathIsWithin) or by what it opens
 // (FileSys::SameFile of the destination and each folder on its way).
-bool DestinationAllowed(FileSys& fs, const std::string& cwd, const std::string& internet_dir,
+bool DestinationAllowed(FileSys& fs, const std::string& cwd, const std::string& internetDir,
                         const std::string& dest);
 
 // Which stages a run went through, for tests and the program's own exit.

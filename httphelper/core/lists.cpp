@@ -133,11 +133,11 @@ std::string JoinLines(const Lines& lines) {
 
 Lines ReadList(FileSys& fs, const std::string& path) { return SplitLines(fs.ReadAll(path)); }
 
-bool ReadCappedList(FileSys& fs, const std::string& path, size_t max_bytes, size_t max_line, Lines* lines) {
-    std::string text = fs.ReadHead(path, max_bytes + 1);
-    if (text.size() > max_bytes) return false;
+bool ReadCappedList(FileSys& fs, const std::string& path, size_t maxBytes, size_t maxLine, Lines* lines) {
+    std::string text = fs.ReadHead(path, maxBytes + 1);
+    if (text.size() > maxBytes) return false;
     Lines read = SplitLines(std::move(text));
-    if (read.LongestLine() > max_line) return false;
+    if (read.LongestLine() > maxLine) return false;
     *lines = std::move(read);
     return true;
 }

@@ -84,9 +84,9 @@ std::string JoinLines(const Lines& lines);
 Lines ReadList(FileSys& fs, const std::string& path);  // throws EFileError
 
 // Reads a list that came from the network: false, and `lines` untouched, when the file holds
-// more than `max_bytes` bytes or a line of more than `max_line` characters; then no more than
-// `max_bytes` + 1 bytes are read. Throws EFileError when the file cannot be read.
-bool ReadCappedList(FileSys& fs, const std::string& path, size_t max_bytes, size_t max_line, Lines* lines);
+// more than `maxBytes` bytes or a line of more than `maxLine` characters; then no more than
+// `maxBytes` + 1 bytes are read. Throws EFileError when the file cannot be read.
+bool ReadCappedList(FileSys& fs, const std::string& path, size_t maxBytes, size_t maxLine, Lines* lines);
 
 // Writes the new content to a temporary file in the same folder and moves it over `path`;
 // when the move is refused (the game holds the file open), rewrites `path` in place.

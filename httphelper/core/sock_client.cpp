@@ -6,8 +6,8 @@
 namespace nelkar {
 namespace {
 
-int g_live_clients = 0;
-std::vector<std::string> g_description;
+int liveClients = 0;
+std::vector<std::string> libraryDescription;
 
 }  // namespace
 
@@ -52,16 +52,16 @@ TSockClient::TSockClient(SocketBackend& backend, FileSys& files)
     timer_.SetEnabled(false);
     timer_.OnTimer = [this] { TimerTriggered(); };
     TimeOut = 0;
-    if (g_live_clients == 0) {
+    if (liveClients == 0) {
         Status("Initializing Winsock", 8);
-        g_description.clear();
-        if (backend_.Startup(&g_description) != 0)
+        libraryDescription.clear();
+        if (backend_.Startup(&libraryDescription) != 0)
             throw ESockError("Initializaton of windows sockets failed");
     }
-    ++g_live_clients;
+    ++liveClients;
     sock_ = backend_.NewSocket();
     if (sock_ == kNoSocket) {
-        if (--g_live_clients == 0) backend_.Cleanup();
+        if (--liveClients == 0) backend_.Cleanup();
         throw ESockError("Initializaton of windows sockets failed");
     }
 }
@@ -72,14 +72,14 @@ TSockClient::~TSockClient() {
     cancel_ = true;
     if (sock_ != kNoSocket) backend_.CloseSocket(sock_);
     sock_ = kNoSocket;
-    if (--g_live_clients == 0) backend_.Cleanup();
+    if (--liveClients == 0) backend_.Cleanup();
 }
 
-const std::vector<std::string>& TSockClient::Description() { return g_description; }
+const std::vector<std::string>& TSockClient::Description() { return libraryDescription; }
 
 void TSockClient::Status(const std::string& text, int level) {
     if (ReportLevel < level) return;
-    last_status_ = text;
+    lastStatus_ = text;
     if (OnStatus) OnStatus(text);
 }
 
@@ -117,8 +117,8 @@ void TSockClient::TimerOff() {
 void TSockClient::TimerTriggered() {
     Status("Timer Triggered", 8);
     timer_.SetEnabled(false);
-    timed_out_ = true;
-    lookup_done_ = true;
+    timedOut_ = true;
+    lookupDone_ = true;
     Abort();
 }
 
@@ -139,20 +139,20 @@ void TSockClient::CloseSocket() {
 
 void TSockClient::HandleEvents(const NetEvents& ev) {
     if (ev.events == 0) return;
-    notify_ok_ = true;
-    if ((ev.events & kEvConnect) && ev.connect_error != 0) notify_ok_ = false;
-    if ((ev.events & kEvClose) && ev.close_error != 0) {
-        notify_ok_ = false;
-        close_error_ = ev.close_error;
+    notifyOk_ = true;
+    if ((ev.events & kEvConnect) && ev.connectError != 0) notifyOk_ = false;
+    if ((ev.events & kEvClose) && ev.closeError != 0) {
+        notifyOk_ = false;
+        closeError_ = ev.closeError;
     }
-    if ((ev.events & kEvConnect) && ev.connect_error == 0) {
+    if ((ev.events & kEvConnect) && ev.connectError == 0) {
         connected_ = true;
         if (OnConnect) OnConnect();
     }
     if (ev.events & kEvAccept) connected_ = true;
     // A peer that closes at once after accepting reports both at the same time: the connection
     // still counts as made, and the reader meets the orderly end.
-    if ((ev.events & kEvClose) && !((ev.events & kEvConnect) && ev.connect_error == 0)) {
+    if ((ev.events & kEvClose) && !((ev.events & kEvConnect) && ev.connectError == 0)) {
         char probe;
         if (backend_.Recv(sock_, &probe, 1, true) <= 0) {
             Status("Request Close Socket", 4);
@@ -162,7 +162,7 @@ void TSockClient::HandleEvents(const NetEvents& ev) {
 }
 
 void TSockClient::WaitTurn(unsigned interest) {
-    ++wait_turns_;
+    ++waitTurns_;
     NetEvents ev = backend_.Wait(sock_, interest, timer_.Remaining());
     HandleEvents(ev);
     backend_.DispatchMessages();
@@ -173,27 +173,27 @@ void TSockClient::Connect() {
     Status("Connecting", 8);
     cancel_ = false;
     if (connected_) throw ESockError("Already connected");
-    timed_out_ = false;
-    bool first_pass = true;
+    timedOut_ = false;
+    bool firstPass = true;
     for (;;) {
         Status("Resolve Host", 8);
         addr_ = 0;
         if (!backend_.ParseDotted(Host, &addr_)) {
             addr_ = 0;
-            lookup_done_ = false;
+            lookupDone_ = false;
             TimerOn();
             uint32_t found = 0;
             int rc = backend_.LookUp(
                 Host, &found,
                 [this] {
-                    ++wait_turns_;
+                    ++waitTurns_;
                     timer_.Check();
-                    return cancel_ || timed_out_;
+                    return cancel_ || timedOut_;
                 },
                 [this] { return timer_.Remaining(); });
-            lookup_done_ = true;
+            lookupDone_ = true;
             TimerOff();
-            if (timed_out_) {
+            if (timedOut_) {
                 cancel_ = false;
                 throw ESockError("Host Lookup Timed Out");
             }
@@ -207,15 +207,15 @@ void TSockClient::Connect() {
             }
         }
         if (addr_ != 0) break;
-        if (first_pass && OnInvalidHost && OnInvalidHost()) {
-            first_pass = false;
+        if (firstPass && OnInvalidHost && OnInvalidHost()) {
+            firstPass = false;
             continue;
         }
         throw ESockError("Null Remote Address");
     }
 
-    notify_ok_ = true;
-    close_error_ = 0;
+    notifyOk_ = true;
+    closeError_ = 0;
     // A socket whose connection attempt failed cannot be connected again everywhere: after a
     // failure, at once or while waiting, the next Connect starts on a fresh one.
     if (backend_.Connect(sock_, addr_, static_cast<uint16_t>(Port & 0xffff)) != 0) {
@@ -226,12 +226,12 @@ void TSockClient::Connect() {
         }
     }
     TimerOn();
-    while (!connected_ && !timed_out_ && !cancel_ && notify_ok_) WaitTurn(kEvConnect | kEvClose);
+    while (!connected_ && !timedOut_ && !cancel_ && notifyOk_) WaitTurn(kEvConnect | kEvClose);
     TimerOff();
-    if (connected_ && !timed_out_ && !cancel_) return;
+    if (connected_ && !timedOut_ && !cancel_) return;
     ReplaceSocket();
     if (OnConnectionFailed) OnConnectionFailed();
-    if (timed_out_) {
+    if (timedOut_) {
         cancel_ = false;
         throw ESockError("Connection Timed out");
     }
@@ -357,11 +357,11 @@ void TSockClient::FilterHeader(OutFile& stream) {
     }
 }
 
-void TSockClient::CaptureFile(const std::string& file_name) {
+void TSockClient::CaptureFile(const std::string& fileName) {
     Status("CaptureFile", 8);
     received_ = 0;
     TimerOn();
-    std::unique_ptr<OutFile> out = files_.Create(file_name);
+    std::unique_ptr<OutFile> out = files_.Create(fileName);
     char* buf = buffer_.get();
     while (!cancel_) {
         int rc = backend_.Recv(sock_, buf, kBufferSize, false);
@@ -377,10 +377,10 @@ void TSockClient::CaptureFile(const std::string& file_name) {
         if (code == kWsaEnotconn) {
             // The close notification already replaced the socket. A connection that ended with an
             // error (reset or aborted) did not deliver the whole body.
-            if (close_error_ != 0) {
+            if (closeError_ != 0) {
                 TimerOff();
                 Status("Looking Up Error Message", 8);
-                throw ESockError(SockErrorText(close_error_));
+                throw ESockError(SockErrorText(closeError_));
             }
             break;
         }

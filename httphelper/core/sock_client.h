@@ -70,15 +70,15 @@ public:
     void Writeln(const std::string& s);
     std::string ReadLn();
     void FilterHeader(OutFile& stream);
-    void CaptureFile(const std::string& file_name);
+    void CaptureFile(const std::string& fileName);
     void Abort();
 
     bool Connected() const { return connected_; }
-    const std::string& LastStatus() const { return last_status_; }
+    const std::string& LastStatus() const { return lastStatus_; }
     static const std::vector<std::string>& Description();
     uint64_t BytesReceived() const { return received_; }
     // Turns of the wait loops so far; every turn blocks until something happened.
-    uint64_t WaitTurns() const { return wait_turns_; }
+    uint64_t WaitTurns() const { return waitTurns_; }
 
 private:
     void Status(const std::string& text, int level);
@@ -102,17 +102,17 @@ private:
     SockHandle sock_ = kNoSocket;
     bool connected_ = false;
     bool cancel_ = false;
-    bool timed_out_ = false;
-    bool notify_ok_ = true;
-    bool lookup_done_ = false;
+    bool timedOut_ = false;
+    bool notifyOk_ = true;
+    bool lookupDone_ = false;
     bool destroying_ = false;
     uint32_t addr_ = 0;
-    int close_error_ = 0;             // error carried by the peer's close, 0 for an orderly close
+    int closeError_ = 0;              // error carried by the peer's close, 0 for an orderly close
     std::unique_ptr<char[]> buffer_;  // kBufferSize bytes and a terminating zero
-    std::string last_status_;
+    std::string lastStatus_;
     TThreadTimer timer_;
     uint64_t received_ = 0;
-    uint64_t wait_turns_ = 0;
+    uint64_t waitTurns_ = 0;
 };
 
 }  // namespace nelkar

@@ -47,7 +47,7 @@ void RunSetupMode(HWND app, Settings& settings, TInetConn& conn, WinsockBackend&
     backend.dialog = form.Handle();
     // A quit message taken by a socket wait (during a connection test) closes the dialog, which
     // cancels the test; the dialog's end then quits this loop.
-    backend.on_quit = [&form] { PostMessageA(form.Handle(), WM_CLOSE, 0, 0); };
+    backend.onQuit = [&form] { PostMessageA(form.Handle(), WM_CLOSE, 0, 0); };
     RegValue browser = ReadRegistryValue(HKEY_CLASSES_ROOT, kHttpHandlerKey, "");
     if (DefaultBrowserFrom(browser) == "IExplore") {
         int answer = MessageBoxA(app,
@@ -55,11 +55,11 @@ void RunSetupMode(HWND app, Settings& settings, TInetConn& conn, WinsockBackend&
                                  "chten sie dessen Einstellungen verwenden?",
                                  "Best\xE4tigung", MB_YESNO | MB_ICONQUESTION);
         if (answer == IDYES) {
-            settings.use_proxy =
+            settings.UseProxy =
                 IEProxyEnabledFrom(ReadRegistryValue(HKEY_CURRENT_USER, kIESettingsKey, "ProxyEnable"));
             RegValue server = ReadRegistryValue(HKEY_CURRENT_USER, kIESettingsKey, "ProxyServer");
-            settings.proxy_addr = IEProxyHostFrom(server);
-            settings.proxy_port = IEProxyPortFrom(server);
+            settings.ProxyAddr = IEProxyHostFrom(server);
+            settings.ProxyPort = IEProxyPortFrom(server);
         }
     }
     form.UpdateSetupControls();
@@ -71,7 +71,7 @@ void RunSetupMode(HWND app, Settings& settings, TInetConn& conn, WinsockBackend&
         DispatchMessageA(&msg);
     }
     backend.dialog = nullptr;
-    backend.on_quit = nullptr;
+    backend.onQuit = nullptr;
 }
 
 int Main() {
@@ -96,10 +96,10 @@ int Main() {
 
     RunEnv env;
     env.files = &files;
-    env.tick_count = [] { return static_cast<uint32_t>(GetTickCount()); };
-    env.internet_dir = folder + "INTERNET";
-    env.update_host = NELKAR_UPDATE_HOST;
-    env.http_get = [&conn](const std::string& url, const std::string& file) {
+    env.tickCount = [] { return static_cast<uint32_t>(GetTickCount()); };
+    env.internetDir = folder + "INTERNET";
+    env.updateHost = NELKAR_UPDATE_HOST;
+    env.httpGet = [&conn](const std::string& url, const std::string& file) {
         return conn.HttpGet(url, file);
     };
     RunStages(env);

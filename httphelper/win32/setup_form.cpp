@@ -68,9 +68,9 @@ TSetupForm::~TSetupForm() {
     if (font_) DeleteObject(font_);
 }
 
-HWND TSetupForm::Add(const char* cls, const char* text, DWORD style, DWORD ex_style, int id, int x, int y,
+HWND TSetupForm::Add(const char* cls, const char* text, DWORD style, DWORD exStyle, int id, int x, int y,
                      int w, int h) {
-    HWND c = CreateWindowExA(ex_style, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_,
+    HWND c = CreateWindowExA(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
                              nullptr);
     SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
@@ -100,18 +100,18 @@ std::string TSetupForm::Text(int id) const {
 void TSetupForm::Show() {
     ShowWindow(hwnd_, SW_SHOW);
     UpdateWindow(hwnd_);
-    SetFocus(GetDlgItem(hwnd_, settings_.use_proxy ? IDC_ENABLEPROXYBTN : IDC_DISABLEPROXYBTN));
+    SetFocus(GetDlgItem(hwnd_, settings_.UseProxy ? IDC_ENABLEPROXYBTN : IDC_DISABLEPROXYBTN));
 }
 
 void TSetupForm::UpdateSetupControls() {
-    SetWindowTextA(GetDlgItem(hwnd_, IDC_ADDRESSEDIT), settings_.proxy_addr.c_str());
-    SetWindowTextA(GetDlgItem(hwnd_, IDC_PORTEDIT), std::to_string(settings_.proxy_port).c_str());
-    CheckDlgButton(hwnd_, IDC_ENABLEPROXYBTN, settings_.use_proxy ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(hwnd_, IDC_DISABLEPROXYBTN, settings_.use_proxy ? BST_UNCHECKED : BST_CHECKED);
-    SetTabStop(IDC_ENABLEPROXYBTN, settings_.use_proxy);
-    SetTabStop(IDC_DISABLEPROXYBTN, !settings_.use_proxy);
+    SetWindowTextA(GetDlgItem(hwnd_, IDC_ADDRESSEDIT), settings_.ProxyAddr.c_str());
+    SetWindowTextA(GetDlgItem(hwnd_, IDC_PORTEDIT), std::to_string(settings_.ProxyPort).c_str());
+    CheckDlgButton(hwnd_, IDC_ENABLEPROXYBTN, settings_.UseProxy ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hwnd_, IDC_DISABLEPROXYBTN, settings_.UseProxy ? BST_UNCHECKED : BST_CHECKED);
+    SetTabStop(IDC_ENABLEPROXYBTN, settings_.UseProxy);
+    SetTabStop(IDC_DISABLEPROXYBTN, !settings_.UseProxy);
     for (int id : {IDC_ADDRESSEDIT, IDC_PORTEDIT, IDC_CHECKPROXYBTN})
-        EnableWindow(GetDlgItem(hwnd_, id), settings_.use_proxy);
+        EnableWindow(GetDlgItem(hwnd_, id), settings_.UseProxy);
 }
 
 void TSetupForm::SetTabStop(int id, bool on) {
@@ -121,12 +121,12 @@ void TSetupForm::SetTabStop(int id, bool on) {
 }
 
 void TSetupForm::EnableProxyBtnClick() {
-    settings_.use_proxy = true;
+    settings_.UseProxy = true;
     UpdateSetupControls();
 }
 
 void TSetupForm::DisableProxyBtnClick() {
-    settings_.use_proxy = false;
+    settings_.UseProxy = false;
     UpdateSetupControls();
 }
 
@@ -140,7 +140,7 @@ void TSetupForm::CheckProxyBtnClick() {
         return;
     }
     bool connected = TestConnection();
-    if (close_requested_) {
+    if (closeRequested_) {
         // Closed while the test was waiting: the test was cancelled and has no result to show.
         DestroyWindow(hwnd_);
         return;
@@ -163,7 +163,7 @@ void TSetupForm::CheckProxyBtnClick() {
 bool TSetupForm::TestConnection() {
     SaveFocus();
     testing_ = true;
-    close_requested_ = false;
+    closeRequested_ = false;
     EnableWindow(hwnd_, FALSE);
     SetFocus(nullptr);
     bool connected = true;
@@ -189,9 +189,9 @@ void TSetupForm::ShowError(const std::string& message) {
 }
 
 void TSetupForm::SaveBtnClick() {
-    settings_.proxy_addr = Text(IDC_ADDRESSEDIT);
+    settings_.ProxyAddr = Text(IDC_ADDRESSEDIT);
     try {
-        settings_.proxy_port = StrToInt(Text(IDC_PORTEDIT));
+        settings_.ProxyPort = StrToInt(Text(IDC_PORTEDIT));
         WinRegistryKey key(HKEY_CURRENT_USER, kSettingsKey);
         SaveSettings(key, settings_);
     } catch (const std::exception& e) {
@@ -210,7 +210,7 @@ void TSetupForm::OnClose() {
         DiscardBtnClick();
         return;
     }
-    close_requested_ = true;
+    closeRequested_ = true;
     conn_.SockClient().Abort();
 }
 
@@ -219,13 +219,13 @@ void TSetupForm::OnClose() {
 // it itself.
 void TSetupForm::SaveFocus() {
     HWND focus = GetFocus();
-    if (focus && IsChild(hwnd_, focus)) last_focus_ = focus;
+    if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
 }
 
 void TSetupForm::RestoreFocus() {
     if (testing_) return;
     HWND target =
-        last_focus_ && IsWindowEnabled(last_focus_) ? last_focus_ : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+        lastFocus_ && IsWindowEnabled(lastFocus_) ? lastFocus_ : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
     if (target) SetFocus(target);
 }
 

@@ -24,7 +24,7 @@ private:
     void OnClose();
     void SaveFocus();
     void RestoreFocus();
-    HWND Add(const char* cls, const char* text, DWORD style, DWORD ex_style, int id, int x, int y, int w,
+    HWND Add(const char* cls, const char* text, DWORD style, DWORD exStyle, int id, int x, int y, int w,
              int h);
     void AddLabel(const char* text, DWORD style, int id, int x, int y);
     std::string Text(int id) const;
@@ -47,9 +47,9 @@ private:
     TInetConn& conn_;
     HWND hwnd_ = nullptr;
     HFONT font_ = nullptr;
-    HWND last_focus_ = nullptr;     // the control to give the focus back to on activation
-    bool testing_ = false;          // a connection test is waiting for the network
-    bool close_requested_ = false;  // the dialog was closed during the test
+    HWND lastFocus_ = nullptr;     // the control to give the focus back to on activation
+    bool testing_ = false;         // a connection test is waiting for the network
+    bool closeRequested_ = false;  // the dialog was closed during the test
 };
 
 }  // namespace nelkar

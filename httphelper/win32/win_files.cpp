@@ -66,7 +66,7 @@ std::unique_ptr<OutFile> WinFileSys::Create(const std::string& path) {
 
 std::string WinFileSys::ReadAll(const std::string& path) { return ReadHead(path, static_cast<size_t>(-1)); }
 
-std::string WinFileSys::ReadHead(const std::string& path, size_t max_bytes) {
+std::string WinFileSys::ReadHead(const std::string& path, size_t maxBytes) {
     UniqueHandle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.valid()) throw EFileError("cannot open " + path + ": " + SystemMessage(GetLastError()));
@@ -76,10 +76,10 @@ std::string WinFileSys::ReadHead(const std::string& path, size_t max_bytes) {
     LARGE_INTEGER size{};
     if (GetFileSizeEx(h.get(), &size) && size.QuadPart > 0)
         text.reserve(static_cast<size_t>(
-            std::min<unsigned long long>(static_cast<unsigned long long>(size.QuadPart), max_bytes)));
+            std::min<unsigned long long>(static_cast<unsigned long long>(size.QuadPart), maxBytes)));
     char buf[65536];
-    while (text.size() < max_bytes) {
-        DWORD want = static_cast<DWORD>(std::min<size_t>(sizeof buf, max_bytes - text.size()));
+    while (text.size() < maxBytes) {
+        DWORD want = static_cast<DWORD>(std::min<size_t>(sizeof buf, maxBytes - text.size()));
         DWORD got = 0;
         if (!ReadFile(h.get(), buf, want, &got, nullptr)) throw EFileError("cannot read " + path);
         if (got == 0) break;
@@ -90,12 +90,12 @@ std::string WinFileSys::ReadHead(const std::string& path, size_t max_bytes) {
 
 bool WinFileSys::Remove(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
-bool WinFileSys::Replace(const std::string& from, const std::string& to, ReadOnlyTarget read_only) {
+bool WinFileSys::Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) {
     // MoveFileEx refuses to replace a read-only file; a download clears the attribute first
     // and sets it again when the move fails all the same.
     DWORD attrs = GetFileAttributesA(to.c_str());
     bool cleared = false;
-    if (read_only == ReadOnlyTarget::kClear && attrs != INVALID_FILE_ATTRIBUTES &&
+    if (readOnly == ReadOnlyTarget::kClear && attrs != INVALID_FILE_ATTRIBUTES &&
         !(attrs & FILE_ATTRIBUTE_DIRECTORY) && (attrs & FILE_ATTRIBUTE_READONLY)) {
         if (!SetFileAttributesA(to.c_str(), attrs & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)))
             return false;

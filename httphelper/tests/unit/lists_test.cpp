@@ -58,7 +58,7 @@ TEST(ListsTest, WriteListReplacesAndFallsBackToRewriting) {
     EXPECT_FALSE(Exists(TempNameFor(path)));
 }
 
-// Lists from the network: at most `max_bytes` in all and `max_line` characters in a line.
+// Lists from the network: at most `maxBytes` in all and `maxLine` characters in a line.
 TEST(ListsTest, CappedListBoundaries) {
     ScratchDir dir;
     PosixFileSys fs;
@@ -115,9 +115,8 @@ TEST(ListsTest, MemoryOfLargeListsStaysNearTheirSize) {
         EXPECT_EQ(std::to_string(lines - 1), run.text);
         // Its text, and four bytes for the end of every line: five times the file at worst, for
         // lines that are nothing but their line end.
-        EXPECT_LE(run.growth_kib, static_cast<long>(6 * kSize / 1024)) << "peak memory growth in KiB";
-        std::cout << r.name << ": " << kSize / 1024 << " KiB list, peak growth " << run.growth_kib
-                  << " KiB\n";
+        EXPECT_LE(run.growthKib, static_cast<long>(6 * kSize / 1024)) << "peak memory growth in KiB";
+        std::cout << r.name << ": " << kSize / 1024 << " KiB list, peak growth " << run.growthKib << " KiB\n";
     }
 }
 

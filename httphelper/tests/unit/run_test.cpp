@@ -30,12 +30,12 @@ protected:
         Put("postponed.dat", "");
         Put("downloaded.dat", "");
         env_.files = &fs_;
-        env_.internet_dir = inet_;
-        env_.update_host = "update.test";
-        env_.tick_count = [this] { return now_; };
-        env_.http_get = [this](const std::string& url, const std::string& file) {
+        env_.internetDir = inet_;
+        env_.updateHost = "update.test";
+        env_.tickCount = [this] { return now_; };
+        env_.httpGet = [this](const std::string& url, const std::string& file) {
             calls_.push_back(url);
-            if (on_request_) on_request_(url);
+            if (onRequest_) onRequest_(url);
             auto it = replies_.find(url);
             if (it == replies_.end()) return false;
             CreateDirPath(fs_, ExtractFileDir(file));
@@ -57,7 +57,7 @@ protected:
     uint32_t now_ = 1000;
     std::map<std::string, std::string> replies_;  // url -> body; any other url fails
     std::vector<std::string> calls_;
-    std::function<void(const std::string&)> on_request_;
+    std::function<void(const std::string&)> onRequest_;
 };
 
 TEST(CommandLineTest, SetupModeOnlyByTheFirstArgument) {
@@ -88,7 +88,7 @@ TEST_F(RunTest, QueuedRequestsAreServedAndFailuresPostponed) {
 TEST_F(RunTest, LinesAppendedDuringStageOneAreKeptAndServed) {
     Put("upload.dat", "q.test/1\r\n");
     int appended = 0;
-    on_request_ = [&](const std::string& url) {
+    onRequest_ = [&](const std::string& url) {
         if (url == "q.test/1" && appended++ == 0) Put("upload.dat", "q.test/1\r\nq.test/2\r\nq.test/3\r\n");
     };
     replies_ = {{"q.test/1", ""}, {"q.test/2", ""}, {"q.test/3", ""}};
@@ -227,7 +227,7 @@ TEST_F(RunTest, BudgetCrossedDuringStageThreeSkipsPostponed) {
     now_ = 0xffffff00u;  // the tick counter wraps during the run
     Put("postponed.dat", "p.test/x\r\n1\r\n");
     replies_ = {{kListUrl, "f.test/slow\r\na\r\nslow.dat\r\n"}, {"f.test/slow", "s"}};
-    on_request_ = [&](const std::string& url) {
+    onRequest_ = [&](const std::string& url) {
         if (url == "f.test/slow") now_ += 180001;
     };
     EXPECT_EQ(RunEnd::kBudgetAfterStage3, Run());
@@ -238,7 +238,7 @@ TEST_F(RunTest, BudgetCrossedDuringStageThreeSkipsPostponed) {
 TEST_F(RunTest, BudgetExactlyReachedStillAllowsPostponed) {
     Put("postponed.dat", "p.test/x\r\n1\r\nq.test/y\r\n1\r\n");
     replies_ = {{kListUrl, ""}};
-    on_request_ = [&](const std::string& url) {
+    onRequest_ = [&](const std::string& url) {
         if (url == kListUrl) now_ += 180000;
         if (url == "q.test/y") now_ += 1;
     };
@@ -258,7 +258,7 @@ TEST_F(RunTest, SecondInstanceEndsAtOnce) {
 }
 
 TEST_F(RunTest, MissingExchangeFolderEndsAtOnce) {
-    env_.internet_dir = dir_ / "NOWHERE";
+    env_.internetDir = dir_ / "NOWHERE";
     EXPECT_EQ(RunEnd::kLockFailed, Run());
     EXPECT_TRUE(calls_.empty());
     EXPECT_FALSE(Exists(dir_ / "NOWHERE"));

@@ -90,13 +90,13 @@ TEST_F(SockClientTest, ConnectErrors) {
         EXPECT_STREQ("Null Remote Address", e.what());
     }
 
-    int free_port;
+    int freePort;
     {
         TestServer probe("case *\nclose\n");
-        free_port = probe.port();
+        freePort = probe.port();
     }
     c.Host = "127.0.0.1";
-    c.Port = free_port;
+    c.Port = freePort;
     try {
         c.Connect();
         FAIL();

@@ -113,7 +113,7 @@ TInetConn::TInetConn(SocketBackend& backend, FileSys& files, const Settings& set
     sock_.ReportLevel = 0;
 }
 
-bool TInetConn::HttpGet(const std::string& url, const std::string& fileName) {
+bool TInetConn::HttpGet(const std::string& url, const std::string& fileName, uint64_t maxBody) {
     // Every failure is a false result, whatever raised it (the network, a full disk, memory, a
     // header file that cannot be created): an exception would end the run before the request
     // leaves the queue, and every later run would stop at the same line.
@@ -136,7 +136,7 @@ bool TInetConn::HttpGet(const std::string& url, const std::string& fileName) {
         sock_.FilterHeader(capture);
         CreateDirPath(files_, ExtractFileDir(fileName));
         bodyStarted = true;
-        sock_.CaptureFile(temp);
+        sock_.CaptureFile(temp, maxBody);
         header->Close();
         header.reset();
         connected = false;
@@ -147,7 +147,8 @@ bool TInetConn::HttpGet(const std::string& url, const std::string& fileName) {
         const std::string& head = capture.text();
         BodyLength length = AnnouncedLength(head);
         bool complete = HeaderEnded(head) && length.kind != BodyLength::kMalformed &&
-                        (length.kind == BodyLength::kNotGiven || sock_.BytesReceived() >= length.bytes);
+                        (length.kind == BodyLength::kNotGiven || sock_.BytesReceived() >= length.bytes) &&
+                        (maxBody == kNoBodyLimit || sock_.BytesReceived() <= maxBody);
         if (complete && StatusLinePasses(FirstLine(head)) &&
             files_.Replace(temp, fileName, ReadOnlyTarget::kClear))
             return true;
@@ -169,6 +170,29 @@ bool TInetConn::HttpGet(const std::string& url, const std::string& fileName) {
         }
     }
     return false;
+}
+
+bool TInetConn::StartConnectionTest(const ConnectionTest& test) {
+    sock_.Host = test.host;
+    sock_.Port = test.port;
+    sock_.TimeOut = test.timeLimit;
+    bool opened = true;
+    try {
+        sock_.Connect();
+    } catch (const std::exception&) {
+        opened = false;
+    }
+    sock_.TimeOut = 0;  // exchanges run without a time limit
+    return opened;
+}
+
+void TInetConn::CancelConnectionTest() { sock_.Abort(); }
+
+void TInetConn::EndConnectionTest() {
+    try {
+        sock_.Disconnect();
+    } catch (const std::exception&) {
+    }
 }
 
 }  // namespace nelkar

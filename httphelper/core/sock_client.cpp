@@ -1,4 +1,4 @@
-// TSockClient and TThreadTimer over the socket back end.
+// TSockClient and the deadline of its operations over the socket back end.
 #include "sock_client.h"
 
 #include <cstring>
@@ -11,63 +11,152 @@ std::vector<std::string> libraryDescription;
 
 }  // namespace
 
-// ---- TThreadTimer ----
+// Every text the client reports or raises: status texts with the report level they need
+// (reported only when ReportLevel reaches it), error texts with level 0.
+enum class TSockClient::Text : int {
+    kCreate,
+    kInitializingWinsock,
+    kDestroy,
+    kConnecting,
+    kResolveHost,
+    kDisconnecting,
+    kRequestCloseSocket,
+    kWrite,
+    kWriteln,
+    kSendingBuffer,
+    kReadLn,
+    kFilterHeader,
+    kCaptureFile,
+    kAbort,
+    kCanceling,
+    kTimerOn,
+    kTimerOff,
+    kTimerTriggered,
+    kLookingUpErrorMessage,
+    kInitializationFailed,
+    kAlreadyConnected,
+    kHostLookupTimedOut,
+    kHostLookupCanceled,
+    kNullRemoteAddress,
+    kConnectionTimedOut,
+    kConnectionCanceled,
+    kConnectionFailed,
+    kTextTooLong,
+    kLineTooLong,
+    kSendAborted,
+    kReadLnAborted,
+};
 
-void TThreadTimer::SetEnabled(bool on) {
-    if (on == enabled_) return;
-    enabled_ = on;
-    Restart();
+namespace {
+
+struct TextEntry {
+    const char* text;
+    int level;
+};
+
+// In the order of TSockClient::Text.
+const TextEntry kTexts[] = {
+    {"Create", 8},
+    {"Initializing Winsock", 8},
+    {"Destroy", 8},
+    {"Connecting", 8},
+    {"Resolve Host", 8},
+    {"Disconnecting", 8},
+    {"Request Close Socket", 4},
+    {"Write", 8},
+    {"Writeln", 8},
+    {"Sending Buffer", 4},
+    {"ReadLn", 8},
+    {"FilterHeader", 8},
+    {"CaptureFile", 8},
+    {"Abort", 8},
+    {"Canceling", 8},
+    {"Timer On", 8},
+    {"Timer Off", 8},
+    {"Timer Triggered", 8},
+    {"Looking Up Error Message", 8},
+    {"Initializaton of windows sockets failed", 0},
+    {"Already connected", 0},
+    {"Host Lookup Timed Out", 0},
+    {"Host Lookup Canceled", 0},
+    {"Null Remote Address", 0},
+    {"Connection Timed out", 0},
+    {"Connection Canceled", 0},
+    {"Connection Failed", 0},
+    {"Text too long to send", 0},
+    {"Line too long", 0},
+    {"Socket send aborted", 0},
+    {"Socket readln aborted", 0},
+};
+
+const TextEntry& Entry(int text) { return kTexts[text]; }
+
+}  // namespace
+
+// ---- Deadline ----
+
+void Deadline::Start(uint32_t ms) {
+    running_ = ms != 0;
+    ms_ = ms;
+    started_ = backend_.TickCount();
 }
 
-void TThreadTimer::SetInterval(uint32_t ms) {
-    if (ms == interval_) return;
-    interval_ = ms;
-    Restart();
-}
-
-void TThreadTimer::Restart() {
-    if (Running()) started_ = backend_.TickCount();
-}
-
-int TThreadTimer::Remaining() {
-    if (!Running()) return -1;
+int Deadline::Remaining() {
+    if (!running_) return -1;
     uint32_t elapsed = backend_.TickCount() - started_;
-    if (elapsed >= interval_) return 0;
-    uint32_t left = interval_ - elapsed;
+    if (elapsed >= ms_) return 0;
+    uint32_t left = ms_ - elapsed;
     return left > 0x7fffffffu ? 0x7fffffff : static_cast<int>(left);
 }
 
-void TThreadTimer::Check() {
-    if (Running() && Remaining() == 0) {
-        started_ = backend_.TickCount();
-        OnTimer();
-    }
+bool Deadline::Passed() {
+    if (!running_ || Remaining() != 0) return false;
+    running_ = false;
+    return true;
 }
 
 // ---- TSockClient ----
 
+// The time limit of one operation: on ("Timer On") from construction, off ("Timer Off") at
+// every way out of the operation.
+class TSockClient::TimeLimit {
+public:
+    explicit TimeLimit(TSockClient& client) : client_(client) { client_.TimerOn(); }
+    ~TimeLimit() {
+        try {
+            client_.TimerOff();
+        } catch (...) {
+            // Only a status handler can raise here; the operation's own outcome counts.
+        }
+    }
+    TimeLimit(const TimeLimit&) = delete;
+    TimeLimit& operator=(const TimeLimit&) = delete;
+    // Starts the limit again: it applies to silence, not to the whole transfer.
+    void Restart() { client_.TimerOn(); }
+
+private:
+    TSockClient& client_;
+};
+
 TSockClient::TSockClient(SocketBackend& backend, FileSys& files)
-    : backend_(backend), files_(files), buffer_(new char[kBufferSize + 1]), timer_(backend) {
-    Status("Create", 8);
-    timer_.SetEnabled(false);
-    timer_.OnTimer = [this] { TimerTriggered(); };
+    : backend_(backend), files_(files), buffer_(new char[kBufferSize + 1]), deadline_(backend) {
+    Status(Text::kCreate);
     TimeOut = 0;
     if (liveClients == 0) {
-        Status("Initializing Winsock", 8);
+        Status(Text::kInitializingWinsock);
         libraryDescription.clear();
-        if (backend_.Startup(&libraryDescription) != 0)
-            throw ESockError("Initializaton of windows sockets failed");
+        if (backend_.Startup(&libraryDescription) != 0) Raise(Text::kInitializationFailed);
     }
     ++liveClients;
     sock_ = backend_.NewSocket();
     if (sock_ == kNoSocket) {
         if (--liveClients == 0) backend_.Cleanup();
-        throw ESockError("Initializaton of windows sockets failed");
+        Raise(Text::kInitializationFailed);
     }
 }
 
 TSockClient::~TSockClient() {
-    Status("Destroy", 8);
+    Status(Text::kDestroy);
     destroying_ = true;
     cancel_ = true;
     if (sock_ != kNoSocket) backend_.CloseSocket(sock_);
@@ -77,21 +166,34 @@ TSockClient::~TSockClient() {
 
 const std::vector<std::string>& TSockClient::Description() { return libraryDescription; }
 
-void TSockClient::Status(const std::string& text, int level) {
-    if (ReportLevel < level) return;
-    lastStatus_ = text;
-    if (OnStatus) OnStatus(text);
+void TSockClient::Status(Text text) {
+    const TextEntry& e = Entry(static_cast<int>(text));
+    if (ReportLevel < e.level) return;
+    lastStatus_ = e.text;
+    if (OnStatus) OnStatus(lastStatus_);
+}
+
+void TSockClient::Raise(Text error) { throw ESockError(Entry(static_cast<int>(error)).text); }
+
+void TSockClient::RaiseCancelled(Text error) {
+    cancel_ = false;
+    Raise(error);
+}
+
+void TSockClient::RaiseAborted(Text error) {
+    cancel_ = false;
+    throw EAbortError(Entry(static_cast<int>(error)).text);
 }
 
 void TSockClient::NewSocket() {
     sock_ = backend_.NewSocket();
-    if (sock_ == kNoSocket) throw ESockError("Initializaton of windows sockets failed");
+    if (sock_ == kNoSocket) Raise(Text::kInitializationFailed);
 }
 
 void TSockClient::RaiseLastError() { RaiseError(backend_.LastError()); }
 
 void TSockClient::RaiseError(int code) {
-    Status("Looking Up Error Message", 8);
+    Status(Text::kLookingUpErrorMessage);
     throw ESockError(SockErrorText(code));
 }
 
@@ -103,28 +205,25 @@ void TSockClient::ReplaceSocket() {
 }
 
 void TSockClient::TimerOn() {
-    timer_.SetInterval(TimeOut);
-    timer_.SetEnabled(false);
-    timer_.SetEnabled(true);
-    Status("Timer On", 8);
+    deadline_.Start(TimeOut);
+    Status(Text::kTimerOn);
 }
 
 void TSockClient::TimerOff() {
-    timer_.SetEnabled(false);
-    Status("Timer Off", 8);
+    deadline_.Stop();
+    Status(Text::kTimerOff);
 }
 
 void TSockClient::TimerTriggered() {
-    Status("Timer Triggered", 8);
-    timer_.SetEnabled(false);
+    Status(Text::kTimerTriggered);
     timedOut_ = true;
     lookupDone_ = true;
     Abort();
 }
 
 void TSockClient::Abort() {
-    Status("Abort", 8);
-    Status("Canceling", 8);
+    Status(Text::kAbort);
+    Status(Text::kCanceling);
     cancel_ = true;
 }
 
@@ -155,7 +254,7 @@ void TSockClient::HandleEvents(const NetEvents& ev) {
     if ((ev.events & kEvClose) && !((ev.events & kEvConnect) && ev.connectError == 0)) {
         char probe;
         if (backend_.Recv(sock_, &probe, 1, true) <= 0) {
-            Status("Request Close Socket", 4);
+            Status(Text::kRequestCloseSocket);
             CloseSocket();
         }
     }
@@ -163,57 +262,57 @@ void TSockClient::HandleEvents(const NetEvents& ev) {
 
 void TSockClient::WaitTurn(unsigned interest) {
     ++waitTurns_;
-    NetEvents ev = backend_.Wait(sock_, interest, timer_.Remaining());
+    NetEvents ev = backend_.Wait(sock_, interest, deadline_.Remaining());
     HandleEvents(ev);
     backend_.DispatchMessages();
-    timer_.Check();
+    if (deadline_.Passed()) TimerTriggered();
 }
 
 void TSockClient::Connect() {
-    Status("Connecting", 8);
+    Status(Text::kConnecting);
     cancel_ = false;
-    if (connected_) throw ESockError("Already connected");
+    if (connected_) Raise(Text::kAlreadyConnected);
     timedOut_ = false;
     bool firstPass = true;
     for (;;) {
-        Status("Resolve Host", 8);
-        addr_ = 0;
-        if (!backend_.ParseDotted(Host, &addr_)) {
-            addr_ = 0;
-            lookupDone_ = false;
-            TimerOn();
-            uint32_t found = 0;
-            int rc = backend_.LookUp(
-                Host, &found,
-                [this] {
-                    ++waitTurns_;
-                    timer_.Check();
-                    return cancel_ || timedOut_;
-                },
-                [this] { return timer_.Remaining(); });
-            lookupDone_ = true;
-            TimerOff();
-            if (timedOut_) {
-                cancel_ = false;
-                throw ESockError("Host Lookup Timed Out");
-            }
-            if (cancel_) {
-                cancel_ = false;
-                throw ESockError("Host Lookup Canceled");
-            }
-            if (rc == 0) {
-                addr_ = found;
-                if (OnHostResolved) OnHostResolved();
-            }
-        }
+        addr_ = LookUpHost();
         if (addr_ != 0) break;
         if (firstPass && OnInvalidHost && OnInvalidHost()) {
             firstPass = false;
             continue;
         }
-        throw ESockError("Null Remote Address");
+        Raise(Text::kNullRemoteAddress);
     }
+    ConnectToAddress();
+}
 
+uint32_t TSockClient::LookUpHost() {
+    Status(Text::kResolveHost);
+    uint32_t addr = 0;
+    if (backend_.ParseDotted(Host, &addr)) return addr;
+    lookupDone_ = false;
+    uint32_t found = 0;
+    int rc;
+    {
+        TimeLimit limit(*this);
+        rc = backend_.LookUp(
+            Host, &found,
+            [this] {
+                ++waitTurns_;
+                if (deadline_.Passed()) TimerTriggered();
+                return cancel_ || timedOut_;
+            },
+            [this] { return deadline_.Remaining(); });
+        lookupDone_ = true;
+    }
+    if (timedOut_) RaiseCancelled(Text::kHostLookupTimedOut);
+    if (cancel_) RaiseCancelled(Text::kHostLookupCanceled);
+    if (rc != 0) return 0;  // not raised as such: the caller finds no address
+    if (OnHostResolved) OnHostResolved();
+    return found;
+}
+
+void TSockClient::ConnectToAddress() {
     notifyOk_ = true;
     closeError_ = 0;
     // A socket whose connection attempt failed cannot be connected again everywhere: after a
@@ -225,27 +324,22 @@ void TSockClient::Connect() {
             RaiseError(code);
         }
     }
-    TimerOn();
-    while (!connected_ && !timedOut_ && !cancel_ && notifyOk_) WaitTurn(kEvConnect | kEvClose);
-    TimerOff();
+    {
+        TimeLimit limit(*this);
+        while (!connected_ && !timedOut_ && !cancel_ && notifyOk_) WaitTurn(kEvConnect | kEvClose);
+    }
     if (connected_ && !timedOut_ && !cancel_) return;
     ReplaceSocket();
     if (OnConnectionFailed) OnConnectionFailed();
-    if (timedOut_) {
-        cancel_ = false;
-        throw ESockError("Connection Timed out");
-    }
-    if (cancel_) {
-        cancel_ = false;
-        throw ESockError("Connection Canceled");
-    }
-    throw ESockError("Connection Failed");
+    if (timedOut_) RaiseCancelled(Text::kConnectionTimedOut);
+    if (cancel_) RaiseCancelled(Text::kConnectionCanceled);
+    Raise(Text::kConnectionFailed);
 }
 
 void TSockClient::Disconnect() {
-    Status("Disconnecting", 8);
+    Status(Text::kDisconnecting);
     connected_ = false;
-    Status("Request Close Socket", 4);
+    Status(Text::kRequestCloseSocket);
     if (sock_ != kNoSocket && backend_.CloseSocket(sock_) != 0) {
         sock_ = kNoSocket;
         if (!destroying_) NewSocket();
@@ -257,12 +351,12 @@ void TSockClient::Disconnect() {
 }
 
 void TSockClient::Writeln(const std::string& s) {
-    Status("Writeln", 8);
+    Status(Text::kWriteln);
     Write(s + "\r\n");
 }
 
 void TSockClient::Write(const std::string& s) {
-    Status("Write", 8);
+    Status(Text::kWrite);
     // The text goes through the I/O buffer, which holds at most 65536 bytes; a zero byte ends it.
     size_t n = s.size() < static_cast<size_t>(kBufferSize) ? s.size() : kBufferSize;
     std::memcpy(buffer_.get(), s.data(), n);
@@ -271,85 +365,66 @@ void TSockClient::Write(const std::string& s) {
 }
 
 void TSockClient::SendBuffer(int len) {
-    Status("Sending Buffer", 4);
-    TimerOn();
-    if (len > kBufferSize - 1) {
-        TimerOff();
-        throw ESockError("Text too long to send");
-    }
-    int sent = 0;
-    while (sent < len && !cancel_) {
-        int rc = backend_.Send(sock_, buffer_.get() + sent, len - sent);
-        if (rc > 0) {
-            sent += rc;
-            continue;
+    Status(Text::kSendingBuffer);
+    {
+        TimeLimit limit(*this);
+        if (len > kBufferSize - 1) Raise(Text::kTextTooLong);
+        int sent = 0;
+        while (sent < len && !cancel_) {
+            int rc = backend_.Send(sock_, buffer_.get() + sent, len - sent);
+            if (rc > 0) {
+                sent += rc;
+                continue;
+            }
+            if (rc == 0) break;
+            if (backend_.LastError() != kWsaEwouldblock) RaiseLastError();
+            WaitTurn(kEvWrite | kEvClose);
         }
-        if (rc == 0) break;
-        if (backend_.LastError() != kWsaEwouldblock) {
-            TimerOff();
-            RaiseLastError();
-        }
-        WaitTurn(kEvWrite | kEvClose);
     }
-    TimerOff();
-    if (cancel_) {
-        cancel_ = false;
-        throw EAbortError("Socket send aborted");
-    }
+    if (cancel_) RaiseAborted(Text::kSendAborted);
 }
 
 std::string TSockClient::ReadLn() {
-    Status("ReadLn", 8);
-    TimerOn();
+    Status(Text::kReadLn);
     std::string line;
-    int taken = 0;
-    char* buf = buffer_.get();
-    while (!cancel_) {
-        if (taken >= kBufferSize) {
-            TimerOff();
-            throw ESockError("Line too long");
-        }
-        int rc = backend_.Recv(sock_, buf + taken, kBufferSize - taken, true);
-        if (rc == 0) {
-            line.clear();
-            break;
-        }
-        if (rc < 0) {
-            int code = backend_.LastError();
-            if (code == kWsaEnotconn) {
+    {
+        TimeLimit limit(*this);
+        int taken = 0;
+        char* buf = buffer_.get();
+        while (!cancel_) {
+            if (taken >= kBufferSize) Raise(Text::kLineTooLong);
+            int rc = backend_.Recv(sock_, buf + taken, kBufferSize - taken, true);
+            if (rc == 0) {
                 line.clear();
                 break;
             }
-            if (code != kWsaEwouldblock) {
-                TimerOff();
-                RaiseLastError();
+            if (rc < 0) {
+                int code = backend_.LastError();
+                if (code == kWsaEnotconn) {
+                    line.clear();
+                    break;
+                }
+                if (code != kWsaEwouldblock) RaiseLastError();
+                WaitTurn(kEvRead | kEvClose);
+                continue;
             }
-            WaitTurn(kEvRead | kEvClose);
-            continue;
+            const char* lf = static_cast<const char*>(std::memchr(buf + taken, '\n', rc));
+            int want = lf ? static_cast<int>(lf - (buf + taken)) + 1 : rc;
+            // Consume exactly what the line needs; the rest stays for the next reader.
+            int got = backend_.Recv(sock_, buf + taken, want, false);
+            if (got < 0) RaiseLastError();
+            line.append(buf + taken, got);
+            taken += got;
+            if (lf && got == want) break;
+            backend_.DispatchMessages();
         }
-        const char* lf = static_cast<const char*>(std::memchr(buf + taken, '\n', rc));
-        int want = lf ? static_cast<int>(lf - (buf + taken)) + 1 : rc;
-        // Consume exactly what the line needs; the rest stays for the next reader.
-        int got = backend_.Recv(sock_, buf + taken, want, false);
-        if (got < 0) {
-            TimerOff();
-            RaiseLastError();
-        }
-        line.append(buf + taken, got);
-        taken += got;
-        if (lf && got == want) break;
-        backend_.DispatchMessages();
     }
-    TimerOff();
-    if (cancel_) {
-        cancel_ = false;
-        throw EAbortError("Socket readln aborted");
-    }
+    if (cancel_) RaiseAborted(Text::kReadLnAborted);
     return line;
 }
 
 void TSockClient::FilterHeader(OutFile& stream) {
-    Status("FilterHeader", 8);
+    Status(Text::kFilterHeader);
     for (;;) {
         std::string line = ReadLn();
         stream.Write(line.data(), line.size());
@@ -357,45 +432,40 @@ void TSockClient::FilterHeader(OutFile& stream) {
     }
 }
 
-void TSockClient::CaptureFile(const std::string& fileName) {
-    Status("CaptureFile", 8);
+void TSockClient::CaptureFile(const std::string& fileName, uint64_t maxBytes) {
+    Status(Text::kCaptureFile);
     received_ = 0;
-    TimerOn();
-    std::unique_ptr<OutFile> out = files_.Create(fileName);
-    char* buf = buffer_.get();
-    while (!cancel_) {
-        int rc = backend_.Recv(sock_, buf, kBufferSize, false);
-        if (rc > 0) {
-            out->Write(buf, static_cast<size_t>(rc));
-            received_ += static_cast<uint64_t>(rc);
-            TimerOn();
-            backend_.DispatchMessages();
-            continue;
-        }
-        if (rc == 0) break;
-        int code = backend_.LastError();
-        if (code == kWsaEnotconn) {
-            // The close notification already replaced the socket. A connection that ended with an
-            // error (reset or aborted) did not deliver the whole body.
-            if (closeError_ != 0) {
-                TimerOff();
-                Status("Looking Up Error Message", 8);
-                throw ESockError(SockErrorText(closeError_));
+    {
+        TimeLimit limit(*this);
+        std::unique_ptr<OutFile> out = files_.Create(fileName);
+        char* buf = buffer_.get();
+        while (!cancel_) {
+            int rc = backend_.Recv(sock_, buf, kBufferSize, false);
+            if (rc > 0) {
+                // Past the limit one byte more is kept, so that the file shows it was exceeded.
+                uint64_t keep = static_cast<uint64_t>(rc);
+                if (maxBytes != kNoLimit && received_ + keep > maxBytes) keep = maxBytes + 1 - received_;
+                out->Write(buf, static_cast<size_t>(keep));
+                received_ += keep;
+                if (maxBytes != kNoLimit && received_ > maxBytes) break;
+                limit.Restart();
+                backend_.DispatchMessages();
+                continue;
             }
-            break;
+            if (rc == 0) break;
+            int code = backend_.LastError();
+            if (code == kWsaEnotconn) {
+                // The close notification already replaced the socket. A connection that ended
+                // with an error (reset or aborted) did not deliver the whole body.
+                if (closeError_ != 0) RaiseError(closeError_);
+                break;
+            }
+            if (code != kWsaEwouldblock) RaiseLastError();
+            WaitTurn(kEvRead | kEvClose);
         }
-        if (code != kWsaEwouldblock) {
-            TimerOff();
-            RaiseLastError();
-        }
-        WaitTurn(kEvRead | kEvClose);
+        out->Close();
     }
-    out->Close();
-    TimerOff();
-    if (cancel_) {
-        cancel_ = false;
-        throw EAbortError("Socket send aborted");
-    }
+    if (cancel_) RaiseAborted(Text::kSendAborted);
 }
 
 }  // namespace nelkar

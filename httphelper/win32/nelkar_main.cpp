@@ -5,6 +5,8 @@
 
 #include "helper_run.h"
 #include "inet_conn.h"
+#include "message_pump.h"
+#include "resource.h"
 #include "setup_form.h"
 #include "win_files.h"
 #include "win_registry.h"
@@ -35,7 +37,7 @@ HWND CreateApplicationWindow() {
     WNDCLASSA wc{};
     wc.lpfnWndProc = DefWindowProcA;
     wc.hInstance = inst;
-    wc.hIcon = LoadIconA(inst, MAKEINTRESOURCEA(1));
+    wc.hIcon = LoadIconA(inst, MAKEINTRESOURCEA(IDI_NELKAR));
     wc.lpszClassName = kAppClass;
     RegisterClassA(&wc);
     return CreateWindowExA(WS_EX_TOOLWINDOW, kAppClass, "NELKAR", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
@@ -64,12 +66,7 @@ void RunSetupMode(HWND app, Settings& settings, TInetConn& conn, WinsockBackend&
     }
     form.UpdateSetupControls();
     form.Show();
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (IsWindow(form.Handle()) && IsDialogMessageA(form.Handle(), &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    RunMessageLoop(form.Handle());
     backend.dialog = nullptr;
     backend.onQuit = nullptr;
 }
@@ -99,8 +96,8 @@ int Main() {
     env.tickCount = [] { return static_cast<uint32_t>(GetTickCount()); };
     env.internetDir = folder + "INTERNET";
     env.updateHost = NELKAR_UPDATE_HOST;
-    env.httpGet = [&conn](const std::string& url, const std::string& file) {
-        return conn.HttpGet(url, file);
+    env.httpGet = [&conn](const std::string& url, const std::string& file, uint64_t maxBody) {
+        return conn.HttpGet(url, file, maxBody);
     };
     RunStages(env);
     return 0;

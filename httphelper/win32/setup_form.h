@@ -35,9 +35,9 @@ private:
     void CheckProxyBtnClick();
     void SaveBtnClick();
     void DiscardBtnClick();
-    // Connects to the entered proxy with the dialog closed to input; false when that failed or
+    // Opens the test's connection with the dialog closed to input; false when that failed or
     // was cancelled.
-    bool TestConnection();
+    bool TestConnection(const ConnectionTest& test);
     // A message box modal to the dialog: the dialog takes no input while it is up.
     int Box(const char* text, const char* caption, UINT flags);
     // The application's standard error box for an exception's message.

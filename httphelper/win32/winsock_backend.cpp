@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "sock_client.h"
+#include "message_pump.h"
 
 namespace nelkar {
 namespace {
@@ -11,17 +11,6 @@ namespace {
 const char kWindowClass[] = "SockWindowClass";
 
 }  // namespace
-
-std::string SystemMessage(DWORD code) {
-    char* text = nullptr;
-    DWORD n = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string s = n && text ? std::string(text, n) : "System error " + std::to_string(code);
-    if (text) LocalFree(text);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
-    return s;
-}
 
 WinsockBackend::WinsockBackend() {
     HINSTANCE inst = GetModuleHandleA(nullptr);
@@ -46,7 +35,7 @@ WinsockBackend::~WinsockBackend() {
 }
 
 LRESULT CALLBACK WinsockBackend::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == TSockClient::kLookupMessage) {
+    if (msg == kLookupMessage) {
         // wParam is the handle of the look-up that finished.
         auto* self = reinterpret_cast<WinsockBackend*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
         HANDLE request = reinterpret_cast<HANDLE>(wp);
@@ -131,8 +120,8 @@ int WinsockBackend::LookUp(const std::string& host, uint32_t* addr, const std::f
     lookupDone_ = false;
     lookupError_ = 0;
     std::unique_ptr<char[]> buffer(new char[MAXGETHOSTSTRUCT]);
-    HANDLE request = WSAAsyncGetHostByName(window_, TSockClient::kLookupMessage, host.c_str(), buffer.get(),
-                                           MAXGETHOSTSTRUCT);
+    HANDLE request =
+        WSAAsyncGetHostByName(window_, kLookupMessage, host.c_str(), buffer.get(), MAXGETHOSTSTRUCT);
     if (!request) return WSAGetLastError();
     const hostent* he = reinterpret_cast<const hostent*>(buffer.get());
     lookups_[request] = std::move(buffer);
@@ -200,16 +189,7 @@ NetEvents WinsockBackend::Wait(SockHandle s, unsigned, int timeoutMs) {
 }
 
 void WinsockBackend::DispatchMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            if (onQuit) onQuit();
-            continue;
-        }
-        if (dialog && IsDialogMessageA(dialog, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    if (!DispatchPendingMessages(dialog) && onQuit) onQuit();
 }
 
 }  // namespace nelkar

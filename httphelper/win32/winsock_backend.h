@@ -39,6 +39,9 @@ public:
     std::function<void()> onQuit;
 
 private:
+    // Sent to the notification window when a host look-up has finished.
+    static constexpr UINT kLookupMessage = WM_USER + 102;
+
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     int Fail();
 

@@ -1,4 +1,4 @@
-// Fuzz target: the stages over arbitrary list files. Input: upload.dat, postponed.dat,
+// Fuzz target: a run over arbitrary list files. Input: upload.dat, postponed.dat,
 // downloaded.dat and the update list, separated by zero bytes; which requests succeed is
 // decided by the URL's length. Inputs of odd size run with small list limits, so that both
 // sides of every limit are reached.
@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string inetKey = nelkar_fuzz::MemoryFiles::Key(inet) + "\\";
     size_t requests = 0;
     bool listFetched = false;
-    bool afterList = false;  // a request of stage 3 or 4
+    bool afterList = false;  // a request after the update list: a download or a postponed one
     RunEnv env;
     env.files = &fs;
     env.internetDir = inet;
@@ -59,13 +59,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         env.maxUpdateList = 512;
         env.maxLine = 48;
     }
-    env.httpGet = [&](const std::string& url, const std::string& file) {
-        if (++requests > 10000) abort();  // every stage must end
+    env.httpGet = [&](const std::string& url, const std::string& file, uint64_t maxBody) {
+        if (++requests > 10000) abort();  // every step must end
         if (url == listUrl) {
-            fs[file] = part[3];
+            // Only the update list is limited, to its own limit; a longer one is cut there.
+            if (maxBody != env.maxUpdateList) abort();
             listFetched = true;
+            if (part[3].size() > maxBody) {
+                fs[file] = part[3].substr(0, maxBody + 1);
+                return false;
+            }
+            fs[file] = part[3];
             return true;
         }
+        if (maxBody != TInetConn::kNoBodyLimit) abort();
         if (listFetched) afterList = true;
         if (url.size() > env.maxLine) abort();  // a request longer than a list line is never sent
         const std::string key = nelkar_fuzz::MemoryFiles::Key(file);

@@ -164,7 +164,9 @@ TEST(CrashTest, KilledAtEveryOperationLosesNothing) {
             env.internetDir = inet;
             env.updateHost = "127.0.0.1";
             env.tickCount = [] { return 0u; };
-            env.httpGet = [&](const std::string& u, const std::string& f) { return conn.HttpGet(u, f); };
+            env.httpGet = [&](const std::string& u, const std::string& f, uint64_t maxBody) {
+                return conn.HttpGet(u, f, maxBody);
+            };
             try {
                 RunStages(env);
             } catch (...) {

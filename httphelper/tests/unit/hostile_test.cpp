@@ -55,7 +55,7 @@ const char* RunEndName(RunEnd e) {
     switch (e) {
     case RunEnd::kLockFailed: return "lock failed";
     case RunEnd::kNoUpdateList: return "no update list";
-    case RunEnd::kBudgetAfterStage3: return "budget after stage 3";
+    case RunEnd::kOutOfTime: return "out of time";
     case RunEnd::kComplete: return "complete";
     }
     return "?";
@@ -462,7 +462,9 @@ TEST_P(HostileTest, Case) {
             env.internetDir = inet;
             env.updateHost = "127.0.0.1";
             env.tickCount = [] { return 0u; };
-            env.httpGet = [&](const std::string& u, const std::string& f) { return conn.HttpGet(u, f); };
+            env.httpGet = [&](const std::string& u, const std::string& f, uint64_t maxBody) {
+                return conn.HttpGet(u, f, maxBody);
+            };
             outcome = RunEndName(RunStages(env));
         }
         // The outcome, then the bytes written to each file, a line each.

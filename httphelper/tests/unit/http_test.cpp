@@ -141,7 +141,7 @@ TEST_P(HttpGetTest, Exchange) {
     }
     EXPECT_FALSE(Exists(internet_ + "/reply.dat.part")) << "temporary download left behind";
     if (c.expectResult) EXPECT_FALSE(Exists(internet_ + "/header.dat"));
-    EXPECT_FALSE(conn->SockClient().Connected());
+    EXPECT_FALSE(conn->Connected());
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, HttpGetTest, ::testing::ValuesIn(Cases()),
@@ -277,7 +277,7 @@ TEST(HttpGetFailureTest, NoExceptionLeavesHttpGet) {
             EXPECT_FALSE(result);
             EXPECT_EQ("old", ReadFile(dir / "kept.dat"));
             EXPECT_FALSE(Exists(dir / "kept.dat.part"));
-            EXPECT_FALSE(conn.SockClient().Connected());
+            EXPECT_FALSE(conn.Connected());
             files.failName.clear();
             EXPECT_TRUE(conn.HttpGet("127.0.0.1/x", dir / "kept.dat"));
             EXPECT_EQ("new", ReadFile(dir / "kept.dat"));

@@ -1,4 +1,4 @@
-// The stages of run mode over real files, with requests answered by a table.
+// Runs over real files, with requests answered by a table.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,11 +33,11 @@ protected:
         env_.internetDir = inet_;
         env_.updateHost = "update.test";
         env_.tickCount = [this] { return now_; };
-        env_.httpGet = [this](const std::string& url, const std::string& file) {
+        env_.httpGet = [this](const std::string& url, const std::string& file, uint64_t maxBody) {
             calls_.push_back(url);
             if (onRequest_) onRequest_(url);
             auto it = replies_.find(url);
-            if (it == replies_.end()) return false;
+            if (it == replies_.end() || it->second.size() > maxBody) return false;
             CreateDirPath(fs_, ExtractFileDir(file));
             WriteFile(PosixFileSys::Native(file), it->second);
             return true;
@@ -75,7 +75,7 @@ TEST_F(RunTest, QueuedRequestsAreServedAndFailuresPostponed) {
     Put("reply.dat", "stale");
     replies_ = {{"ok.test/a", "A"}, {"ok.test/c", "C"}, {kListUrl, ""}};
     EXPECT_EQ(RunEnd::kComplete, Run());
-    // Stage 4 tries the postponed request again in the same run and raises its count.
+    // The postponed request is tried again in the same run, which raises its count.
     EXPECT_EQ(std::vector<std::string>({"ok.test/a", "bad.test/b", "ok.test/c", kListUrl, "bad.test/b"}),
               calls_);
     EXPECT_EQ("", Get("upload.dat"));
@@ -85,7 +85,7 @@ TEST_F(RunTest, QueuedRequestsAreServedAndFailuresPostponed) {
     EXPECT_TRUE(Exists(inet_ + "/nelkar.lck"));
 }
 
-TEST_F(RunTest, LinesAppendedDuringStageOneAreKeptAndServed) {
+TEST_F(RunTest, LinesAppendedWhileTheQueueIsServedAreServedToo) {
     Put("upload.dat", "q.test/1\r\n");
     int appended = 0;
     onRequest_ = [&](const std::string& url) {
@@ -97,7 +97,7 @@ TEST_F(RunTest, LinesAppendedDuringStageOneAreKeptAndServed) {
     EXPECT_EQ("", Get("upload.dat"));
 }
 
-TEST_F(RunTest, UnreachableUpdateServerEndsAfterStageOne) {
+TEST_F(RunTest, UnreachableUpdateServerEndsTheRunAfterTheQueue) {
     Put("postponed.dat", "p.test/x\r\n1\r\n");
     Put("vmorlist.dat", "partial");
     EXPECT_EQ(RunEnd::kNoUpdateList, Run());
@@ -223,14 +223,14 @@ TEST_F(RunTest, DestinationsThatOpenTheExchangeFolderAreRefused) {
     EXPECT_FALSE(DestinationAllowed(fs_, "", inet_, "x.dat"));
 }
 
-TEST_F(RunTest, BudgetCrossedDuringStageThreeSkipsPostponed) {
+TEST_F(RunTest, BudgetCrossedDuringDownloadsSkipsPostponed) {
     now_ = 0xffffff00u;  // the tick counter wraps during the run
     Put("postponed.dat", "p.test/x\r\n1\r\n");
     replies_ = {{kListUrl, "f.test/slow\r\na\r\nslow.dat\r\n"}, {"f.test/slow", "s"}};
     onRequest_ = [&](const std::string& url) {
         if (url == "f.test/slow") now_ += 180001;
     };
-    EXPECT_EQ(RunEnd::kBudgetAfterStage3, Run());
+    EXPECT_EQ(RunEnd::kOutOfTime, Run());
     EXPECT_EQ("p.test/x\r\n1\r\n", Get("postponed.dat"));
     EXPECT_EQ(std::vector<std::string>({kListUrl, "f.test/slow"}), calls_);
 }
@@ -243,7 +243,7 @@ TEST_F(RunTest, BudgetExactlyReachedStillAllowsPostponed) {
         if (url == "q.test/y") now_ += 1;
     };
     EXPECT_EQ(RunEnd::kComplete, Run());
-    // The last pair is tried; after it the budget is exceeded and the stage stops.
+    // The last pair is tried; after it the budget is exceeded and the retries stop.
     EXPECT_EQ(std::vector<std::string>({kListUrl, "q.test/y"}), calls_);
     EXPECT_EQ("p.test/x\r\n1\r\nq.test/y\r\n2\r\n", Get("postponed.dat"));
 }

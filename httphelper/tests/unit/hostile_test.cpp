@@ -78,6 +78,8 @@ struct HostileCase {
     long maxGrowthKib;
     // False where a request may end before the server has read it.
     bool requestsChecked = true;
+    // The body limit of the exchange (kExchange).
+    uint64_t maxBody = TInetConn::kNoBodyLimit;
 };
 
 std::ostream& operator<<(std::ostream& o, const HostileCase& c) { return o << c.name; }
@@ -251,6 +253,44 @@ std::vector<HostileCase> Cases() {
          {},
          {},
          8192},
+        // Bodies at and over a limit: receiving stops at the limit, one byte past it reaches the
+        // disk at most, and the previous file stays.
+        {"body_of_its_limit_passes",
+         HostileCase::kExchange,
+         OkWithBody("", "0123456789"),
+         {},
+         {},
+         "true",
+         {{"dest.dat", "0123456789"}},
+         {},
+         {},
+         8192,
+         true,
+         10},
+        {"body_over_its_limit_fails",
+         HostileCase::kExchange,
+         OkWithBody("", "0123456789a"),
+         {},
+         {},
+         "false",
+         {{"dest.dat", "previous"}, {"dest.dat.part", std::nullopt}},
+         {{"dest.dat.part", 11}},
+         {},
+         8192,
+         true,
+         10},
+        {"endless_body_stops_at_its_limit",
+         HostileCase::kExchange,
+         "case *\nsend HTTP/1.0 200 OK\\r\\n\\r\\n\nrepeat 65536 " + std::string(1024, 'e') + "\n",
+         {},
+         {},
+         "false",
+         {{"dest.dat", "previous"}, {"dest.dat.part", std::nullopt}},
+         {{"dest.dat.part", kMiB + 1}},
+         {},
+         8192,
+         true,
+         kMiB},
         // Update lists too long, in all or in one line; a queued request too long.
         {"update_list_of_1mib",
          HostileCase::kRun,
@@ -275,6 +315,16 @@ std::vector<HostileCase> Cases() {
           {"INTERNET/downloaded.dat", ""},
           {"INTERNET/postponed.dat", "127.0.0.1/p\r\n1\r\n"}},
          {},
+         {kListPath},
+         8192},
+        {"update_list_of_64mib_is_not_received_past_1mib",
+         HostileCase::kRun,
+         ServeList("send HTTP/1.0 200 OK\\r\\n\\r\\n\nrepeat 65536 " + std::string(1024, 'l') + "\n"),
+         {},
+         kEmptyLists,
+         "no update list",
+         {{"INTERNET/vmorlist.dat", std::nullopt}, {"INTERNET/vmorlist.dat.part", std::nullopt}},
+         {{"vmorlist.dat.part", kMiB + 1}},
          {kListPath},
          8192},
         {"update_list_of_one_byte_lines",
@@ -455,7 +505,7 @@ TEST_P(HostileTest, Case) {
         conn.directPort = server.port();
         std::string outcome;
         if (c.kind == HostileCase::kExchange) {
-            outcome = conn.HttpGet("127.0.0.1/x", "dest.dat") ? "true" : "false";
+            outcome = conn.HttpGet("127.0.0.1/x", "dest.dat", c.maxBody) ? "true" : "false";
         } else {
             RunEnv env;
             env.files = &files;

@@ -4,92 +4,50 @@
 #include <cstring>
 
 namespace nelkar {
+
+// Every text the client reports or raises: status texts with the report level they need
+// (reported only when ReportLevel reaches it), error texts with level 0.
+struct SockText {
+    const char* text;
+    int level;
+};
+
 namespace {
 
 int liveClients = 0;
 std::vector<std::string> libraryDescription;
 
-}  // namespace
-
-// Every text the client reports or raises: status texts with the report level they need
-// (reported only when ReportLevel reaches it), error texts with level 0.
-enum class TSockClient::Text : int {
-    kCreate,
-    kInitializingWinsock,
-    kDestroy,
-    kConnecting,
-    kResolveHost,
-    kDisconnecting,
-    kRequestCloseSocket,
-    kWrite,
-    kWriteln,
-    kSendingBuffer,
-    kReadLn,
-    kFilterHeader,
-    kCaptureFile,
-    kAbort,
-    kCanceling,
-    kTimerOn,
-    kTimerOff,
-    kTimerTriggered,
-    kLookingUpErrorMessage,
-    kInitializationFailed,
-    kAlreadyConnected,
-    kHostLookupTimedOut,
-    kHostLookupCanceled,
-    kNullRemoteAddress,
-    kConnectionTimedOut,
-    kConnectionCanceled,
-    kConnectionFailed,
-    kTextTooLong,
-    kLineTooLong,
-    kSendAborted,
-    kReadLnAborted,
-};
-
-namespace {
-
-struct TextEntry {
-    const char* text;
-    int level;
-};
-
-// In the order of TSockClient::Text.
-const TextEntry kTexts[] = {
-    {"Create", 8},
-    {"Initializing Winsock", 8},
-    {"Destroy", 8},
-    {"Connecting", 8},
-    {"Resolve Host", 8},
-    {"Disconnecting", 8},
-    {"Request Close Socket", 4},
-    {"Write", 8},
-    {"Writeln", 8},
-    {"Sending Buffer", 4},
-    {"ReadLn", 8},
-    {"FilterHeader", 8},
-    {"CaptureFile", 8},
-    {"Abort", 8},
-    {"Canceling", 8},
-    {"Timer On", 8},
-    {"Timer Off", 8},
-    {"Timer Triggered", 8},
-    {"Looking Up Error Message", 8},
-    {"Initializaton of windows sockets failed", 0},
-    {"Already connected", 0},
-    {"Host Lookup Timed Out", 0},
-    {"Host Lookup Canceled", 0},
-    {"Null Remote Address", 0},
-    {"Connection Timed out", 0},
-    {"Connection Canceled", 0},
-    {"Connection Failed", 0},
-    {"Text too long to send", 0},
-    {"Line too long", 0},
-    {"Socket send aborted", 0},
-    {"Socket readln aborted", 0},
-};
-
-const TextEntry& Entry(int text) { return kTexts[text]; }
+constexpr SockText kCreate{"Create", 8};
+constexpr SockText kInitializingWinsock{"Initializing Winsock", 8};
+constexpr SockText kDestroy{"Destroy", 8};
+constexpr SockText kConnecting{"Connecting", 8};
+constexpr SockText kResolveHost{"Resolve Host", 8};
+constexpr SockText kDisconnecting{"Disconnecting", 8};
+constexpr SockText kRequestCloseSocket{"Request Close Socket", 4};
+constexpr SockText kWrite{"Write", 8};
+constexpr SockText kWriteln{"Writeln", 8};
+constexpr SockText kSendingBuffer{"Sending Buffer", 4};
+constexpr SockText kReadLn{"ReadLn", 8};
+constexpr SockText kFilterHeader{"FilterHeader", 8};
+constexpr SockText kCaptureFile{"CaptureFile", 8};
+constexpr SockText kAbort{"Abort", 8};
+constexpr SockText kCanceling{"Canceling", 8};
+constexpr SockText kTimerOn{"Timer On", 8};
+constexpr SockText kTimerOff{"Timer Off", 8};
+constexpr SockText kTimerTriggered{"Timer Triggered", 8};
+constexpr SockText kLookingUpErrorMessage{"Looking Up Error Message", 8};
+constexpr SockText kInitializationFailed{"Initializaton of windows sockets failed", 0};
+constexpr SockText kAlreadyConnected{"Already connected", 0};
+constexpr SockText kHostLookupTimedOut{"Host Lookup Timed Out", 0};
+constexpr SockText kHostLookupCanceled{"Host Lookup Canceled", 0};
+constexpr SockText kNullRemoteAddress{"Null Remote Address", 0};
+constexpr SockText kConnectionTimedOut{"Connection Timed out", 0};
+constexpr SockText kConnectionCanceled{"Connection Canceled", 0};
+constexpr SockText kConnectionFailed{"Connection Failed", 0};
+constexpr SockText kTextTooLong{"Text too long to send", 0};
+constexpr SockText kLineTooLong{"Line too long", 0};
+constexpr SockText kSendAborted{"Socket send aborted", 0};
+constexpr SockText kReadLnAborted{"Socket readln aborted", 0};
 
 }  // namespace
 
@@ -140,23 +98,23 @@ private:
 
 TSockClient::TSockClient(SocketBackend& backend, FileSys& files)
     : backend_(backend), files_(files), buffer_(new char[kBufferSize + 1]), deadline_(backend) {
-    Status(Text::kCreate);
+    Status(kCreate);
     TimeOut = 0;
     if (liveClients == 0) {
-        Status(Text::kInitializingWinsock);
+        Status(kInitializingWinsock);
         libraryDescription.clear();
-        if (backend_.Startup(&libraryDescription) != 0) Raise(Text::kInitializationFailed);
+        if (backend_.Startup(&libraryDescription) != 0) Raise(kInitializationFailed);
     }
     ++liveClients;
     sock_ = backend_.NewSocket();
     if (sock_ == kNoSocket) {
         if (--liveClients == 0) backend_.Cleanup();
-        Raise(Text::kInitializationFailed);
+        Raise(kInitializationFailed);
     }
 }
 
 TSockClient::~TSockClient() {
-    Status(Text::kDestroy);
+    Status(kDestroy);
     destroying_ = true;
     cancel_ = true;
     if (sock_ != kNoSocket) backend_.CloseSocket(sock_);
@@ -166,34 +124,33 @@ TSockClient::~TSockClient() {
 
 const std::vector<std::string>& TSockClient::Description() { return libraryDescription; }
 
-void TSockClient::Status(Text text) {
-    const TextEntry& e = Entry(static_cast<int>(text));
-    if (ReportLevel < e.level) return;
-    lastStatus_ = e.text;
+void TSockClient::Status(const SockText& status) {
+    if (ReportLevel < status.level) return;
+    lastStatus_ = status.text;
     if (OnStatus) OnStatus(lastStatus_);
 }
 
-void TSockClient::Raise(Text error) { throw ESockError(Entry(static_cast<int>(error)).text); }
+void TSockClient::Raise(const SockText& error) { throw ESockError(error.text); }
 
-void TSockClient::RaiseCancelled(Text error) {
+void TSockClient::RaiseCancelled(const SockText& error) {
     cancel_ = false;
     Raise(error);
 }
 
-void TSockClient::RaiseAborted(Text error) {
+void TSockClient::RaiseAborted(const SockText& error) {
     cancel_ = false;
-    throw EAbortError(Entry(static_cast<int>(error)).text);
+    throw EAbortError(error.text);
 }
 
 void TSockClient::NewSocket() {
     sock_ = backend_.NewSocket();
-    if (sock_ == kNoSocket) Raise(Text::kInitializationFailed);
+    if (sock_ == kNoSocket) Raise(kInitializationFailed);
 }
 
 void TSockClient::RaiseLastError() { RaiseError(backend_.LastError()); }
 
 void TSockClient::RaiseError(int code) {
-    Status(Text::kLookingUpErrorMessage);
+    Status(kLookingUpErrorMessage);
     throw ESockError(SockErrorText(code));
 }
 
@@ -206,24 +163,24 @@ void TSockClient::ReplaceSocket() {
 
 void TSockClient::TimerOn() {
     deadline_.Start(TimeOut);
-    Status(Text::kTimerOn);
+    Status(kTimerOn);
 }
 
 void TSockClient::TimerOff() {
     deadline_.Stop();
-    Status(Text::kTimerOff);
+    Status(kTimerOff);
 }
 
 void TSockClient::TimerTriggered() {
-    Status(Text::kTimerTriggered);
+    Status(kTimerTriggered);
     timedOut_ = true;
     lookupDone_ = true;
     Abort();
 }
 
 void TSockClient::Abort() {
-    Status(Text::kAbort);
-    Status(Text::kCanceling);
+    Status(kAbort);
+    Status(kCanceling);
     cancel_ = true;
 }
 
@@ -254,7 +211,7 @@ void TSockClient::HandleEvents(const NetEvents& ev) {
     if ((ev.events & kEvClose) && !((ev.events & kEvConnect) && ev.connectError == 0)) {
         char probe;
         if (backend_.Recv(sock_, &probe, 1, true) <= 0) {
-            Status(Text::kRequestCloseSocket);
+            Status(kRequestCloseSocket);
             CloseSocket();
         }
     }
@@ -269,9 +226,9 @@ void TSockClient::WaitTurn(unsigned interest) {
 }
 
 void TSockClient::Connect() {
-    Status(Text::kConnecting);
+    Status(kConnecting);
     cancel_ = false;
-    if (connected_) Raise(Text::kAlreadyConnected);
+    if (connected_) Raise(kAlreadyConnected);
     timedOut_ = false;
     bool firstPass = true;
     for (;;) {
@@ -281,13 +238,13 @@ void TSockClient::Connect() {
             firstPass = false;
             continue;
         }
-        Raise(Text::kNullRemoteAddress);
+        Raise(kNullRemoteAddress);
     }
     ConnectToAddress();
 }
 
 uint32_t TSockClient::LookUpHost() {
-    Status(Text::kResolveHost);
+    Status(kResolveHost);
     uint32_t addr = 0;
     if (backend_.ParseDotted(Host, &addr)) return addr;
     lookupDone_ = false;
@@ -305,8 +262,8 @@ uint32_t TSockClient::LookUpHost() {
             [this] { return deadline_.Remaining(); });
         lookupDone_ = true;
     }
-    if (timedOut_) RaiseCancelled(Text::kHostLookupTimedOut);
-    if (cancel_) RaiseCancelled(Text::kHostLookupCanceled);
+    if (timedOut_) RaiseCancelled(kHostLookupTimedOut);
+    if (cancel_) RaiseCancelled(kHostLookupCanceled);
     if (rc != 0) return 0;  // not raised as such: the caller finds no address
     if (OnHostResolved) OnHostResolved();
     return found;
@@ -331,15 +288,15 @@ void TSockClient::ConnectToAddress() {
     if (connected_ && !timedOut_ && !cancel_) return;
     ReplaceSocket();
     if (OnConnectionFailed) OnConnectionFailed();
-    if (timedOut_) RaiseCancelled(Text::kConnectionTimedOut);
-    if (cancel_) RaiseCancelled(Text::kConnectionCanceled);
-    Raise(Text::kConnectionFailed);
+    if (timedOut_) RaiseCancelled(kConnectionTimedOut);
+    if (cancel_) RaiseCancelled(kConnectionCanceled);
+    Raise(kConnectionFailed);
 }
 
 void TSockClient::Disconnect() {
-    Status(Text::kDisconnecting);
+    Status(kDisconnecting);
     connected_ = false;
-    Status(Text::kRequestCloseSocket);
+    Status(kRequestCloseSocket);
     if (sock_ != kNoSocket && backend_.CloseSocket(sock_) != 0) {
         sock_ = kNoSocket;
         if (!destroying_) NewSocket();
@@ -351,12 +308,12 @@ void TSockClient::Disconnect() {
 }
 
 void TSockClient::Writeln(const std::string& s) {
-    Status(Text::kWriteln);
+    Status(kWriteln);
     Write(s + "\r\n");
 }
 
 void TSockClient::Write(const std::string& s) {
-    Status(Text::kWrite);
+    Status(kWrite);
     // The text goes through the I/O buffer, which holds at most 65536 bytes; a zero byte ends it.
     size_t n = s.size() < static_cast<size_t>(kBufferSize) ? s.size() : kBufferSize;
     std::memcpy(buffer_.get(), s.data(), n);
@@ -365,10 +322,10 @@ void TSockClient::Write(const std::string& s) {
 }
 
 void TSockClient::SendBuffer(int len) {
-    Status(Text::kSendingBuffer);
+    Status(kSendingBuffer);
     {
         TimeLimit limit(*this);
-        if (len > kBufferSize - 1) Raise(Text::kTextTooLong);
+        if (len > kBufferSize - 1) Raise(kTextTooLong);
         int sent = 0;
         while (sent < len && !cancel_) {
             int rc = backend_.Send(sock_, buffer_.get() + sent, len - sent);
@@ -381,18 +338,18 @@ void TSockClient::SendBuffer(int len) {
             WaitTurn(kEvWrite | kEvClose);
         }
     }
-    if (cancel_) RaiseAborted(Text::kSendAborted);
+    if (cancel_) RaiseAborted(kSendAborted);
 }
 
 std::string TSockClient::ReadLn() {
-    Status(Text::kReadLn);
+    Status(kReadLn);
     std::string line;
     {
         TimeLimit limit(*this);
         int taken = 0;
         char* buf = buffer_.get();
         while (!cancel_) {
-            if (taken >= kBufferSize) Raise(Text::kLineTooLong);
+            if (taken >= kBufferSize) Raise(kLineTooLong);
             int rc = backend_.Recv(sock_, buf + taken, kBufferSize - taken, true);
             if (rc == 0) {
                 line.clear();
@@ -419,12 +376,12 @@ std::string TSockClient::ReadLn() {
             backend_.DispatchMessages();
         }
     }
-    if (cancel_) RaiseAborted(Text::kReadLnAborted);
+    if (cancel_) RaiseAborted(kReadLnAborted);
     return line;
 }
 
 void TSockClient::FilterHeader(OutFile& stream) {
-    Status(Text::kFilterHeader);
+    Status(kFilterHeader);
     for (;;) {
         std::string line = ReadLn();
         stream.Write(line.data(), line.size());
@@ -433,7 +390,7 @@ void TSockClient::FilterHeader(OutFile& stream) {
 }
 
 void TSockClient::CaptureFile(const std::string& fileName, uint64_t maxBytes) {
-    Status(Text::kCaptureFile);
+    Status(kCaptureFile);
     received_ = 0;
     {
         TimeLimit limit(*this);
@@ -465,7 +422,7 @@ void TSockClient::CaptureFile(const std::string& fileName, uint64_t maxBytes) {
         }
         out->Close();
     }
-    if (cancel_) RaiseAborted(Text::kSendAborted);
+    if (cancel_) RaiseAborted(kSendAborted);
 }
 
 }  // namespace nelkar

@@ -35,6 +35,8 @@ private:
     uint32_t ms_ = 0;
 };
 
+struct SockText;  // a status or error text of the client
+
 class TSockClient {
 public:
     static constexpr int kBufferSize = 65536;
@@ -76,14 +78,13 @@ public:
     uint64_t WaitTurns() const { return waitTurns_; }
 
 private:
-    enum class Text : int;
     class TimeLimit;
 
-    void Status(Text text);
-    [[noreturn]] void Raise(Text error);
+    void Status(const SockText& status);
+    [[noreturn]] void Raise(const SockText& error);
     // Clear the cancellation, then raise ESockError or EAbortError with `error`.
-    [[noreturn]] void RaiseCancelled(Text error);
-    [[noreturn]] void RaiseAborted(Text error);
+    [[noreturn]] void RaiseCancelled(const SockText& error);
+    [[noreturn]] void RaiseAborted(const SockText& error);
     void NewSocket();
     void CloseSocket();
     [[noreturn]] void RaiseLastError();

@@ -44,13 +44,13 @@ public:
     virtual std::unique_ptr<OutFile> Create(const std::string& path) = 0;
     // The whole content; throws EFileError when the file cannot be read.
     virtual std::string ReadAll(const std::string& path) = 0;
-    // At most the first `max_bytes` bytes; throws EFileError when the file cannot be read.
-    virtual std::string ReadHead(const std::string& path, size_t max_bytes) = 0;
+    // At most the first `maxBytes` bytes; throws EFileError when the file cannot be read.
+    virtual std::string ReadHead(const std::string& path, size_t maxBytes) = 0;
     virtual bool Remove(const std::string& path) = 0;
     // Moves `from` over `to` in one step; false when refused (for instance while another
     // program holds `to` open). A read-only `to` is refused, or with kClear made writable
     // first (and read-only again when the move is refused all the same).
-    virtual bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget read_only) = 0;
+    virtual bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) = 0;
     // The folder that relative paths resolve against.
     virtual std::string CurrentDir() = 0;
     // True when both paths name the same existing file or folder, however they spell it

@@ -40,24 +40,24 @@ std::vector<std::string> Components(const std::string& path) {
 
 // A name as a generated short name keeps it: blanks gone, characters that short names cannot
 // hold turned into "_".
-std::string ShortNameChars(std::string_view name, bool drop_dots) {
+std::string ShortNameChars(std::string_view name, bool dropDots) {
     std::string out;
     for (char c : name) {
-        if (c == ' ' || (drop_dots && c == '.')) continue;
+        if (c == ' ' || (dropDots && c == '.')) continue;
         if (c == '+' || c == ',' || c == ';' || c == '=' || c == '[' || c == ']') c = '_';
         out += c;
     }
     return out;
 }
 
-// True when `short_name` has the shape of a generated short name (up to six characters, "~",
-// a number, up to three characters of extension) that may abbreviate `long_name`. Both are
+// True when `shortName` has the shape of a generated short name (up to six characters, "~",
+// a number, up to three characters of extension) that may abbreviate `longName`. Both are
 // in upper case.
-bool MayAbbreviate(const std::string& short_name, const std::string& long_name) {
-    size_t dot = short_name.rfind('.');
-    std::string_view base = std::string_view(short_name).substr(0, dot);
+bool MayAbbreviate(const std::string& shortName, const std::string& longName) {
+    size_t dot = shortName.rfind('.');
+    std::string_view base = std::string_view(shortName).substr(0, dot);
     std::string_view ext =
-        dot == std::string::npos ? std::string_view() : std::string_view(short_name).substr(dot + 1);
+        dot == std::string::npos ? std::string_view() : std::string_view(shortName).substr(dot + 1);
     size_t tilde = base.find('~');
     if (tilde == std::string_view::npos || tilde == 0 || tilde > 6 || base.size() > 8 || ext.size() > 3)
         return false;
@@ -65,14 +65,14 @@ bool MayAbbreviate(const std::string& short_name, const std::string& long_name) 
     if (number.empty() || number[0] == '0') return false;
     for (char c : number)
         if (c < '0' || c > '9') return false;
-    size_t long_dot = long_name.rfind('.');
-    std::string long_base = ShortNameChars(std::string_view(long_name).substr(0, long_dot), true);
-    std::string long_ext =
-        long_dot == std::string::npos
+    size_t longDot = longName.rfind('.');
+    std::string longBase = ShortNameChars(std::string_view(longName).substr(0, longDot), true);
+    std::string longExt =
+        longDot == std::string::npos
             ? std::string()
-            : ShortNameChars(std::string_view(long_name).substr(long_dot + 1), false).substr(0, 3);
-    return long_base.compare(0, tilde, base.substr(0, tilde)) == 0 && long_base.size() >= tilde &&
-           ext == long_ext;
+            : ShortNameChars(std::string_view(longName).substr(longDot + 1), false).substr(0, 3);
+    return longBase.compare(0, tilde, base.substr(0, tilde)) == 0 && longBase.size() >= tilde &&
+           ext == longExt;
 }
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -81,18 +81,18 @@ bool SameName(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::string ExtractFilePath(const std::string& file_name) {
-    size_t pos = file_name.find_last_of("\\:");
+std::string ExtractFilePath(const std::string& fileName) {
+    size_t pos = fileName.find_last_of("\\:");
     if (pos == std::string::npos) return "";
-    return file_name.substr(0, pos + 1);
+    return fileName.substr(0, pos + 1);
 }
 
-std::string ExtractFileDir(const std::string& file_name) {
-    size_t pos = file_name.find_last_of("\\:");
+std::string ExtractFileDir(const std::string& fileName) {
+    size_t pos = fileName.find_last_of("\\:");
     if (pos == std::string::npos) return "";
     // "C:\x" keeps "C:\", "C:x" keeps "C:": a drive root needs its separator.
-    if (pos > 0 && (file_name[pos] == ':' || file_name[pos - 1] == ':')) return file_name.substr(0, pos + 1);
-    return file_name.substr(0, pos);
+    if (pos > 0 && (fileName[pos] == ':' || fileName[pos - 1] == ':')) return fileName.substr(0, pos + 1);
+    return fileName.substr(0, pos);
 }
 
 void CreateDirPath(FileSys& fs, const std::string& path) {

@@ -19,10 +19,10 @@ void CreateDirPath(FileSys& fs, const std::string& path);
 
 // The folder part of a file name: the text before the last "\" or ":", keeping the
 // separator only when that folder is a drive root ("C:\", "C:").
-std::string ExtractFileDir(const std::string& file_name);
+std::string ExtractFileDir(const std::string& fileName);
 
 // The text up to and including the last "\" or ":" ("" when there is none).
-std::string ExtractFilePath(const std::string& file_name);
+std::string ExtractFilePath(const std::string& fileName);
 
 // True for a path component that Windows opens as a device: CON, PRN, AUX, NUL, COM1 to
 // COM9, LPT1 to LPT9 (also with the superscript digits 1 to 3 of code page 1252), CONIN$

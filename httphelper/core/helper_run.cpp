@@ -1,7 +1,8 @@
-// The stages of run mode: request queue, update list, update files, postponed requests.
+// One run of the helper: the queue, the update list, the changed files, the postponed requests.
 #include "helper_run.h"
 
 #include <memory>
+#include <optional>
 
 #include "file_util.h"
 #include "inet_conn.h"
@@ -20,142 +21,166 @@ bool IsSetupMode(const std::vector<std::string>& args) {
     return a == "/C" || a == "-C";
 }
 
-namespace {
-
-bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool DestinationAllowed(FileSys& fs, const std::string& cwd, const std::string& internet_dir,
+bool DestinationAllowed(FileSys& fs, const std::string& cwd, const std::string& internetDir,
                         const std::string& dest) {
     if (!IsSafeRelativePath(dest) || DownloadTempName(dest).size() >= kMaxPath) return false;
     // The exchange folder holds the helper's own state: a destination there would overwrite a
     // list with whatever the server sends.
-    if (cwd.empty() || PathIsWithin(cwd + "\\" + dest, internet_dir)) return false;
+    if (cwd.empty() || PathIsWithin(cwd + "\\" + dest, internetDir)) return false;
     // Names the comparison cannot see through (short names of the folders above, links, a
     // current folder spelled otherwise) are caught by asking what each folder on the way opens.
     for (size_t i = 1; i <= dest.size(); ++i) {
         if (i < dest.size() && dest[i] != '\\' && dest[i] != '/') continue;
-        if (fs.SameFile(dest.substr(0, i), internet_dir)) return false;
+        if (fs.SameFile(dest.substr(0, i), internetDir)) return false;
     }
     return true;
 }
 
+namespace {
+
+// The work of one run over the exchange folder, step by step. Every list is written back to
+// its file right after each change, so a run that ends early leaves files that agree with the
+// work done so far.
+class HelperRun {
+public:
+    explicit HelperRun(const RunEnv& env)
+        : env_(env),
+          fs_(*env.files),
+          dir_(env.internetDir + "\\"),
+          queueFile_(dir_ + "upload.dat"),
+          postponedFile_(dir_ + "postponed.dat"),
+          downloadedFile_(dir_ + "downloaded.dat"),
+          replyFile_(dir_ + "reply.dat"),
+          updateListFile_(dir_ + "vmorlist.dat") {}
+
+    // The exclusively opened "nelkar.lck"; false when another run holds it or the exchange
+    // folder does not exist. The time budget starts here.
+    bool TakeLock() {
+        start_ = env_.tickCount();
+        lock_ = fs_.Lock(dir_ + "nelkar.lck");
+        return lock_ != nullptr;
+    }
+
+    // Sends every queued request, the oldest first; one that fails is postponed with its first
+    // attempt counted. The queue is read from disk again after every request, so that lines the
+    // game appends meanwhile are kept and served in this run. No time limit.
+    void ServeQueue() {
+        Lines queue = ReadList(fs_, queueFile_);
+        PostponedList postponed(ReadList(fs_, postponedFile_));
+        while (!queue.empty()) {
+            const std::string url(queue.front());
+            if (!Request(url)) {
+                postponed.Append({url, "1"});
+                WriteList(fs_, postponedFile_, postponed.lines());
+            }
+            queue = ReadList(fs_, queueFile_);
+            if (!queue.empty()) queue.erase(0);
+            WriteList(fs_, queueFile_, queue);
+        }
+        fs_.Remove(replyFile_);
+    }
+
+    // The update list from the update server. It comes from the network: one that is too
+    // large, or has a line too long, counts as not fetched, and is not received beyond its
+    // limit. The file is deleted either way.
+    bool FetchUpdateList(UpdateList* updates) {
+        Lines lines;
+        bool fetched = env_.httpGet(env_.updateHost + kUpdateListPath, updateListFile_, env_.maxUpdateList) &&
+                       ReadCappedList(fs_, updateListFile_, env_.maxUpdateList, env_.maxLine, &lines);
+        fs_.Remove(updateListFile_);
+        if (fetched) *updates = UpdateList(std::move(lines));
+        return fetched;
+    }
+
+    // Fetches every file of the update list whose version differs from the one recorded in
+    // "downloaded.dat" (or that is not recorded) and records what arrived. A download that
+    // fails is not recorded and is tried again by the next run.
+    void DownloadWhatChanged(const UpdateList& updates) {
+        DownloadedList downloaded(ReadList(fs_, downloadedFile_));
+        std::string cwd;
+        try {
+            cwd = fs_.CurrentDir();
+        } catch (const EFileError&) {
+            // Without it no destination can be checked; every one is refused.
+        }
+        for (const UpdateEntry& entry : updates) {
+            DownloadedList::Listing listing = downloaded.Find(entry.url);
+            if (downloaded.HasVersion(listing, entry.version)) continue;
+            // The list comes over plain HTTP: a destination that is not allowed is refused and
+            // counts as a failed download.
+            if (!DestinationAllowed(fs_, cwd, env_.internetDir, entry.destination)) continue;
+            if (!env_.httpGet(entry.url, entry.destination, TInetConn::kNoBodyLimit)) continue;
+            downloaded.Record(listing, entry);
+            WriteList(fs_, downloadedFile_, downloaded.lines());
+        }
+    }
+
+    // Tries the postponed requests again, the last first, within the time budget. One that
+    // succeeds is dropped; one that fails has its attempt counted and is dropped at the fifth.
+    void RetryPostponed() {
+        PostponedList postponed(ReadList(fs_, postponedFile_));
+        for (size_t i = postponed.size(); i-- > 0;) {
+            PostponedRequest request = postponed[i];
+            if (Request(request.url)) {
+                postponed.Erase(i);
+            } else {
+                std::optional<std::string> next = NextAttempt(request.attempts);
+                if (next && *next != "5")
+                    postponed.SetAttempts(i, *next);
+                else
+                    postponed.Erase(i);
+            }
+            WriteList(fs_, postponedFile_, postponed.lines());
+            if (OutOfTime()) break;
+        }
+        fs_.Remove(replyFile_);
+    }
+
+    // More than the time budget has passed since the lock was taken. The difference of the
+    // two tick counts is taken unsigned, so a wrap of the counter does no harm.
+    bool OutOfTime() const { return static_cast<uint32_t>(env_.tickCount() - start_) > kTimeBudgetMs; }
+
+private:
+    // A queued or postponed request; its reply goes to "reply.dat". One longer than a list line
+    // fails without being sent.
+    bool Request(const std::string& url) {
+        return url.size() <= env_.maxLine && env_.httpGet(url, replyFile_, TInetConn::kNoBodyLimit);
+    }
+
+    // The attempt count after one more failure, as written back; none for a count that is not
+    // a decimal number, which then counts as the last attempt.
+    static std::optional<std::string> NextAttempt(const std::string& attempts) {
+        try {
+            int32_t count = StrToInt(attempts);
+            return std::to_string(static_cast<int32_t>(static_cast<uint32_t>(count) + 1u));
+        } catch (const EConvertError&) {
+            return std::nullopt;
+        }
+    }
+
+    const RunEnv& env_;
+    FileSys& fs_;
+    const std::string dir_;
+    const std::string queueFile_;
+    const std::string postponedFile_;
+    const std::string downloadedFile_;
+    const std::string replyFile_;
+    const std::string updateListFile_;
+    uint32_t start_ = 0;
+    std::unique_ptr<FileLock> lock_;
+};
+
+}  // namespace
+
 RunEnd RunStages(const RunEnv& env) {
-    FileSys& fs = *env.files;
-    // Stage 0: the lock.
-    const uint32_t start = env.tick_count();
-    const std::string dir = env.internet_dir + "\\";
-    std::unique_ptr<FileLock> lock = fs.Lock(dir + "nelkar.lck");
-    if (!lock) return RunEnd::kLockFailed;
-
-    const std::string upload = dir + "upload.dat";
-    const std::string postponed_file = dir + "postponed.dat";
-    const std::string reply = dir + "reply.dat";
-    auto over_budget = [&] { return static_cast<uint32_t>(env.tick_count() - start) > kTimeBudgetMs; };
-    // A request longer than a list line fails without being sent.
-    auto request = [&](const std::string& url, const std::string& file) {
-        return url.size() <= env.max_line && env.http_get(url, file);
-    };
-
-    // Stage 1: the request queue, re-read from disk after every request so that lines the game
-    // appends meanwhile are kept and served in this run.
-    Lines queue = ReadList(fs, upload);
-    Lines postponed = ReadList(fs, postponed_file);
-    while (!queue.empty()) {
-        const std::string url(queue.front());
-        if (!request(url, reply)) {
-            postponed.push_back(url);
-            postponed.push_back("1");
-            WriteList(fs, postponed_file, postponed);
-        }
-        queue = ReadList(fs, upload);
-        if (!queue.empty()) queue.erase(0);
-        WriteList(fs, upload, queue);
-    }
-    fs.Remove(reply);
-
-    // Stage 2: the update list. It comes from the network: one that is too large, or has a
-    // line too long, counts as not fetched.
-    const std::string list_file = dir + "vmorlist.dat";
-    Lines updates;
-    if (!env.http_get(env.update_host + kUpdateListPath, list_file) ||
-        !ReadCappedList(fs, list_file, env.max_update_list, env.max_line, &updates)) {
-        fs.Remove(list_file);
-        return RunEnd::kNoUpdateList;
-    }
-    fs.Remove(list_file);
-
-    // Stage 3: the files of the update list whose version changed.
-    const std::string downloaded_file = dir + "downloaded.dat";
-    Lines downloaded = ReadList(fs, downloaded_file);
-    std::string cwd;
-    try {
-        cwd = fs.CurrentDir();
-    } catch (const EFileError&) {
-        // Without it no destination can be checked; every one is refused.
-    }
-    for (size_t i = 0; i < updates.size() / 3; ++i) {
-        const std::string url(updates[3 * i]);
-        const std::string_view version = updates[3 * i + 1];
-        const std::string dest(updates[3 * i + 2]);
-        size_t found = downloaded.size();
-        for (size_t k = 0; k < downloaded.size(); ++k) {
-            if (SameText(downloaded[k], url)) {
-                found = k;
-                break;
-            }
-        }
-        bool listed = found < downloaded.size();
-        bool has_version = listed && found + 1 < downloaded.size();
-        bool wanted = !listed || !has_version || downloaded[found + 1] != version;
-        if (!wanted) continue;
-        // The list comes over plain HTTP: a destination that is not allowed is refused and
-        // counts as a failed download.
-        if (!DestinationAllowed(fs, cwd, env.internet_dir, dest)) continue;
-        if (!env.http_get(url, dest)) continue;
-        if (!listed) {
-            downloaded.push_back(url);
-            downloaded.push_back(version);
-            downloaded.push_back(dest);
-        } else if (has_version) {
-            downloaded.set(found + 1, version);
-        } else {
-            downloaded.push_back(version);
-        }
-        WriteList(fs, downloaded_file, downloaded);
-    }
-    if (over_budget()) return RunEnd::kBudgetAfterStage3;
-
-    // Stage 4: postponed requests, from the last pair to the first.
-    postponed = ReadList(fs, postponed_file);
-    for (size_t n = postponed.size() / 2; n-- > 0;) {
-        if (request(std::string(postponed[2 * n]), reply)) {
-            postponed.erase(2 * n, 2);
-        } else {
-            bool last = true;  // a count that is not a number counts as the last attempt
-            try {
-                int32_t count = StrToInt(std::string(postponed[2 * n + 1]));
-                std::string next = std::to_string(static_cast<int32_t>(static_cast<uint32_t>(count) + 1u));
-                postponed.set(2 * n + 1, next);
-                last = next == "5";
-            } catch (const EConvertError&) {
-            }
-            if (last) postponed.erase(2 * n, 2);
-        }
-        WriteList(fs, postponed_file, postponed);
-        if (over_budget()) break;
-    }
-    fs.Remove(reply);
+    HelperRun run(env);
+    if (!run.TakeLock()) return RunEnd::kLockFailed;
+    run.ServeQueue();
+    UpdateList updates;
+    if (!run.FetchUpdateList(&updates)) return RunEnd::kNoUpdateList;
+    run.DownloadWhatChanged(updates);
+    if (run.OutOfTime()) return RunEnd::kOutOfTime;
+    run.RetryPostponed();
     return RunEnd::kComplete;
 }
 

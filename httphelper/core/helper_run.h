@@ -1,4 +1,4 @@
-// One run of the helper: the mode chosen by the command line and the stages of run mode over
+// One run of the helper: the mode chosen by the command line and the steps of run mode over
 // the exchange files.
 #pragma once
 
@@ -22,30 +22,38 @@ constexpr size_t kMaxListLine = 4096;
 // True when the first argument selects set-up mode ("/C" or "-C", any letter case).
 bool IsSetupMode(const std::vector<std::string>& args);
 
-// What the stages need from the program.
+// What a run needs from the program.
 struct RunEnv {
     FileSys* files = nullptr;
-    std::function<bool(const std::string& url, const std::string& file_name)> http_get;
-    std::function<uint32_t()> tick_count;
-    std::string internet_dir;  // the exchange folder, no trailing separator
-    std::string update_host;   // host of the update list
+    // One request (TInetConn::HttpGet): true when the reply passed and its body, of at most
+    // `maxBody` bytes (TInetConn::kNoBodyLimit: any size), is stored in `fileName`.
+    std::function<bool(const std::string& url, const std::string& fileName, uint64_t maxBody)> httpGet;
+    std::function<uint32_t()> tickCount;
+    std::string internetDir;  // the exchange folder, no trailing separator
+    std::string updateHost;   // host of the update list
     // The limits of the lists; tests lower them.
-    size_t max_update_list = kMaxUpdateListBytes;
-    size_t max_line = kMaxListLine;
+    size_t maxUpdateList = kMaxUpdateListBytes;
+    size_t maxLine = kMaxListLine;
 };
 
 // True for an update list destination that may be written: below the current folder `cwd`
 // (IsSafeRelativePath), short enough that its temporary download name fits in kMaxPath, and
 // neither the exchange folder nor anything in it, by name (PathIsWithin) or by what it opens
 // (FileSys::SameFile of the destination and each folder on its way).
-bool DestinationAllowed(FileSys& fs, const std::string& cwd, const std::string& internet_dir,
+bool DestinationAllowed(FileSys& fs, const std::string& cwd, const std::string& internetDir,
                         const std::string& dest);
 
-// Which stages a run went through, for tests and the program's own exit.
-enum class RunEnd { kLockFailed, kNoUpdateList, kBudgetAfterStage3, kComplete };
+// How far a run got, for tests.
+enum class RunEnd {
+    kLockFailed,    // another run holds the lock, or there is no exchange folder
+    kNoUpdateList,  // the queue was served; the update list could not be fetched
+    kOutOfTime,     // the queue was served and the changed files fetched; no time was left
+    kComplete,      // the postponed requests were retried too
+};
 
-// Stages 0 to 4. Throws on a failure that ends the program (a list that cannot be read or
-// written); the lock is released when the call returns either way.
+// One run: take the lock, serve the queue, fetch the update list, download what changed,
+// retry the postponed requests. Throws on a failure that ends the program (a list that cannot
+// be read or written); the lock is released when the call returns either way.
 RunEnd RunStages(const RunEnv& env);
 
 }  // namespace nelkar

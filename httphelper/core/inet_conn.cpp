@@ -7,16 +7,16 @@
 
 namespace nelkar {
 
-HttpTarget BuildRequest(const std::string& url, const Settings& settings, int32_t direct_port) {
+HttpTarget BuildRequest(const std::string& url, const Settings& settings, int32_t directPort) {
     HttpTarget t;
-    if (settings.use_proxy) {
-        t.host = settings.proxy_addr;
-        t.port = settings.proxy_port;
+    if (settings.UseProxy) {
+        t.host = settings.ProxyAddr;
+        t.port = settings.ProxyPort;
         t.request =
             "GET http://" + url + " HTTP/1.0" + "\r\nPragma: no-cache" + "\r\nCache-Control: no-cache";
         return t;
     }
-    t.port = direct_port;
+    t.port = directPort;
     size_t slash = url.find('/');
     if (slash == std::string::npos) {
         t.host = url;
@@ -28,9 +28,7 @@ HttpTarget BuildRequest(const std::string& url, const Settings& settings, int32_
     return t;
 }
 
-bool StatusLinePasses(const std::string& first_line) {
-    return first_line.find(" 200 OK") != std::string::npos;
-}
+bool StatusLinePasses(const std::string& firstLine) { return firstLine.find(" 200 OK") != std::string::npos; }
 
 std::string FirstLine(const std::string& text) {
     size_t end = text.find_first_of("\r\n");
@@ -47,29 +45,29 @@ bool HeaderEnded(const std::string& header) {
 
 BodyLength AnnouncedLength(const std::string& header) {
     static const char kName[] = "content-length:";
-    const size_t name_len = sizeof kName - 1;
+    const size_t nameLen = sizeof kName - 1;
     BodyLength result;
     size_t pos = header.find('\n');  // the status line is no field
     while (pos != std::string::npos && pos + 1 < header.size()) {
         size_t start = pos + 1;
         pos = header.find('\n', start);
         size_t end = pos == std::string::npos ? header.size() : pos;
-        if (end - start < name_len) continue;
+        if (end - start < nameLen) continue;
         bool match = true;
-        for (size_t i = 0; i < name_len && match; ++i) {
+        for (size_t i = 0; i < nameLen && match; ++i) {
             char c = header[start + i];
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
             match = c == kName[i];
         }
         if (!match) continue;
-        size_t v = start + name_len, v_end = end;
-        while (v < v_end && (header[v] == ' ' || header[v] == '\t')) ++v;
-        while (v_end > v &&
-               (header[v_end - 1] == ' ' || header[v_end - 1] == '\t' || header[v_end - 1] == '\r'))
-            --v_end;
+        size_t v = start + nameLen, valueEnd = end;
+        while (v < valueEnd && (header[v] == ' ' || header[v] == '\t')) ++v;
+        while (valueEnd > v &&
+               (header[valueEnd - 1] == ' ' || header[valueEnd - 1] == '\t' || header[valueEnd - 1] == '\r'))
+            --valueEnd;
         uint64_t value = 0;
-        bool number = v < v_end && v_end - v <= 18;  // 18 digits cannot overflow
-        for (size_t i = v; i < v_end && number; ++i) {
+        bool number = v < valueEnd && valueEnd - v <= 18;  // 18 digits cannot overflow
+        for (size_t i = v; i < valueEnd && number; ++i) {
             number = header[i] >= '0' && header[i] <= '9';
             value = value * 10 + static_cast<uint64_t>(header[i] - '0');
         }
@@ -83,7 +81,7 @@ BodyLength AnnouncedLength(const std::string& header) {
     return result;
 }
 
-std::string DownloadTempName(const std::string& file_name) { return file_name + ".part"; }
+std::string DownloadTempName(const std::string& fileName) { return fileName + ".part"; }
 
 namespace {
 
@@ -109,50 +107,50 @@ private:
 
 }  // namespace
 
-TInetConn::TInetConn(SocketBackend& backend, FileSys& files, const Settings& settings,
-                     std::string header_file)
-    : files_(files), settings_(settings), header_file_(std::move(header_file)), sock_(backend, files) {
+TInetConn::TInetConn(SocketBackend& backend, FileSys& files, const Settings& settings, std::string headerFile)
+    : files_(files), settings_(settings), headerFile_(std::move(headerFile)), sock_(backend, files) {
     sock_.Port = 0;
     sock_.ReportLevel = 0;
 }
 
-bool TInetConn::HttpGet(const std::string& url, const std::string& file_name) {
+bool TInetConn::HttpGet(const std::string& url, const std::string& fileName, uint64_t maxBody) {
     // Every failure is a false result, whatever raised it (the network, a full disk, memory, a
     // header file that cannot be created): an exception would end the run before the request
     // leaves the queue, and every later run would stop at the same line.
     bool connected = false;
-    bool body_started = false;
+    bool bodyStarted = false;
     std::unique_ptr<OutFile> header;
     try {
-        const std::string temp = DownloadTempName(file_name);
+        const std::string temp = DownloadTempName(fileName);
         // The temporary name is the longest the download uses; the ANSI file calls take no longer.
         if (temp.size() >= kMaxPath) return false;
-        HttpTarget target = BuildRequest(url, settings_, direct_port);
+        HttpTarget target = BuildRequest(url, settings_, directPort);
         sock_.Host = target.host;
         sock_.Port = target.port;
         sock_.Connect();
         connected = true;
         sock_.Writeln(target.request);
         sock_.Writeln("");
-        header = files_.Create(header_file_);
-        HeaderCapture capture(*header, max_header_bytes);
+        header = files_.Create(headerFile_);
+        HeaderCapture capture(*header, maxHeaderBytes);
         sock_.FilterHeader(capture);
-        CreateDirPath(files_, ExtractFileDir(file_name));
-        body_started = true;
-        sock_.CaptureFile(temp);
+        CreateDirPath(files_, ExtractFileDir(fileName));
+        bodyStarted = true;
+        sock_.CaptureFile(temp, maxBody);
         header->Close();
         header.reset();
         connected = false;
         sock_.Disconnect();
-        files_.Remove(header_file_);
+        files_.Remove(headerFile_);
         // A reply that closed before the empty line ending its header, or before the body had
         // the length its header gave, was cut short: whatever status it showed, it fails.
         const std::string& head = capture.text();
         BodyLength length = AnnouncedLength(head);
         bool complete = HeaderEnded(head) && length.kind != BodyLength::kMalformed &&
-                        (length.kind == BodyLength::kNotGiven || sock_.BytesReceived() >= length.bytes);
+                        (length.kind == BodyLength::kNotGiven || sock_.BytesReceived() >= length.bytes) &&
+                        (maxBody == kNoBodyLimit || sock_.BytesReceived() <= maxBody);
         if (complete && StatusLinePasses(FirstLine(head)) &&
-            files_.Replace(temp, file_name, ReadOnlyTarget::kClear))
+            files_.Replace(temp, fileName, ReadOnlyTarget::kClear))
             return true;
         files_.Remove(temp);
         return false;
@@ -165,13 +163,36 @@ bool TInetConn::HttpGet(const std::string& url, const std::string& file_name) {
         } catch (...) {
         }
     }
-    if (body_started) {
+    if (bodyStarted) {
         try {
-            files_.Remove(DownloadTempName(file_name));
+            files_.Remove(DownloadTempName(fileName));
         } catch (...) {
         }
     }
     return false;
+}
+
+bool TInetConn::StartConnectionTest(const ConnectionTest& test) {
+    sock_.Host = test.host;
+    sock_.Port = test.port;
+    sock_.TimeOut = test.timeLimit;
+    bool opened = true;
+    try {
+        sock_.Connect();
+    } catch (const std::exception&) {
+        opened = false;
+    }
+    sock_.TimeOut = 0;  // exchanges run without a time limit
+    return opened;
+}
+
+void TInetConn::CancelConnectionTest() { sock_.Abort(); }
+
+void TInetConn::EndConnectionTest() {
+    try {
+        sock_.Disconnect();
+    } catch (const std::exception&) {
+    }
 }
 
 }  // namespace nelkar

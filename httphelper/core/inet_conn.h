@@ -18,10 +18,10 @@ struct HttpTarget {
 };
 
 // Splits `url` (host, "/", path; no scheme, no port) into what is sent where.
-HttpTarget BuildRequest(const std::string& url, const Settings& settings, int32_t direct_port = 80);
+HttpTarget BuildRequest(const std::string& url, const Settings& settings, int32_t directPort = 80);
 
 // True when the reply's first line holds " 200 OK".
-bool StatusLinePasses(const std::string& first_line);
+bool StatusLinePasses(const std::string& firstLine);
 
 // The first line of a header text, without its line end.
 std::string FirstLine(const std::string& text);
@@ -43,34 +43,55 @@ struct BodyLength {
 // disagree.
 BodyLength AnnouncedLength(const std::string& header);
 
+// The set-up dialog's connection test: whether a TCP connection to a host and port can be
+// opened. Nothing is sent.
+struct ConnectionTest {
+    std::string host;
+    int32_t port = 0;        // its low 16 bits are the TCP port
+    uint32_t timeLimit = 0;  // milliseconds; 0 waits as long as the system needs to give up
+};
+
 class TInetConn {
 public:
-    // `header_file` is "header.dat" in the exchange folder.
-    TInetConn(SocketBackend& backend, FileSys& files, const Settings& settings, std::string header_file);
+    static constexpr uint64_t kNoBodyLimit = TSockClient::kNoLimit;
+
+    // `headerFile` is "header.dat" in the exchange folder.
+    TInetConn(SocketBackend& backend, FileSys& files, const Settings& settings, std::string headerFile);
 
     // One request; true when the reply's status line holds " 200 OK", its header ended with
-    // its empty line within kMaxHeaderBytes, and the body is not shorter than a Content-Length
-    // says. The body goes to a temporary file beside `file_name`, which replaces `file_name`
-    // (also a read-only one) only then, so a failed or cut-short transfer never touches an
-    // existing file. A `file_name` whose temporary name does not fit in kMaxPath characters
-    // fails before connecting. Raises nothing: every failure, whatever its cause, is false.
-    bool HttpGet(const std::string& url, const std::string& file_name);
+    // its empty line within kMaxHeaderBytes, the body is not shorter than a Content-Length
+    // says and not longer than `maxBody` bytes. The body goes to a temporary file beside
+    // `fileName`, which replaces `fileName` (also a read-only one) only then, so a failed or
+    // cut-short transfer never touches an existing file; a body over `maxBody` is not received
+    // further. A `fileName` whose temporary name does not fit in kMaxPath characters fails
+    // before connecting. Raises nothing: every failure, whatever its cause, is false.
+    bool HttpGet(const std::string& url, const std::string& fileName, uint64_t maxBody = kNoBodyLimit);
 
-    TSockClient& SockClient() { return sock_; }
+    // Opens the test's connection, dispatching messages while it waits; true when it opened.
+    // The connection then stays open until EndConnectionTest.
+    bool StartConnectionTest(const ConnectionTest& test);
+    // Ends a test that waits for the network (from a message handled during the wait); it then
+    // counts as failed.
+    void CancelConnectionTest();
+    // Closes the connection of a test that opened.
+    void EndConnectionTest();
+
+    // Whether a connection is open (none is, between exchanges).
+    bool Connected() const { return sock_.Connected(); }
 
     // Port of direct requests; 80 except where a test serves on another port.
-    int32_t direct_port = 80;
+    int32_t directPort = 80;
     // The header limit; tests lower it.
-    size_t max_header_bytes = kMaxHeaderBytes;
+    size_t maxHeaderBytes = kMaxHeaderBytes;
 
 private:
     FileSys& files_;
     const Settings& settings_;
-    std::string header_file_;
+    std::string headerFile_;
     TSockClient sock_;
 };
 
-// The name of the temporary download beside `file_name`.
-std::string DownloadTempName(const std::string& file_name);
+// The name of the temporary download beside `fileName`.
+std::string DownloadTempName(const std::string& fileName);
 
 }  // namespace nelkar

@@ -133,13 +133,74 @@ std::string JoinLines(const Lines& lines) {
 
 Lines ReadList(FileSys& fs, const std::string& path) { return SplitLines(fs.ReadAll(path)); }
 
-bool ReadCappedList(FileSys& fs, const std::string& path, size_t max_bytes, size_t max_line, Lines* lines) {
-    std::string text = fs.ReadHead(path, max_bytes + 1);
-    if (text.size() > max_bytes) return false;
+bool ReadCappedList(FileSys& fs, const std::string& path, size_t maxBytes, size_t maxLine, Lines* lines) {
+    std::string text = fs.ReadHead(path, maxBytes + 1);
+    if (text.size() > maxBytes) return false;
     Lines read = SplitLines(std::move(text));
-    if (read.LongestLine() > max_line) return false;
+    if (read.LongestLine() > maxLine) return false;
     *lines = std::move(read);
     return true;
+}
+
+PostponedRequest PostponedList::operator[](size_t i) const {
+    return {std::string(lines_[2 * i]), std::string(lines_[2 * i + 1])};
+}
+
+void PostponedList::Append(const PostponedRequest& request) {
+    lines_.push_back(request.url);
+    lines_.push_back(request.attempts);
+}
+
+void PostponedList::SetAttempts(size_t i, std::string_view attempts) { lines_.set(2 * i + 1, attempts); }
+
+void PostponedList::Erase(size_t i) { lines_.erase(2 * i, 2); }
+
+UpdateEntry UpdateList::operator[](size_t i) const {
+    return {std::string(lines_[3 * i]), std::string(lines_[3 * i + 1]), std::string(lines_[3 * i + 2])};
+}
+
+namespace {
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+Downloaded DownloadedList::operator[](size_t i) const {
+    return {std::string(lines_[3 * i]), std::string(lines_[3 * i + 1]), std::string(lines_[3 * i + 2])};
+}
+
+DownloadedList::Listing DownloadedList::Find(std::string_view url) const {
+    for (size_t k = 0; k < lines_.size(); ++k)
+        if (SameText(lines_[k], url)) return {true, k};
+    return {};
+}
+
+bool DownloadedList::HasVersion(const Listing& listing, std::string_view version) const {
+    return listing.listed && listing.line + 1 < lines_.size() && lines_[listing.line + 1] == version;
+}
+
+void DownloadedList::Record(const Listing& listing, const UpdateEntry& entry) {
+    if (!listing.listed)
+        Append({entry.url, entry.version, entry.destination});
+    else if (listing.line + 1 < lines_.size())
+        lines_.set(listing.line + 1, entry.version);
+    else
+        lines_.push_back(entry.version);
+}
+
+void DownloadedList::Append(const Downloaded& entry) {
+    lines_.push_back(entry.url);
+    lines_.push_back(entry.version);
+    lines_.push_back(entry.destination);
 }
 
 std::string TempNameFor(const std::string& path) { return path + ".new"; }

@@ -31,47 +31,47 @@ Settings LoadSettings(RegistryKey& key) {
     Settings s;
     RegValue v = key.Read(kUseProxyValue);
     if (v.kind == RegValue::kDword) {
-        s.use_proxy = v.dword != 0;
+        s.UseProxy = v.dword != 0;
     } else {
-        s.use_proxy = false;
+        s.UseProxy = false;
         key.WriteDword(kUseProxyValue, 0);
     }
 
     v = key.Read(kProxyAddrValue);
     if (v.kind == RegValue::kString || v.kind == RegValue::kMissing) {
-        s.proxy_addr = v.text;
+        s.ProxyAddr = v.text;
     } else {
-        s.proxy_addr = "proxy";
-        key.WriteString(kProxyAddrValue, s.proxy_addr);
+        s.ProxyAddr = "proxy";
+        key.WriteString(kProxyAddrValue, s.ProxyAddr);
     }
-    if (s.proxy_addr.empty()) {
-        s.proxy_addr = "proxy";
-        key.WriteString(kProxyAddrValue, s.proxy_addr);
+    if (s.ProxyAddr.empty()) {
+        s.ProxyAddr = "proxy";
+        key.WriteString(kProxyAddrValue, s.ProxyAddr);
     }
 
     v = key.Read(kProxyPortValue);
     if (v.kind == RegValue::kDword) {
-        s.proxy_port = static_cast<int32_t>(v.dword);
+        s.ProxyPort = static_cast<int32_t>(v.dword);
     } else {
-        s.proxy_port = 3128;
+        s.ProxyPort = 3128;
         key.WriteDword(kProxyPortValue, 3128);
     }
 
     v = key.Read(kDebugLevelValue);
     if (v.kind == RegValue::kDword) {
-        s.debug_level = static_cast<int32_t>(v.dword);
+        s.DebugLevel = static_cast<int32_t>(v.dword);
     } else {
-        s.debug_level = 0;
+        s.DebugLevel = 0;
         key.WriteDword(kDebugLevelValue, 0);
     }
     return s;
 }
 
 void SaveSettings(RegistryKey& key, const Settings& s) {
-    key.WriteDword(kUseProxyValue, s.use_proxy ? 1 : 0);
-    key.WriteString(kProxyAddrValue, s.proxy_addr);
-    key.WriteDword(kProxyPortValue, static_cast<uint32_t>(s.proxy_port));
-    key.WriteDword(kDebugLevelValue, static_cast<uint32_t>(s.debug_level));
+    key.WriteDword(kUseProxyValue, s.UseProxy ? 1 : 0);
+    key.WriteString(kProxyAddrValue, s.ProxyAddr);
+    key.WriteDword(kProxyPortValue, static_cast<uint32_t>(s.ProxyPort));
+    key.WriteDword(kDebugLevelValue, static_cast<uint32_t>(s.DebugLevel));
 }
 
 std::string DefaultBrowserFrom(const RegValue& v) {

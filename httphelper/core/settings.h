@@ -9,10 +9,10 @@
 namespace nelkar {
 
 struct Settings {
-    bool use_proxy = false;
-    std::string proxy_addr = "proxy";
-    int32_t proxy_port = 3128;
-    int32_t debug_level = 0;
+    bool UseProxy = false;
+    std::string ProxyAddr = "proxy";
+    int32_t ProxyPort = 3128;
+    int32_t DebugLevel = 0;
 };
 
 // A registry value as read: missing, a 32-bit integer, a string, or of another type.
@@ -74,9 +74,9 @@ void SaveSettings(RegistryKey& key, const Settings& s);
 // Internet Explorer, from its registry values.
 extern const char* const kHttpHandlerKey;  // HKEY_CLASSES_ROOT
 extern const char* const kIESettingsKey;   // HKEY_CURRENT_USER
-std::string DefaultBrowserFrom(const RegValue& dde_application);
-bool IEProxyEnabledFrom(const RegValue& proxy_enable);
-std::string IEProxyHostFrom(const RegValue& proxy_server);
-int32_t IEProxyPortFrom(const RegValue& proxy_server);  // throws EConvertError
+std::string DefaultBrowserFrom(const RegValue& ddeApplication);
+bool IEProxyEnabledFrom(const RegValue& proxyEnable);
+std::string IEProxyHostFrom(const RegValue& proxyServer);
+int32_t IEProxyPortFrom(const RegValue& proxyServer);  // throws EConvertError
 
 }  // namespace nelkar

@@ -23,9 +23,9 @@ enum NetEvent : unsigned {
 };
 
 struct NetEvents {
-    unsigned events = 0;    // NetEvent bits that are pending
-    int connect_error = 0;  // with kEvConnect: 0 or the error of the attempt
-    int close_error = 0;    // with kEvClose: 0 or the error that ended the connection
+    unsigned events = 0;   // NetEvent bits that are pending
+    int connectError = 0;  // with kEvConnect: 0 or the error of the attempt
+    int closeError = 0;    // with kEvClose: 0 or the error that ended the connection
 };
 
 class SocketBackend {
@@ -46,19 +46,19 @@ public:
     // A dotted IPv4 address, in network byte order; false when `host` is not one.
     virtual bool ParseDotted(const std::string& host, uint32_t* addr) = 0;
     // Looks a host name up. While it waits, pending messages are dispatched and, on every turn,
-    // `stop` is asked whether to give up; `wait_ms` tells how long a turn may block (-1: until
+    // `stop` is asked whether to give up; `waitMs` tells how long a turn may block (-1: until
     // a message arrives). 0 with the first IPv4 address, or an error code.
     virtual int LookUp(const std::string& host, uint32_t* addr, const std::function<bool()>& stop,
-                       const std::function<int()>& wait_ms) = 0;
+                       const std::function<int()>& waitMs) = 0;
 
     virtual int Connect(SockHandle s, uint32_t addr, uint16_t port) = 0;  // 0, or -1 (LastError)
     virtual int Send(SockHandle s, const char* data, int len) = 0;        // bytes, or -1
     virtual int Recv(SockHandle s, char* data, int len, bool peek) = 0;   // bytes, 0 at close, or -1
 
     // Blocks until a notification of `interest` is pending on `s`, a window message arrives, or
-    // `timeout_ms` passes (-1: no limit). Uses no processor time while nothing happens. Returns
+    // `timeoutMs` passes (-1: no limit). Uses no processor time while nothing happens. Returns
     // the notifications that were pending (none when woken by a message or the time limit).
-    virtual NetEvents Wait(SockHandle s, unsigned interest, int timeout_ms) = 0;
+    virtual NetEvents Wait(SockHandle s, unsigned interest, int timeoutMs) = 0;
 
     // Dispatches the program's pending window messages without waiting.
     virtual void DispatchMessages() = 0;

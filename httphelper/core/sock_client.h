@@ -14,38 +14,33 @@
 
 namespace nelkar {
 
-// An optional time limit for the client's operations. The client checks it in its waits, so
-// it needs no window or system timer of its own.
-class TThreadTimer {
+// The time limit of the client's operations (`TimeOut`, the design's TThreadTimer): a deadline
+// that the waits check, so it needs no window or system timer of its own.
+class Deadline {
 public:
-    explicit TThreadTimer(SocketBackend& backend) : backend_(backend) {}
+    explicit Deadline(SocketBackend& backend) : backend_(backend) {}
 
-    bool Enabled() const { return enabled_; }
-    void SetEnabled(bool on);
-    uint32_t Interval() const { return interval_; }
-    void SetInterval(uint32_t ms);
-    std::function<void()> OnTimer;
-
-    // Milliseconds until the timer is due; -1 while it does not run.
+    // Runs for `ms` milliseconds from now; 0 sets no deadline.
+    void Start(uint32_t ms);
+    void Stop() { running_ = false; }
+    // Milliseconds left; -1 while no deadline runs.
     int Remaining();
-    // Calls OnTimer when the timer is due.
-    void Check();
+    // True once the deadline has passed; it then stops.
+    bool Passed();
 
 private:
-    bool Running() const { return enabled_ && interval_ != 0 && OnTimer != nullptr; }
-    void Restart();
-
     SocketBackend& backend_;
-    bool enabled_ = true;
-    uint32_t interval_ = 1000;
+    bool running_ = false;
     uint32_t started_ = 0;
+    uint32_t ms_ = 0;
 };
+
+struct SockText;  // a status or error text of the client
 
 class TSockClient {
 public:
     static constexpr int kBufferSize = 65536;
-    static constexpr unsigned kSocketWindowMessage = 0x400 + 101;  // WM_USER + 101
-    static constexpr unsigned kLookupMessage = 0x400 + 102;        // WM_USER + 102
+    static constexpr uint64_t kNoLimit = ~uint64_t{0};
 
     TSockClient(SocketBackend& backend, FileSys& files);
     ~TSockClient();
@@ -70,18 +65,26 @@ public:
     void Writeln(const std::string& s);
     std::string ReadLn();
     void FilterHeader(OutFile& stream);
-    void CaptureFile(const std::string& file_name);
+    // Receives until the peer closes; stops early once more than `maxBytes` have arrived, after
+    // writing `maxBytes` + 1 of them (BytesReceived then tells).
+    void CaptureFile(const std::string& fileName, uint64_t maxBytes = kNoLimit);
     void Abort();
 
     bool Connected() const { return connected_; }
-    const std::string& LastStatus() const { return last_status_; }
+    const std::string& LastStatus() const { return lastStatus_; }
     static const std::vector<std::string>& Description();
     uint64_t BytesReceived() const { return received_; }
     // Turns of the wait loops so far; every turn blocks until something happened.
-    uint64_t WaitTurns() const { return wait_turns_; }
+    uint64_t WaitTurns() const { return waitTurns_; }
 
 private:
-    void Status(const std::string& text, int level);
+    class TimeLimit;
+
+    void Status(const SockText& status);
+    [[noreturn]] void Raise(const SockText& error);
+    // Clear the cancellation, then raise ESockError or EAbortError with `error`.
+    [[noreturn]] void RaiseCancelled(const SockText& error);
+    [[noreturn]] void RaiseAborted(const SockText& error);
     void NewSocket();
     void CloseSocket();
     [[noreturn]] void RaiseLastError();
@@ -91,9 +94,14 @@ private:
     void TimerOn();
     void TimerOff();
     void TimerTriggered();
+    // The address of `Host`: a dotted address as it stands, a name looked up while messages are
+    // dispatched; 0 when the look-up failed. Raises on a time-out or cancellation.
+    uint32_t LookUpHost();
+    // Starts connecting to `addr_` on `Port` and waits until the connection is made.
+    void ConnectToAddress();
     void HandleEvents(const NetEvents& ev);
     // One turn of a wait: block until `interest` is pending on the socket, a message arrives
-    // or the timer is due; then handle notifications and dispatch messages.
+    // or the deadline passes; then handle notifications and dispatch messages.
     void WaitTurn(unsigned interest);
     void SendBuffer(int len);
 
@@ -102,17 +110,17 @@ private:
     SockHandle sock_ = kNoSocket;
     bool connected_ = false;
     bool cancel_ = false;
-    bool timed_out_ = false;
-    bool notify_ok_ = true;
-    bool lookup_done_ = false;
+    bool timedOut_ = false;
+    bool notifyOk_ = true;
+    bool lookupDone_ = false;
     bool destroying_ = false;
     uint32_t addr_ = 0;
-    int close_error_ = 0;             // error carried by the peer's close, 0 for an orderly close
+    int closeError_ = 0;              // error carried by the peer's close, 0 for an orderly close
     std::unique_ptr<char[]> buffer_;  // kBufferSize bytes and a terminating zero
-    std::string last_status_;
-    TThreadTimer timer_;
+    std::string lastStatus_;
+    Deadline deadline_;
     uint64_t received_ = 0;
-    uint64_t wait_turns_ = 0;
+    uint64_t waitTurns_ = 0;
 };
 
 }  // namespace nelkar

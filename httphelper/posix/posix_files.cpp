@@ -82,7 +82,7 @@ std::unique_ptr<OutFile> PosixFileSys::Create(const std::string& path) {
 
 std::string PosixFileSys::ReadAll(const std::string& path) { return ReadHead(path, SIZE_MAX); }
 
-std::string PosixFileSys::ReadHead(const std::string& path, size_t max_bytes) {
+std::string PosixFileSys::ReadHead(const std::string& path, size_t maxBytes) {
     int fd = ::open(Native(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw EFileError("cannot open " + path + ": " + std::strerror(errno));
     std::string text;
@@ -90,10 +90,10 @@ std::string PosixFileSys::ReadHead(const std::string& path, size_t max_bytes) {
     // times its size while it is copied.
     struct stat st {};
     if (::fstat(fd, &st) == 0 && st.st_size > 0)
-        text.reserve(std::min<uint64_t>(static_cast<uint64_t>(st.st_size), max_bytes));
+        text.reserve(std::min<uint64_t>(static_cast<uint64_t>(st.st_size), maxBytes));
     char buf[65536];
-    while (text.size() < max_bytes) {
-        ssize_t n = ::read(fd, buf, std::min<size_t>(sizeof buf, max_bytes - text.size()));
+    while (text.size() < maxBytes) {
+        ssize_t n = ::read(fd, buf, std::min<size_t>(sizeof buf, maxBytes - text.size()));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             ::close(fd);
@@ -108,14 +108,14 @@ std::string PosixFileSys::ReadHead(const std::string& path, size_t max_bytes) {
 
 bool PosixFileSys::Remove(const std::string& path) { return ::unlink(Native(path).c_str()) == 0; }
 
-bool PosixFileSys::Replace(const std::string& from, const std::string& to, ReadOnlyTarget read_only) {
+bool PosixFileSys::Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) {
     const std::string target = Native(to);
     struct stat st {};
     bool cleared = false;
     // A file without any write bit plays the part of a read-only file, which Windows refuses
     // to replace; checked by its bits, since root may write anything.
     if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) {
-        if (read_only == ReadOnlyTarget::kRefuse) return false;
+        if (readOnly == ReadOnlyTarget::kRefuse) return false;
         if (::chmod(target.c_str(), st.st_mode | S_IWUSR) != 0) return false;
         cleared = true;
     }

@@ -47,7 +47,7 @@ int WsaFromErrno(int e) {
 }  // namespace
 
 int PosixSocketBackend::SetError(int err) {
-    last_error_ = WsaFromErrno(err);
+    lastError_ = WsaFromErrno(err);
     return -1;
 }
 
@@ -119,12 +119,12 @@ int PosixSocketBackend::Recv(SockHandle s, char* data, int len, bool peek) {
     return static_cast<int>(n);
 }
 
-NetEvents PosixSocketBackend::Wait(SockHandle s, unsigned interest, int timeout_ms) {
+NetEvents PosixSocketBackend::Wait(SockHandle s, unsigned interest, int timeoutMs) {
     NetEvents ev;
     pollfd p{static_cast<int>(s), 0, 0};
     if (interest & (kEvRead | kEvClose | kEvOob)) p.events |= POLLIN;
     if (interest & (kEvWrite | kEvConnect)) p.events |= POLLOUT;
-    int rc = ::poll(&p, 1, timeout_ms);
+    int rc = ::poll(&p, 1, timeoutMs);
     if (rc <= 0) return ev;
     if (connecting_ && (p.revents & (POLLOUT | POLLERR | POLLHUP))) {
         // The end of a connection attempt: success or its error, as one notification.
@@ -133,7 +133,7 @@ NetEvents PosixSocketBackend::Wait(SockHandle s, unsigned interest, int timeout_
         ::getsockopt(p.fd, SOL_SOCKET, SO_ERROR, &err, &len);
         connecting_ = false;
         ev.events |= kEvConnect;
-        ev.connect_error = err ? WsaFromErrno(err) : 0;
+        ev.connectError = err ? WsaFromErrno(err) : 0;
         return ev;
     }
     if (p.revents & POLLOUT) ev.events |= kEvWrite;
@@ -146,7 +146,7 @@ NetEvents PosixSocketBackend::Wait(SockHandle s, unsigned interest, int timeout_
             ev.events |= kEvClose;
         } else if (errno != EAGAIN) {
             ev.events |= kEvClose;
-            ev.close_error = WsaFromErrno(errno);
+            ev.closeError = WsaFromErrno(errno);
         }
     }
     return ev;

@@ -11,14 +11,14 @@ public:
     void Cleanup() override {}
     SockHandle NewSocket() override;
     int CloseSocket(SockHandle s) override;
-    int LastError() override { return last_error_; }
+    int LastError() override { return lastError_; }
     bool ParseDotted(const std::string& host, uint32_t* addr) override;
     int LookUp(const std::string& host, uint32_t* addr, const std::function<bool()>& stop,
-               const std::function<int()>& wait_ms) override;
+               const std::function<int()>& waitMs) override;
     int Connect(SockHandle s, uint32_t addr, uint16_t port) override;
     int Send(SockHandle s, const char* data, int len) override;
     int Recv(SockHandle s, char* data, int len, bool peek) override;
-    NetEvents Wait(SockHandle s, unsigned interest, int timeout_ms) override;
+    NetEvents Wait(SockHandle s, unsigned interest, int timeoutMs) override;
     void DispatchMessages() override { ++dispatches; }
     uint32_t TickCount() override;
 
@@ -27,7 +27,7 @@ public:
 
 private:
     int SetError(int err);
-    int last_error_ = 0;
+    int lastError_ = 0;
     bool connecting_ = false;
 };
 

@@ -5,6 +5,8 @@
 
 #include "helper_run.h"
 #include "inet_conn.h"
+#include "message_pump.h"
+#include "resource.h"
 #include "setup_form.h"
 #include "win_files.h"
 #include "win_registry.h"
@@ -35,7 +37,7 @@ HWND CreateApplicationWindow() {
     WNDCLASSA wc{};
     wc.lpfnWndProc = DefWindowProcA;
     wc.hInstance = inst;
-    wc.hIcon = LoadIconA(inst, MAKEINTRESOURCEA(1));
+    wc.hIcon = LoadIconA(inst, MAKEINTRESOURCEA(IDI_NELKAR));
     wc.lpszClassName = kAppClass;
     RegisterClassA(&wc);
     return CreateWindowExA(WS_EX_TOOLWINDOW, kAppClass, "NELKAR", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
@@ -47,7 +49,7 @@ void RunSetupMode(HWND app, Settings& settings, TInetConn& conn, WinsockBackend&
     backend.dialog = form.Handle();
     // A quit message taken by a socket wait (during a connection test) closes the dialog, which
     // cancels the test; the dialog's end then quits this loop.
-    backend.on_quit = [&form] { PostMessageA(form.Handle(), WM_CLOSE, 0, 0); };
+    backend.onQuit = [&form] { PostMessageA(form.Handle(), WM_CLOSE, 0, 0); };
     RegValue browser = ReadRegistryValue(HKEY_CLASSES_ROOT, kHttpHandlerKey, "");
     if (DefaultBrowserFrom(browser) == "IExplore") {
         int answer = MessageBoxA(app,
@@ -55,23 +57,18 @@ void RunSetupMode(HWND app, Settings& settings, TInetConn& conn, WinsockBackend&
                                  "chten sie dessen Einstellungen verwenden?",
                                  "Best\xE4tigung", MB_YESNO | MB_ICONQUESTION);
         if (answer == IDYES) {
-            settings.use_proxy =
+            settings.UseProxy =
                 IEProxyEnabledFrom(ReadRegistryValue(HKEY_CURRENT_USER, kIESettingsKey, "ProxyEnable"));
             RegValue server = ReadRegistryValue(HKEY_CURRENT_USER, kIESettingsKey, "ProxyServer");
-            settings.proxy_addr = IEProxyHostFrom(server);
-            settings.proxy_port = IEProxyPortFrom(server);
+            settings.ProxyAddr = IEProxyHostFrom(server);
+            settings.ProxyPort = IEProxyPortFrom(server);
         }
     }
     form.UpdateSetupControls();
     form.Show();
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (IsWindow(form.Handle()) && IsDialogMessageA(form.Handle(), &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    RunMessageLoop(form.Handle());
     backend.dialog = nullptr;
-    backend.on_quit = nullptr;
+    backend.onQuit = nullptr;
 }
 
 int Main() {
@@ -96,11 +93,11 @@ int Main() {
 
     RunEnv env;
     env.files = &files;
-    env.tick_count = [] { return static_cast<uint32_t>(GetTickCount()); };
-    env.internet_dir = folder + "INTERNET";
-    env.update_host = NELKAR_UPDATE_HOST;
-    env.http_get = [&conn](const std::string& url, const std::string& file) {
-        return conn.HttpGet(url, file);
+    env.tickCount = [] { return static_cast<uint32_t>(GetTickCount()); };
+    env.internetDir = folder + "INTERNET";
+    env.updateHost = NELKAR_UPDATE_HOST;
+    env.httpGet = [&conn](const std::string& url, const std::string& file, uint64_t maxBody) {
+        return conn.HttpGet(url, file, maxBody);
     };
     RunStages(env);
     return 0;

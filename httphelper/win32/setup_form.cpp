@@ -47,20 +47,21 @@ TSetupForm::TSetupForm(Settings& settings, TInetConn& conn) : settings_(settings
     // Creation order is the tab order: the group with its controls, then the two buttons. Of the
     // two radio buttons only the checked one is a tab stop (UpdateSetupControls); the arrow keys
     // move between them, and the labels after them start a group of their own.
-    Add("BUTTON", " Proxyserver ", BS_GROUPBOX, 0, IDC_GROUPBOX2, kGroupX, kGroupY, 355, 73);
-    Add("BUTTON", "Aktivieren", BS_RADIOBUTTON | WS_GROUP, 0, IDC_ENABLEPROXYBTN, kGroupX + 8, kGroupY + 19,
+    Add("BUTTON", " Proxyserver ", BS_GROUPBOX, 0, IDC_PROXY_GROUP, kGroupX, kGroupY, 355, 73);
+    Add("BUTTON", "Aktivieren", BS_RADIOBUTTON | WS_GROUP, 0, IDC_ENABLE_PROXY_BTN, kGroupX + 8, kGroupY + 19,
         81, 17);
-    Add("BUTTON", "Deaktivieren", BS_RADIOBUTTON, 0, IDC_DISABLEPROXYBTN, kGroupX + 8, kGroupY + 46, 81, 17);
-    AddLabel("Adresse     :", WS_GROUP, IDC_LABEL3, kGroupX + 94, kGroupY + 19);
-    AddLabel("Anschluss  :", 0, IDC_LABEL4, kGroupX + 94, kGroupY + 47);
-    Add("EDIT", "proxy", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, IDC_ADDRESSEDIT,
+    Add("BUTTON", "Deaktivieren", BS_RADIOBUTTON, 0, IDC_DISABLE_PROXY_BTN, kGroupX + 8, kGroupY + 46, 81,
+        17);
+    AddLabel("Adresse     :", WS_GROUP, IDC_ADDRESS_LABEL, kGroupX + 94, kGroupY + 19);
+    AddLabel("Anschluss  :", 0, IDC_PORT_LABEL, kGroupX + 94, kGroupY + 47);
+    Add("EDIT", "proxy", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, IDC_ADDRESS_EDIT,
         kGroupX + 160, kGroupY + 16, 185, 21);
-    Add("EDIT", "3128", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, IDC_PORTEDIT, kGroupX + 160,
-        kGroupY + 43, 49, 21);
-    Add("BUTTON", "&Testen", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, IDC_CHECKPROXYBTN, kGroupX + 216,
+    Add("EDIT", "3128", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, WS_EX_CLIENTEDGE, IDC_PORT_EDIT,
+        kGroupX + 160, kGroupY + 43, 49, 21);
+    Add("BUTTON", "&Testen", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, IDC_CHECK_PROXY_BTN, kGroupX + 216,
         kGroupY + 43, 129, 21);
-    Add("BUTTON", "&Speichern", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, IDC_SAVEBTN, 176, 93, 82, 30);
-    Add("BUTTON", "&Verwerfen", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, IDC_DISCARDBTN, 280, 92, 82, 30);
+    Add("BUTTON", "&Speichern", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, IDC_SAVE_BTN, 176, 93, 82, 30);
+    Add("BUTTON", "&Verwerfen", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, 0, IDC_DISCARD_BTN, 280, 92, 82, 30);
 }
 
 TSetupForm::~TSetupForm() {
@@ -68,9 +69,9 @@ TSetupForm::~TSetupForm() {
     if (font_) DeleteObject(font_);
 }
 
-HWND TSetupForm::Add(const char* cls, const char* text, DWORD style, DWORD ex_style, int id, int x, int y,
+HWND TSetupForm::Add(const char* cls, const char* text, DWORD style, DWORD exStyle, int id, int x, int y,
                      int w, int h) {
-    HWND c = CreateWindowExA(ex_style, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_,
+    HWND c = CreateWindowExA(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, w, h, hwnd_,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr),
                              nullptr);
     SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
@@ -100,18 +101,18 @@ std::string TSetupForm::Text(int id) const {
 void TSetupForm::Show() {
     ShowWindow(hwnd_, SW_SHOW);
     UpdateWindow(hwnd_);
-    SetFocus(GetDlgItem(hwnd_, settings_.use_proxy ? IDC_ENABLEPROXYBTN : IDC_DISABLEPROXYBTN));
+    SetFocus(GetDlgItem(hwnd_, settings_.UseProxy ? IDC_ENABLE_PROXY_BTN : IDC_DISABLE_PROXY_BTN));
 }
 
 void TSetupForm::UpdateSetupControls() {
-    SetWindowTextA(GetDlgItem(hwnd_, IDC_ADDRESSEDIT), settings_.proxy_addr.c_str());
-    SetWindowTextA(GetDlgItem(hwnd_, IDC_PORTEDIT), std::to_string(settings_.proxy_port).c_str());
-    CheckDlgButton(hwnd_, IDC_ENABLEPROXYBTN, settings_.use_proxy ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(hwnd_, IDC_DISABLEPROXYBTN, settings_.use_proxy ? BST_UNCHECKED : BST_CHECKED);
-    SetTabStop(IDC_ENABLEPROXYBTN, settings_.use_proxy);
-    SetTabStop(IDC_DISABLEPROXYBTN, !settings_.use_proxy);
-    for (int id : {IDC_ADDRESSEDIT, IDC_PORTEDIT, IDC_CHECKPROXYBTN})
-        EnableWindow(GetDlgItem(hwnd_, id), settings_.use_proxy);
+    SetWindowTextA(GetDlgItem(hwnd_, IDC_ADDRESS_EDIT), settings_.ProxyAddr.c_str());
+    SetWindowTextA(GetDlgItem(hwnd_, IDC_PORT_EDIT), std::to_string(settings_.ProxyPort).c_str());
+    CheckDlgButton(hwnd_, IDC_ENABLE_PROXY_BTN, settings_.UseProxy ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hwnd_, IDC_DISABLE_PROXY_BTN, settings_.UseProxy ? BST_UNCHECKED : BST_CHECKED);
+    SetTabStop(IDC_ENABLE_PROXY_BTN, settings_.UseProxy);
+    SetTabStop(IDC_DISABLE_PROXY_BTN, !settings_.UseProxy);
+    for (int id : {IDC_ADDRESS_EDIT, IDC_PORT_EDIT, IDC_CHECK_PROXY_BTN})
+        EnableWindow(GetDlgItem(hwnd_, id), settings_.UseProxy);
 }
 
 void TSetupForm::SetTabStop(int id, bool on) {
@@ -121,26 +122,26 @@ void TSetupForm::SetTabStop(int id, bool on) {
 }
 
 void TSetupForm::EnableProxyBtnClick() {
-    settings_.use_proxy = true;
+    settings_.UseProxy = true;
     UpdateSetupControls();
 }
 
 void TSetupForm::DisableProxyBtnClick() {
-    settings_.use_proxy = false;
+    settings_.UseProxy = false;
     UpdateSetupControls();
 }
 
 void TSetupForm::CheckProxyBtnClick() {
-    TSockClient& sock = conn_.SockClient();
-    sock.Host = Text(IDC_ADDRESSEDIT);
+    ConnectionTest test;
+    test.host = Text(IDC_ADDRESS_EDIT);
     try {
-        sock.Port = StrToInt(Text(IDC_PORTEDIT));
+        test.port = StrToInt(Text(IDC_PORT_EDIT));
     } catch (const EConvertError&) {
         Box("Unzul\xE4ssiger Proxyanschluss angegeben", "Fehler", MB_OK | MB_ICONERROR);
         return;
     }
-    bool connected = TestConnection();
-    if (close_requested_) {
+    bool connected = TestConnection(test);
+    if (closeRequested_) {
         // Closed while the test was waiting: the test was cancelled and has no result to show.
         DestroyWindow(hwnd_);
         return;
@@ -150,28 +151,20 @@ void TSetupForm::CheckProxyBtnClick() {
         return;
     }
     Box("Verbindungstest erfolgreich!", "Information", MB_OK | MB_ICONINFORMATION);
-    try {
-        sock.Disconnect();
-    } catch (const std::exception&) {
-    }
+    conn_.EndConnectionTest();
 }
 
 // The connect waits inside this window's click handler and dispatches messages meanwhile. The
 // dialog is disabled and keeps no keyboard focus for that time, so no click, key or mnemonic
 // reaches it; OnCommand also drops commands that arrive anyway (posted by another program, say).
 // The result box that follows gives the focus back (WM_SETFOCUS).
-bool TSetupForm::TestConnection() {
+bool TSetupForm::TestConnection(const ConnectionTest& test) {
     SaveFocus();
     testing_ = true;
-    close_requested_ = false;
+    closeRequested_ = false;
     EnableWindow(hwnd_, FALSE);
     SetFocus(nullptr);
-    bool connected = true;
-    try {
-        conn_.SockClient().Connect();
-    } catch (const std::exception&) {
-        connected = false;
-    }
+    bool connected = conn_.StartConnectionTest(test);
     testing_ = false;
     EnableWindow(hwnd_, TRUE);
     return connected;
@@ -189,9 +182,9 @@ void TSetupForm::ShowError(const std::string& message) {
 }
 
 void TSetupForm::SaveBtnClick() {
-    settings_.proxy_addr = Text(IDC_ADDRESSEDIT);
+    settings_.ProxyAddr = Text(IDC_ADDRESS_EDIT);
     try {
-        settings_.proxy_port = StrToInt(Text(IDC_PORTEDIT));
+        settings_.ProxyPort = StrToInt(Text(IDC_PORT_EDIT));
         WinRegistryKey key(HKEY_CURRENT_USER, kSettingsKey);
         SaveSettings(key, settings_);
     } catch (const std::exception& e) {
@@ -210,8 +203,8 @@ void TSetupForm::OnClose() {
         DiscardBtnClick();
         return;
     }
-    close_requested_ = true;
-    conn_.SockClient().Abort();
+    closeRequested_ = true;
+    conn_.CancelConnectionTest();
 }
 
 // The focused control is kept across deactivation, as dialogs do: when the form is activated
@@ -219,26 +212,26 @@ void TSetupForm::OnClose() {
 // it itself.
 void TSetupForm::SaveFocus() {
     HWND focus = GetFocus();
-    if (focus && IsChild(hwnd_, focus)) last_focus_ = focus;
+    if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
 }
 
 void TSetupForm::RestoreFocus() {
     if (testing_) return;
     HWND target =
-        last_focus_ && IsWindowEnabled(last_focus_) ? last_focus_ : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+        lastFocus_ && IsWindowEnabled(lastFocus_) ? lastFocus_ : GetNextDlgTabItem(hwnd_, nullptr, FALSE);
     if (target) SetFocus(target);
 }
 
 LRESULT TSetupForm::OnCommand(int id, int code) {
     if (testing_ || code != BN_CLICKED) return 0;
     switch (id) {
-    case IDC_ENABLEPROXYBTN: EnableProxyBtnClick(); break;
-    case IDC_DISABLEPROXYBTN: DisableProxyBtnClick(); break;
-    case IDC_CHECKPROXYBTN: CheckProxyBtnClick(); break;
+    case IDC_ENABLE_PROXY_BTN: EnableProxyBtnClick(); break;
+    case IDC_DISABLE_PROXY_BTN: DisableProxyBtnClick(); break;
+    case IDC_CHECK_PROXY_BTN: CheckProxyBtnClick(); break;
     case IDOK:  // Enter: the default button
-    case IDC_SAVEBTN: SaveBtnClick(); break;
+    case IDC_SAVE_BTN: SaveBtnClick(); break;
     case IDCANCEL:  // Esc
-    case IDC_DISCARDBTN: DiscardBtnClick(); break;
+    case IDC_DISCARD_BTN: DiscardBtnClick(); break;
     default: break;
     }
     return 0;
@@ -274,7 +267,7 @@ LRESULT CALLBACK TSetupForm::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
     case WM_SETFOCUS:
         if (self) self->RestoreFocus();
         return 0;
-    case DM_GETDEFID: return MAKELRESULT(IDC_SAVEBTN, DC_HASDEFID);
+    case DM_GETDEFID: return MAKELRESULT(IDC_SAVE_BTN, DC_HASDEFID);
     case WM_DESTROY: PostQuitMessage(0); return 0;
     default: break;
     }

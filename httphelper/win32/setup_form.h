@@ -24,7 +24,7 @@ private:
     void OnClose();
     void SaveFocus();
     void RestoreFocus();
-    HWND Add(const char* cls, const char* text, DWORD style, DWORD ex_style, int id, int x, int y, int w,
+    HWND Add(const char* cls, const char* text, DWORD style, DWORD exStyle, int id, int x, int y, int w,
              int h);
     void AddLabel(const char* text, DWORD style, int id, int x, int y);
     std::string Text(int id) const;
@@ -35,9 +35,9 @@ private:
     void CheckProxyBtnClick();
     void SaveBtnClick();
     void DiscardBtnClick();
-    // Connects to the entered proxy with the dialog closed to input; false when that failed or
+    // Opens the test's connection with the dialog closed to input; false when that failed or
     // was cancelled.
-    bool TestConnection();
+    bool TestConnection(const ConnectionTest& test);
     // A message box modal to the dialog: the dialog takes no input while it is up.
     int Box(const char* text, const char* caption, UINT flags);
     // The application's standard error box for an exception's message.
@@ -47,9 +47,9 @@ private:
     TInetConn& conn_;
     HWND hwnd_ = nullptr;
     HFONT font_ = nullptr;
-    HWND last_focus_ = nullptr;     // the control to give the focus back to on activation
-    bool testing_ = false;          // a connection test is waiting for the network
-    bool close_requested_ = false;  // the dialog was closed during the test
+    HWND lastFocus_ = nullptr;     // the control to give the focus back to on activation
+    bool testing_ = false;         // a connection test is waiting for the network
+    bool closeRequested_ = false;  // the dialog was closed during the test
 };
 
 }  // namespace nelkar

@@ -15,17 +15,17 @@ public:
         while (len > 0) {
             DWORD chunk = len > 0x10000000u ? 0x10000000u : static_cast<DWORD>(len);
             DWORD done = 0;
-            if (!WriteFile(h_.get(), data, chunk, &done, nullptr) || done == 0)
-                throw EFileError("cannot write " + path_ + ": " + SystemMessage(GetLastError()));
+            if (!WriteFile(h_.Get(), data, chunk, &done, nullptr) || done == 0)
+                throw EFileError("cannot write " + path_ + ": " + SystemErrorText(GetLastError()));
             data += done;
             len -= done;
         }
     }
-    void Flush() override { FlushFileBuffers(h_.get()); }
+    void Flush() override { FlushFileBuffers(h_.Get()); }
     void Close() override {
-        HANDLE h = h_.get();
+        HANDLE h = h_.Get();
         if (h == INVALID_HANDLE_VALUE) return;
-        h_.release();
+        h_.Release();
         if (!CloseHandle(h)) throw EFileError("cannot close " + path_);
     }
 
@@ -60,28 +60,28 @@ std::unique_ptr<OutFile> WinFileSys::Create(const std::string& path) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        throw EFileError("cannot create " + path + ": " + SystemMessage(GetLastError()));
+        throw EFileError("cannot create " + path + ": " + SystemErrorText(GetLastError()));
     return std::make_unique<WinOutFile>(h, path);
 }
 
 std::string WinFileSys::ReadAll(const std::string& path) { return ReadHead(path, static_cast<size_t>(-1)); }
 
-std::string WinFileSys::ReadHead(const std::string& path, size_t max_bytes) {
+std::string WinFileSys::ReadHead(const std::string& path, size_t maxBytes) {
     UniqueHandle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h.valid()) throw EFileError("cannot open " + path + ": " + SystemMessage(GetLastError()));
+    if (!h.Valid()) throw EFileError("cannot open " + path + ": " + SystemErrorText(GetLastError()));
     std::string text;
     // Room for the whole file at once: growing the text step by step would hold up to three
     // times its size while it is copied.
     LARGE_INTEGER size{};
-    if (GetFileSizeEx(h.get(), &size) && size.QuadPart > 0)
+    if (GetFileSizeEx(h.Get(), &size) && size.QuadPart > 0)
         text.reserve(static_cast<size_t>(
-            std::min<unsigned long long>(static_cast<unsigned long long>(size.QuadPart), max_bytes)));
+            std::min<unsigned long long>(static_cast<unsigned long long>(size.QuadPart), maxBytes)));
     char buf[65536];
-    while (text.size() < max_bytes) {
-        DWORD want = static_cast<DWORD>(std::min<size_t>(sizeof buf, max_bytes - text.size()));
+    while (text.size() < maxBytes) {
+        DWORD want = static_cast<DWORD>(std::min<size_t>(sizeof buf, maxBytes - text.size()));
         DWORD got = 0;
-        if (!ReadFile(h.get(), buf, want, &got, nullptr)) throw EFileError("cannot read " + path);
+        if (!ReadFile(h.Get(), buf, want, &got, nullptr)) throw EFileError("cannot read " + path);
         if (got == 0) break;
         text.append(buf, got);
     }
@@ -90,12 +90,12 @@ std::string WinFileSys::ReadHead(const std::string& path, size_t max_bytes) {
 
 bool WinFileSys::Remove(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
-bool WinFileSys::Replace(const std::string& from, const std::string& to, ReadOnlyTarget read_only) {
+bool WinFileSys::Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) {
     // MoveFileEx refuses to replace a read-only file; a download clears the attribute first
     // and sets it again when the move fails all the same.
     DWORD attrs = GetFileAttributesA(to.c_str());
     bool cleared = false;
-    if (read_only == ReadOnlyTarget::kClear && attrs != INVALID_FILE_ATTRIBUTES &&
+    if (readOnly == ReadOnlyTarget::kClear && attrs != INVALID_FILE_ATTRIBUTES &&
         !(attrs & FILE_ATTRIBUTE_DIRECTORY) && (attrs & FILE_ATTRIBUTE_READONLY)) {
         if (!SetFileAttributesA(to.c_str(), attrs & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)))
             return false;
@@ -109,10 +109,10 @@ bool WinFileSys::Replace(const std::string& from, const std::string& to, ReadOnl
 
 std::string WinFileSys::CurrentDir() {
     DWORD n = GetCurrentDirectoryA(0, nullptr);
-    if (n == 0) throw EFileError("no current folder: " + SystemMessage(GetLastError()));
+    if (n == 0) throw EFileError("no current folder: " + SystemErrorText(GetLastError()));
     std::string dir(n, '\0');
     n = GetCurrentDirectoryA(static_cast<DWORD>(dir.size()), &dir[0]);
-    if (n == 0 || n >= dir.size()) throw EFileError("no current folder: " + SystemMessage(GetLastError()));
+    if (n == 0 || n >= dir.size()) throw EFileError("no current folder: " + SystemErrorText(GetLastError()));
     dir.resize(n);
     return dir;
 }
@@ -124,7 +124,7 @@ bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
     // No access rights are needed to read the identity; backup semantics open folders too.
     UniqueHandle h(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return h.valid() && GetFileInformationByHandle(h.get(), info);
+    return h.Valid() && GetFileInformationByHandle(h.Get(), info);
 }
 
 }  // namespace

@@ -12,9 +12,9 @@ public:
     bool FileExists(const std::string& path) override;
     std::unique_ptr<OutFile> Create(const std::string& path) override;
     std::string ReadAll(const std::string& path) override;
-    std::string ReadHead(const std::string& path, size_t max_bytes) override;
+    std::string ReadHead(const std::string& path, size_t maxBytes) override;
     bool Remove(const std::string& path) override;
-    bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget read_only) override;
+    bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) override;
     std::string CurrentDir() override;
     bool SameFile(const std::string& a, const std::string& b) override;
     std::unique_ptr<FileLock> Lock(const std::string& path) override;

@@ -29,30 +29,30 @@ RegValue ReadFrom(HKEY key, const char* name) {
 
 WinRegistryKey::WinRegistryKey(HKEY root, const char* path) {
     LONG rc = RegCreateKeyExA(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
-                              key_.put(), nullptr);
-    if (rc != ERROR_SUCCESS) throw std::runtime_error(SystemMessage(static_cast<DWORD>(rc)));
+                              key_.Out(), nullptr);
+    if (rc != ERROR_SUCCESS) throw std::runtime_error(SystemErrorText(static_cast<DWORD>(rc)));
 }
 
-RegValue WinRegistryKey::Read(const std::string& name) { return ReadFrom(key_.get(), name.c_str()); }
+RegValue WinRegistryKey::Read(const std::string& name) { return ReadFrom(key_.Get(), name.c_str()); }
 
 void WinRegistryKey::WriteDword(const std::string& name, uint32_t value) {
     DWORD v = value;
     LONG rc =
-        RegSetValueExA(key_.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
-    if (rc != ERROR_SUCCESS) throw std::runtime_error(SystemMessage(static_cast<DWORD>(rc)));
+        RegSetValueExA(key_.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
+    if (rc != ERROR_SUCCESS) throw std::runtime_error(SystemErrorText(static_cast<DWORD>(rc)));
 }
 
 void WinRegistryKey::WriteString(const std::string& name, const std::string& value) {
     LONG rc =
-        RegSetValueExA(key_.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+        RegSetValueExA(key_.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                        static_cast<DWORD>(value.size() + 1));
-    if (rc != ERROR_SUCCESS) throw std::runtime_error(SystemMessage(static_cast<DWORD>(rc)));
+    if (rc != ERROR_SUCCESS) throw std::runtime_error(SystemErrorText(static_cast<DWORD>(rc)));
 }
 
 RegValue ReadRegistryValue(HKEY root, const char* path, const char* name) {
     UniqueKey key;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return RegValue::Missing();
-    return ReadFrom(key.get(), name);
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, key.Out()) != ERROR_SUCCESS) return RegValue::Missing();
+    return ReadFrom(key.Get(), name);
 }
 
 }  // namespace nelkar

@@ -1,4 +1,4 @@
-// The one way the Win32 layer includes <windows.h>, and small owners of system handles.
+// The one way the helper's Win32 layer includes <windows.h>, and small owners of system handles.
 #pragma once
 
 #ifndef _WIN32_WINNT
@@ -14,24 +14,29 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 namespace nelkar {
 
+// A kernel handle, closed when the owner goes.
 class UniqueHandle {
 public:
     explicit UniqueHandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
-    ~UniqueHandle() { reset(); }
+    ~UniqueHandle() { Reset(); }
+    UniqueHandle(UniqueHandle&& o) noexcept : h_(o.Release()) {}
+    UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+        Reset(o.Release());
+        return *this;
+    }
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
-    HANDLE get() const { return h_; }
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    HANDLE release() {
-        HANDLE h = h_;
-        h_ = INVALID_HANDLE_VALUE;
-        return h;
-    }
-    void reset(HANDLE h = INVALID_HANDLE_VALUE) {
-        if (valid()) CloseHandle(h_);
+
+    HANDLE Get() const { return h_; }
+    bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    // Gives the handle up without closing it.
+    HANDLE Release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
+    void Reset(HANDLE h = INVALID_HANDLE_VALUE) {
+        if (Valid()) CloseHandle(h_);
         h_ = h;
     }
 
@@ -39,22 +44,40 @@ private:
     HANDLE h_;
 };
 
+// An open registry key, closed when the owner goes.
 class UniqueKey {
 public:
-    explicit UniqueKey(HKEY k = nullptr) : k_(k) {}
+    UniqueKey() = default;
     ~UniqueKey() {
-        if (k_) RegCloseKey(k_);
+        if (key_) RegCloseKey(key_);
+    }
+    UniqueKey(UniqueKey&& o) noexcept : key_(std::exchange(o.key_, nullptr)) {}
+    UniqueKey& operator=(UniqueKey&& o) noexcept {
+        std::swap(key_, o.key_);
+        return *this;
     }
     UniqueKey(const UniqueKey&) = delete;
     UniqueKey& operator=(const UniqueKey&) = delete;
-    HKEY get() const { return k_; }
-    HKEY* put() { return &k_; }
+
+    HKEY Get() const { return key_; }
+    // Where an opening call stores the key.
+    HKEY* Out() { return &key_; }
 
 private:
-    HKEY k_;
+    HKEY key_ = nullptr;
 };
 
-// The system's message for an error code, without its trailing line end.
-std::string SystemMessage(DWORD code);
+// The system's text for an error code, without its line end.
+inline std::string SystemErrorText(DWORD code) {
+    char* buf = nullptr;
+    DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, 0, reinterpret_cast<char*>(&buf), 0, nullptr);
+    std::string text = n && buf ? std::string(buf, n) : "System error " + std::to_string(code);
+    if (buf) LocalFree(buf);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
 
 }  // namespace nelkar

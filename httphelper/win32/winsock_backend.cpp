@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "sock_client.h"
+#include "message_pump.h"
 
 namespace nelkar {
 namespace {
@@ -11,17 +11,6 @@ namespace {
 const char kWindowClass[] = "SockWindowClass";
 
 }  // namespace
-
-std::string SystemMessage(DWORD code) {
-    char* text = nullptr;
-    DWORD n = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string s = n && text ? std::string(text, n) : "System error " + std::to_string(code);
-    if (text) LocalFree(text);
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' ')) s.pop_back();
-    return s;
-}
 
 WinsockBackend::WinsockBackend() {
     HINSTANCE inst = GetModuleHandleA(nullptr);
@@ -46,14 +35,14 @@ WinsockBackend::~WinsockBackend() {
 }
 
 LRESULT CALLBACK WinsockBackend::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == TSockClient::kLookupMessage) {
+    if (msg == kLookupMessage) {
         // wParam is the handle of the look-up that finished.
         auto* self = reinterpret_cast<WinsockBackend*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
         HANDLE request = reinterpret_cast<HANDLE>(wp);
         if (!self) return 0;
-        if (request == self->live_lookup_) {
-            self->lookup_done_ = true;
-            self->lookup_error_ = WSAGETASYNCERROR(lp);
+        if (request == self->liveLookup_) {
+            self->lookupDone_ = true;
+            self->lookupError_ = WSAGETASYNCERROR(lp);
         } else {
             // A cancelled look-up that finished anyway: its buffer is no longer written.
             self->lookups_.erase(request);
@@ -64,7 +53,7 @@ LRESULT CALLBACK WinsockBackend::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
 }
 
 int WinsockBackend::Fail() {
-    last_error_ = WSAGetLastError();
+    lastError_ = WSAGetLastError();
     return -1;
 }
 
@@ -127,30 +116,30 @@ bool WinsockBackend::ParseDotted(const std::string& host, uint32_t* addr) {
 }
 
 int WinsockBackend::LookUp(const std::string& host, uint32_t* addr, const std::function<bool()>& stop,
-                           const std::function<int()>& wait_ms) {
-    lookup_done_ = false;
-    lookup_error_ = 0;
+                           const std::function<int()>& waitMs) {
+    lookupDone_ = false;
+    lookupError_ = 0;
     std::unique_ptr<char[]> buffer(new char[MAXGETHOSTSTRUCT]);
-    HANDLE request = WSAAsyncGetHostByName(window_, TSockClient::kLookupMessage, host.c_str(), buffer.get(),
-                                           MAXGETHOSTSTRUCT);
+    HANDLE request =
+        WSAAsyncGetHostByName(window_, kLookupMessage, host.c_str(), buffer.get(), MAXGETHOSTSTRUCT);
     if (!request) return WSAGetLastError();
     const hostent* he = reinterpret_cast<const hostent*>(buffer.get());
     lookups_[request] = std::move(buffer);
-    live_lookup_ = request;
+    liveLookup_ = request;
     for (;;) {
         DispatchMessages();
-        if (lookup_done_) break;
+        if (lookupDone_) break;
         if (stop()) {
             WSACancelAsyncRequest(request);
-            live_lookup_ = nullptr;
+            liveLookup_ = nullptr;
             return WSAEINTR;
         }
-        int ms = wait_ms();
+        int ms = waitMs();
         MsgWaitForMultipleObjectsEx(0, nullptr, ms < 0 ? INFINITE : static_cast<DWORD>(ms), QS_ALLINPUT,
                                     MWMO_INPUTAVAILABLE);
     }
-    live_lookup_ = nullptr;
-    int rc = lookup_error_;
+    liveLookup_ = nullptr;
+    int rc = lookupError_;
     if (rc == 0 && (he->h_addrtype != AF_INET || !he->h_addr_list || !he->h_addr_list[0]))
         rc = WSAHOST_NOT_FOUND;
     if (rc == 0) std::memcpy(addr, he->h_addr_list[0], 4);
@@ -177,13 +166,13 @@ int WinsockBackend::Recv(SockHandle s, char* data, int len, bool peek) {
     return n == SOCKET_ERROR ? Fail() : n;
 }
 
-NetEvents WinsockBackend::Wait(SockHandle s, unsigned, int timeout_ms) {
+NetEvents WinsockBackend::Wait(SockHandle s, unsigned, int timeoutMs) {
     NetEvents out;
     auto it = events_.find(s);
     if (it == events_.end()) return out;
-    DWORD rc = MsgWaitForMultipleObjectsEx(1, &it->second,
-                                           timeout_ms < 0 ? INFINITE : static_cast<DWORD>(timeout_ms),
-                                           QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    DWORD rc =
+        MsgWaitForMultipleObjectsEx(1, &it->second, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs),
+                                    QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (rc != WAIT_OBJECT_0) return out;
     WSANETWORKEVENTS ne{};
     if (WSAEnumNetworkEvents(static_cast<SOCKET>(s), it->second, &ne) != 0) return out;
@@ -194,22 +183,13 @@ NetEvents WinsockBackend::Wait(SockHandle s, unsigned, int timeout_ms) {
                {FD_ACCEPT, kEvAccept}, {FD_CONNECT, kEvConnect}, {FD_CLOSE, kEvClose}};
     for (const auto& m : map)
         if (ne.lNetworkEvents & m.fd) out.events |= m.ev;
-    if (ne.lNetworkEvents & FD_CONNECT) out.connect_error = ne.iErrorCode[FD_CONNECT_BIT];
-    if (ne.lNetworkEvents & FD_CLOSE) out.close_error = ne.iErrorCode[FD_CLOSE_BIT];
+    if (ne.lNetworkEvents & FD_CONNECT) out.connectError = ne.iErrorCode[FD_CONNECT_BIT];
+    if (ne.lNetworkEvents & FD_CLOSE) out.closeError = ne.iErrorCode[FD_CLOSE_BIT];
     return out;
 }
 
 void WinsockBackend::DispatchMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            if (on_quit) on_quit();
-            continue;
-        }
-        if (dialog && IsDialogMessageA(dialog, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    if (!DispatchPendingMessages(dialog) && onQuit) onQuit();
 }
 
 }  // namespace nelkar

@@ -1,4 +1,4 @@
-// Fuzz target: the stages over arbitrary list files. Input: upload.dat, postponed.dat,
+// Fuzz target: a run over arbitrary list files. Input: upload.dat, postponed.dat,
 // downloaded.dat and the update list, separated by zero bytes; which requests succeed is
 // decided by the URL's length. Inputs of odd size run with small list limits, so that both
 // sides of every limit are reached.
@@ -17,12 +17,12 @@ namespace {
 
 // Whether a list text keeps within the limits: its size, and every line's length between
 // line ends.
-bool WithinLimits(const std::string& text, size_t max_bytes, size_t max_line) {
-    if (text.size() > max_bytes) return false;
+bool WithinLimits(const std::string& text, size_t maxBytes, size_t maxLine) {
+    if (text.size() > maxBytes) return false;
     size_t run = 0;
     for (char c : text) {
         run = (c == '\r' || c == '\n') ? 0 : run + 1;
-        if (run > max_line) return false;
+        if (run > maxLine) return false;
     }
     return true;
 }
@@ -45,33 +45,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fs[inet + "\\upload.dat"] = part[0];
     fs[inet + "\\postponed.dat"] = part[1];
     fs[inet + "\\downloaded.dat"] = part[2];
-    const std::string list_url = std::string("u") + kUpdateListPath;
-    const std::string inet_key = nelkar_fuzz::MemoryFiles::Key(inet) + "\\";
+    const std::string listUrl = std::string("u") + kUpdateListPath;
+    const std::string inetKey = nelkar_fuzz::MemoryFiles::Key(inet) + "\\";
     size_t requests = 0;
-    bool list_fetched = false;
-    bool after_list = false;  // a request of stage 3 or 4
+    bool listFetched = false;
+    bool afterList = false;  // a request after the update list: a download or a postponed one
     RunEnv env;
     env.files = &fs;
-    env.internet_dir = inet;
-    env.update_host = "u";
-    env.tick_count = [] { return 0u; };
+    env.internetDir = inet;
+    env.updateHost = "u";
+    env.tickCount = [] { return 0u; };
     if (size % 2) {
-        env.max_update_list = 512;
-        env.max_line = 48;
+        env.maxUpdateList = 512;
+        env.maxLine = 48;
     }
-    env.http_get = [&](const std::string& url, const std::string& file) {
-        if (++requests > 10000) abort();  // every stage must end
-        if (url == list_url) {
+    env.httpGet = [&](const std::string& url, const std::string& file, uint64_t maxBody) {
+        if (++requests > 10000) abort();  // every step must end
+        if (url == listUrl) {
+            // Only the update list is limited, to its own limit; a longer one is cut there.
+            if (maxBody != env.maxUpdateList) abort();
+            listFetched = true;
+            if (part[3].size() > maxBody) {
+                fs[file] = part[3].substr(0, maxBody + 1);
+                return false;
+            }
             fs[file] = part[3];
-            list_fetched = true;
             return true;
         }
-        if (list_fetched) after_list = true;
-        if (url.size() > env.max_line) abort();  // a request longer than a list line is never sent
+        if (maxBody != TInetConn::kNoBodyLimit) abort();
+        if (listFetched) afterList = true;
+        if (url.size() > env.maxLine) abort();  // a request longer than a list line is never sent
         const std::string key = nelkar_fuzz::MemoryFiles::Key(file);
         if (key != nelkar_fuzz::MemoryFiles::Key(inet + "\\reply.dat")) {
             // An update file: never in the exchange folder, never too long for the ANSI calls.
-            if (key.compare(0, inet_key.size(), inet_key) == 0 || key + "\\" == inet_key) abort();
+            if (key.compare(0, inetKey.size(), inetKey) == 0 || key + "\\" == inetKey) abort();
             if (DownloadTempName(file).size() >= kMaxPath || !IsSafeRelativePath(file)) abort();
         }
         if (url.size() % 3 == 0) return false;
@@ -80,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     };
     RunStages(env);  // nothing in the lists may end the run
     // An update list beyond the limits counts as not fetched: nothing after it is requested.
-    if (after_list && !WithinLimits(part[3], env.max_update_list, env.max_line)) abort();
+    if (afterList && !WithinLimits(part[3], env.maxUpdateList, env.maxLine)) abort();
     // Every list written back is in the written form: whole lines ending in CR LF. A download
     // that landed on one would have left "body" there.
     for (const char* name : {"\\upload.dat", "\\postponed.dat", "\\downloaded.dat"}) {

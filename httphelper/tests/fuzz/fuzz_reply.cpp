@@ -61,25 +61,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     files["dest.dat"] = "previous";
     Settings settings;
     TInetConn conn(sock, files, settings, "INTERNET\\header.dat");
-    conn.max_header_bytes = limit;
+    conn.maxHeaderBytes = limit;
     bool ok = conn.HttpGet("host/path", "dest.dat");
 
     // Success needs a header that ends with its empty line within the limit, no line longer
     // than the socket's buffer, and " 200 OK" in its first line.
-    size_t header_end = HeaderEnd(sock.reply);
+    size_t headerEnd = HeaderEnd(sock.reply);
     std::string status = sock.reply.substr(0, sock.reply.find_first_of("\r\n"));
-    if (ok && (header_end == std::string::npos || header_end > limit || sock.reply.find('\n') >= 65536 ||
+    if (ok && (headerEnd == std::string::npos || headerEnd > limit || sock.reply.find('\n') >= 65536 ||
                status.find(" 200 OK") == std::string::npos))
         abort();
     // The destination is either untouched or the body that ended the reply, as long as the
     // header said, if it said.
     const std::string& dest = files["dest.dat"];
     if (!ok && dest != "previous") abort();
-    if (ok && (dest.size() != sock.reply.size() - header_end ||
-               sock.reply.compare(header_end, std::string::npos, dest) != 0))
+    if (ok && (dest.size() != sock.reply.size() - headerEnd ||
+               sock.reply.compare(headerEnd, std::string::npos, dest) != 0))
         abort();
     uint64_t announced = 0;
-    if (ok && FirstContentLength(sock.reply.substr(0, header_end), &announced) && dest.size() < announced)
+    if (ok && FirstContentLength(sock.reply.substr(0, headerEnd), &announced) && dest.size() < announced)
         abort();
     if (files.Has("dest.dat.part")) abort();
     if (ok && files.Has("INTERNET\\header.dat")) abort();

@@ -57,10 +57,10 @@ public:
         return std::make_unique<Out>(f);
     }
     std::string ReadAll(const std::string& p) override { return ReadHead(p, std::string::npos); }
-    std::string ReadHead(const std::string& p, size_t max_bytes) override {
+    std::string ReadHead(const std::string& p, size_t maxBytes) override {
         auto it = files.find(Key(p));
         if (it == files.end()) throw nelkar::EFileError("no file " + p);
-        return it->second.substr(0, max_bytes);
+        return it->second.substr(0, maxBytes);
     }
     bool Remove(const std::string& p) override { return files.erase(Key(p)) > 0; }
     bool Replace(const std::string& a, const std::string& b, nelkar::ReadOnlyTarget) override {

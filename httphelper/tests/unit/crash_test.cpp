@@ -26,12 +26,12 @@ using nelkar_test::ReadFile;
 using nelkar_test::ScratchDir;
 using nelkar_test::WriteFile;
 
-// Counts operations and kills the process at operation `kill_at`; a write that is hit is cut
+// Counts operations and kills the process at operation `killAt`; a write that is hit is cut
 // in half first, as a crash in the middle of writing leaves it.
 struct KillSwitch {
-    long kill_at = -1;
+    long killAt = -1;
     long count = 0;
-    bool Hit() { return ++count == kill_at; }
+    bool Hit() { return ++count == killAt; }
     [[noreturn]] void Die() {
         kill(getpid(), SIGKILL);
         for (;;) pause();
@@ -66,9 +66,9 @@ public:
         if (k_.Hit()) k_.Die();
         return std::make_unique<KillingOut>(PosixFileSys::Create(p), k_);
     }
-    bool Replace(const std::string& a, const std::string& b, ReadOnlyTarget read_only) override {
+    bool Replace(const std::string& a, const std::string& b, ReadOnlyTarget readOnly) override {
         if (k_.Hit()) k_.Die();
-        bool ok = PosixFileSys::Replace(a, b, read_only);
+        bool ok = PosixFileSys::Replace(a, b, readOnly);
         if (k_.Hit()) k_.Die();
         return ok;
     }
@@ -130,7 +130,7 @@ TEST(CrashTest, KilledAtEveryOperationLosesNothing) {
     nelkar_test::TestServer server(kScript);
     ScratchDir dir;
     const std::string inet = dir / "INTERNET";
-    const std::string new_one = [] {
+    const std::string newOne = [] {
         std::string s;
         for (int i = 0; i < 2 * kOneRepeats; ++i) s += "new one ";
         return s;
@@ -146,25 +146,27 @@ TEST(CrashTest, KilledAtEveryOperationLosesNothing) {
         WriteFile(inet + "/postponed.dat", JoinLines({"127.0.0.1/q/p", "1"}));
         WriteFile(inet + "/downloaded.dat", JoinLines({"127.0.0.1/f/one", "1", "files\\one.dat"}));
         WriteFile(dir / "files/one.dat", "old one");
-        size_t requests_before = server.Requests().size();
+        size_t requestsBefore = server.Requests().size();
 
         pid_t pid = fork();
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             KillSwitch k;
-            k.kill_at = n;
+            k.killAt = n;
             KillingFiles files(k);
             KillingSockets sockets(k);
             Settings settings;
             std::filesystem::current_path(dir.path());
             TInetConn conn(sockets, files, settings, inet + "\\header.dat");
-            conn.direct_port = server.port();
+            conn.directPort = server.port();
             RunEnv env;
             env.files = &files;
-            env.internet_dir = inet;
-            env.update_host = "127.0.0.1";
-            env.tick_count = [] { return 0u; };
-            env.http_get = [&](const std::string& u, const std::string& f) { return conn.HttpGet(u, f); };
+            env.internetDir = inet;
+            env.updateHost = "127.0.0.1";
+            env.tickCount = [] { return 0u; };
+            env.httpGet = [&](const std::string& u, const std::string& f, uint64_t maxBody) {
+                return conn.HttpGet(u, f, maxBody);
+            };
             try {
                 RunStages(env);
             } catch (...) {
@@ -184,7 +186,7 @@ TEST(CrashTest, KilledAtEveryOperationLosesNothing) {
 
         std::vector<std::string> reqs = server.Requests();
         std::vector<std::string> served;
-        for (size_t i = requests_before; i < reqs.size(); ++i) served.push_back(reqs[i]);
+        for (size_t i = requestsBefore; i < reqs.size(); ++i) served.push_back(reqs[i]);
         std::string upload = ReadFile(inet + "/upload.dat");
         std::string postponed = ReadFile(inet + "/postponed.dat");
         std::string downloaded = ReadFile(inet + "/downloaded.dat");
@@ -206,13 +208,13 @@ TEST(CrashTest, KilledAtEveryOperationLosesNothing) {
             ASSERT_TRUE(queued || kept || sent) << url << " was lost";
         }
         std::string one = ReadFile(dir / "files/one.dat");
-        ASSERT_TRUE(one == "old one" || one == new_one)
+        ASSERT_TRUE(one == "old one" || one == newOne)
             << one.substr(0, 40) << "... (" << one.size() << " bytes)";
         if (Exists(dir / "files/two.dat")) ASSERT_EQ("new two", ReadFile(dir / "files/two.dat"));
         if (completed) {
             EXPECT_EQ("", upload);
             EXPECT_EQ(JoinLines({"127.0.0.1/q/p", "2", "127.0.0.1/q/b", "2"}), postponed);
-            EXPECT_EQ(new_one, one);
+            EXPECT_EQ(newOne, one);
         }
     }
     EXPECT_TRUE(completed);

@@ -59,11 +59,11 @@ TEST(CreateDirPathTest, CreatesMissingFoldersParentsFirst) {
 TEST(CreateDirPathTest, NothingForAPathOfThePathLimit) {
     std::string below = "abc";
     for (int i = 0; i < 128; ++i) below += "\\a";  // 259 characters
-    std::string at_limit = below + "b";
+    std::string atLimit = below + "b";
     std::string huge;
     for (int i = 0; i < 4096; ++i) huge += "abc\\";
     FakeDirs fs;
-    CreateDirPath(fs, at_limit);
+    CreateDirPath(fs, atLimit);
     CreateDirPath(fs, huge);
     EXPECT_TRUE(fs.created.empty());
     CreateDirPath(fs, below);

@@ -55,7 +55,7 @@ const char* RunEndName(RunEnd e) {
     switch (e) {
     case RunEnd::kLockFailed: return "lock failed";
     case RunEnd::kNoUpdateList: return "no update list";
-    case RunEnd::kBudgetAfterStage3: return "budget after stage 3";
+    case RunEnd::kOutOfTime: return "out of time";
     case RunEnd::kComplete: return "complete";
     }
     return "?";
@@ -73,11 +73,13 @@ struct HostileCase {
     std::map<std::string, std::string> before;                // files of the game folder before the case
     std::string outcome;                                      // "true", "false", or the name of the run's end
     std::map<std::string, std::optional<std::string>> after;  // nullopt: must not exist
-    std::map<std::string, uint64_t> max_written;              // by file name
+    std::map<std::string, uint64_t> maxWritten;               // by file name
     std::vector<std::string> requested;                       // paths requested, in order (run cases)
-    long max_growth_kib;
+    long maxGrowthKib;
     // False where a request may end before the server has read it.
-    bool requests_checked = true;
+    bool requestsChecked = true;
+    // The body limit of the exchange (kExchange).
+    uint64_t maxBody = TInetConn::kNoBodyLimit;
 };
 
 std::ostream& operator<<(std::ostream& o, const HostileCase& c) { return o << c.name; }
@@ -103,13 +105,13 @@ std::string ListOfSize(size_t size) {
 
 const std::string kHeaderFloodBlock = Repeat("X-Flood: yes\\r\\n", 512);  // 7 KiB a block
 
-std::string OkWithBody(const std::string& header_lines, const std::string& body) {
-    return "case *\nsend HTTP/1.0 200 OK\\r\\n" + header_lines + "\\r\\n" + body + "\n";
+std::string OkWithBody(const std::string& headerLines, const std::string& body) {
+    return "case *\nsend HTTP/1.0 200 OK\\r\\n" + headerLines + "\\r\\n" + body + "\n";
 }
 
-// The update list as `list_case` sends it; /p and /q fail, every other file is "file body".
-std::string ServeList(const std::string& list_case) {
-    return "case " + kListPath + "\n" + list_case +
+// The update list as `listCase` sends it; /p and /q fail, every other file is "file body".
+std::string ServeList(const std::string& listCase) {
+    return "case " + kListPath + "\n" + listCase +
            "case /p\nsend HTTP/1.0 404 Not Found\\r\\n\\r\\n\n"
            "case /q\nsend HTTP/1.0 404 Not Found\\r\\n\\r\\n\n"
            "case *\nsend HTTP/1.0 200 OK\\r\\n\\r\\nfile body\n";
@@ -128,22 +130,22 @@ std::vector<HostileCase> Cases() {
     const size_t kMiB = 1 << 20;
     // A header of exactly 64 KiB, blank line included: the status line, then filler lines.
     std::string status = "HTTP/1.0 200 OK\r\n";
-    std::string filler_line = "X-Fill: " + std::string(990, 'f') + "\r\n";  // 1000 bytes
-    size_t fill_lines = (65536 - status.size() - 2) / filler_line.size();
-    std::string header64k = status + Repeat(filler_line, fill_lines);
+    std::string fillerLine = "X-Fill: " + std::string(990, 'f') + "\r\n";  // 1000 bytes
+    size_t fillLines = (65536 - status.size() - 2) / fillerLine.size();
+    std::string header64k = status + Repeat(fillerLine, fillLines);
     size_t last = 65536 - 2 - header64k.size();  // the last filler line's length
     header64k += "X-Last: " + std::string(last - 10, 'l') + "\r\n" + "\r\n";
-    std::string header64k_plus1 = header64k;
-    header64k_plus1.insert(status.size(), "X-One: 1\r\n");
-    header64k_plus1.erase(header64k_plus1.size() - 12, 9);  // keep the size + 1 byte
-    std::string deep_dest = "ddd\\";                        // a first folder of three characters is created
-    while (deep_dest.size() < 250) deep_dest += "d\\";
-    deep_dest += "f.dat";  // 255 characters: its "f.dat.part" takes 260
-    std::string deep_ok = "ddd\\" + deep_dest.substr(6);
+    std::string header64kPlus1 = header64k;
+    header64kPlus1.insert(status.size(), "X-One: 1\r\n");
+    header64kPlus1.erase(header64kPlus1.size() - 12, 9);  // keep the size + 1 byte
+    std::string deepDest = "ddd\\";                       // a first folder of three characters is created
+    while (deepDest.size() < 250) deepDest += "d\\";
+    deepDest += "f.dat";  // 255 characters: its "f.dat.part" takes 260
+    std::string deepOk = "ddd\\" + deepDest.substr(6);
     std::string deep64k;  // 65005 characters once the server has undone the escapes
     for (int i = 0; i < 32500; ++i) deep64k += "a\\\\";
     deep64k += "x.dat";
-    std::string long_line(4097, 'v');
+    std::string longLine(4097, 'v');
     std::string line4096(4096, 'v');
 
     return {
@@ -171,7 +173,7 @@ std::vector<HostileCase> Cases() {
         {"header_over_64k_fails",
          HostileCase::kExchange,
          "",
-         {{"reply", header64k_plus1 + "body"}},
+         {{"reply", header64kPlus1 + "body"}},
          {},
          "false",
          {{"dest.dat", "previous"}},
@@ -251,6 +253,44 @@ std::vector<HostileCase> Cases() {
          {},
          {},
          8192},
+        // Bodies at and over a limit: receiving stops at the limit, one byte past it reaches the
+        // disk at most, and the previous file stays.
+        {"body_of_its_limit_passes",
+         HostileCase::kExchange,
+         OkWithBody("", "0123456789"),
+         {},
+         {},
+         "true",
+         {{"dest.dat", "0123456789"}},
+         {},
+         {},
+         8192,
+         true,
+         10},
+        {"body_over_its_limit_fails",
+         HostileCase::kExchange,
+         OkWithBody("", "0123456789a"),
+         {},
+         {},
+         "false",
+         {{"dest.dat", "previous"}, {"dest.dat.part", std::nullopt}},
+         {{"dest.dat.part", 11}},
+         {},
+         8192,
+         true,
+         10},
+        {"endless_body_stops_at_its_limit",
+         HostileCase::kExchange,
+         "case *\nsend HTTP/1.0 200 OK\\r\\n\\r\\n\nrepeat 65536 " + std::string(1024, 'e') + "\n",
+         {},
+         {},
+         "false",
+         {{"dest.dat", "previous"}, {"dest.dat.part", std::nullopt}},
+         {{"dest.dat.part", kMiB + 1}},
+         {},
+         8192,
+         true,
+         kMiB},
         // Update lists too long, in all or in one line; a queued request too long.
         {"update_list_of_1mib",
          HostileCase::kRun,
@@ -277,6 +317,16 @@ std::vector<HostileCase> Cases() {
          {},
          {kListPath},
          8192},
+        {"update_list_of_64mib_is_not_received_past_1mib",
+         HostileCase::kRun,
+         ServeList("send HTTP/1.0 200 OK\\r\\n\\r\\n\nrepeat 65536 " + std::string(1024, 'l') + "\n"),
+         {},
+         kEmptyLists,
+         "no update list",
+         {{"INTERNET/vmorlist.dat", std::nullopt}, {"INTERNET/vmorlist.dat.part", std::nullopt}},
+         {{"vmorlist.dat.part", kMiB + 1}},
+         {kListPath},
+         8192},
         {"update_list_of_one_byte_lines",
          HostileCase::kRun,
          ServeList("send HTTP/1.0 200 OK\\r\\n\\r\\n\nrepeat 8192 " + Repeat("a\\r\\n", 1024) + "\n"),
@@ -300,7 +350,7 @@ std::vector<HostileCase> Cases() {
          8192},
         {"update_list_line_of_4097",
          HostileCase::kRun,
-         ServeList(OkWithBody("", "127.0.0.1/f/ok\\r\\n" + long_line + "\\r\\nok.dat\\r\\n").substr(7)),
+         ServeList(OkWithBody("", "127.0.0.1/f/ok\\r\\n" + longLine + "\\r\\nok.dat\\r\\n").substr(7)),
          {},
          kEmptyLists,
          "no update list",
@@ -323,10 +373,10 @@ std::vector<HostileCase> Cases() {
          HostileCase::kRun,
          ServeList("send HTTP/1.0 404 Not Found\\r\\n\\r\\n\n"),
          {},
-         With(kEmptyLists, {{"INTERNET/upload.dat", "127.0.0.1/" + long_line.substr(10) + "\r\n"}}),
+         With(kEmptyLists, {{"INTERNET/upload.dat", "127.0.0.1/" + longLine.substr(10) + "\r\n"}}),
          "no update list",
          {{"INTERNET/upload.dat", ""},
-          {"INTERNET/postponed.dat", "127.0.0.1/" + long_line.substr(10) + "\r\n1\r\n"}},
+          {"INTERNET/postponed.dat", "127.0.0.1/" + longLine.substr(10) + "\r\n1\r\n"}},
          {},
          {kListPath},
          8192},
@@ -382,13 +432,13 @@ std::vector<HostileCase> Cases() {
         // Deep paths, device names.
         {"destination_at_the_path_limit",
          HostileCase::kRun,
-         ServeList(OkWithBody("", "127.0.0.1/deep\\r\\n1\\r\\n" + deep_dest +
-                                      "\\r\\n127.0.0.1/ok\\r\\n1\\r\\n" + deep_ok + "\\r\\n")
+         ServeList(OkWithBody("", "127.0.0.1/deep\\r\\n1\\r\\n" + deepDest +
+                                      "\\r\\n127.0.0.1/ok\\r\\n1\\r\\n" + deepOk + "\\r\\n")
                        .substr(7)),
          {},
          kEmptyLists,
          "complete",
-         {{"INTERNET/downloaded.dat", "127.0.0.1/ok\r\n1\r\n" + deep_ok + "\r\n"}},
+         {{"INTERNET/downloaded.dat", "127.0.0.1/ok\r\n1\r\n" + deepOk + "\r\n"}},
          {},
          {kListPath, "/ok"},
          8192},
@@ -452,17 +502,19 @@ TEST_P(HostileTest, Case) {
         PosixSocketBackend backend;
         Settings settings;
         TInetConn conn(backend, files, settings, inet + "\\header.dat");
-        conn.direct_port = server.port();
+        conn.directPort = server.port();
         std::string outcome;
         if (c.kind == HostileCase::kExchange) {
-            outcome = conn.HttpGet("127.0.0.1/x", "dest.dat") ? "true" : "false";
+            outcome = conn.HttpGet("127.0.0.1/x", "dest.dat", c.maxBody) ? "true" : "false";
         } else {
             RunEnv env;
             env.files = &files;
-            env.internet_dir = inet;
-            env.update_host = "127.0.0.1";
-            env.tick_count = [] { return 0u; };
-            env.http_get = [&](const std::string& u, const std::string& f) { return conn.HttpGet(u, f); };
+            env.internetDir = inet;
+            env.updateHost = "127.0.0.1";
+            env.tickCount = [] { return 0u; };
+            env.httpGet = [&](const std::string& u, const std::string& f, uint64_t maxBody) {
+                return conn.HttpGet(u, f, maxBody);
+            };
             outcome = RunEndName(RunStages(env));
         }
         // The outcome, then the bytes written to each file, a line each.
@@ -478,14 +530,14 @@ TEST_P(HostileTest, Case) {
     }
 
     std::ostringstream figures;
-    figures << c.name << ": " << r.text << ", peak growth " << r.growth_kib << " KiB, written:";
+    figures << c.name << ": " << r.text << ", peak growth " << r.growthKib << " KiB, written:";
     for (const auto& [name, n] : written) figures << " " << name << "=" << n;
     std::cout << figures.str() << "\n";
     RecordProperty("figures", figures.str());
 
     EXPECT_EQ(c.outcome, r.text);
-    EXPECT_GE(r.growth_kib, 0);
-    EXPECT_LE(r.growth_kib, c.max_growth_kib) << "peak memory growth in KiB";
+    EXPECT_GE(r.growthKib, 0);
+    EXPECT_LE(r.growthKib, c.maxGrowthKib) << "peak memory growth in KiB";
     for (const auto& [name, content] : c.after) {
         if (!content) {
             EXPECT_FALSE(Exists(game / name)) << name << " exists";
@@ -496,11 +548,11 @@ TEST_P(HostileTest, Case) {
                 << name << ": " << got.size() << " bytes, starting with " << got.substr(0, 60);
         }
     }
-    for (const auto& [name, limit] : c.max_written) {
+    for (const auto& [name, limit] : c.maxWritten) {
         auto it = written.find(name);
         EXPECT_LE(it == written.end() ? 0 : it->second, limit) << "bytes written to " << name;
     }
-    if (c.kind == HostileCase::kRun && c.requests_checked) {
+    if (c.kind == HostileCase::kRun && c.requestsChecked) {
         std::vector<std::string> paths;
         for (const std::string& req : server.Requests()) {
             size_t sp = req.find(' ');

@@ -27,9 +27,9 @@ struct HttpCase {
     bool proxy;
     std::string url;     // "@" stands for the server's dotted address in direct mode
     std::string script;  // the server's script
-    bool expect_result;
-    std::string expect_request;              // "" when no request must arrive
-    std::optional<std::string> expect_body;  // nullopt: the destination is not created
+    bool expectResult;
+    std::string expectRequest;              // "" when no request must arrive
+    std::optional<std::string> expectBody;  // nullopt: the destination is not created
 };
 
 std::ostream& operator<<(std::ostream& o, const HttpCase& c) { return o << c.name; }
@@ -37,7 +37,7 @@ std::ostream& operator<<(std::ostream& o, const HttpCase& c) { return o << c.nam
 const std::string kOk = "case *\nsend HTTP/1.0 200 OK\\r\\nContent-Type: text/plain\\r\\n\\r\\nbody\n";
 
 std::vector<HttpCase> Cases() {
-    std::string long_line(70000, 'a');
+    std::string longLine(70000, 'a');
     return {
         {"direct_path", false, "@/games/list.dat", kOk, true, "GET /games/list.dat HTTP/1.0\r\n\r\n", "body"},
         {"direct_host_only", false, "@", kOk, true, "GET / HTTP/1.0\r\n\r\n", "body"},
@@ -71,7 +71,7 @@ std::vector<HttpCase> Cases() {
         {"closes_after_request", false, "@/x", "case *\nclose\n", false, "GET /x HTTP/1.0\r\n\r\n",
          std::nullopt},
         {"line_longer_than_buffer", false, "@/x",
-         "case *\nsend HTTP/1.0 200 OK\\r\\nX-Long: " + long_line + "\\r\\n\\r\\nbody\n", false,
+         "case *\nsend HTTP/1.0 200 OK\\r\\nX-Long: " + longLine + "\\r\\n\\r\\nbody\n", false,
          "GET /x HTTP/1.0\r\n\r\n", std::nullopt},
         {"status_line_cut", false, "@/x", "case *\nsend HTTP/1.0 200 O\n", false, "GET /x HTTP/1.0\r\n\r\n",
          std::nullopt},
@@ -103,11 +103,11 @@ protected:
         ASSERT_EQ(0, mkdir(internet_.c_str(), 0777));
     }
     std::unique_ptr<TInetConn> MakeConn(int port, bool proxy) {
-        settings_.use_proxy = proxy;
-        settings_.proxy_addr = "127.0.0.1";
-        settings_.proxy_port = port;
+        settings_.UseProxy = proxy;
+        settings_.ProxyAddr = "127.0.0.1";
+        settings_.ProxyPort = port;
         auto conn = std::make_unique<TInetConn>(backend_, files_, settings_, internet_ + "\\header.dat");
-        conn->direct_port = port;
+        conn->directPort = port;
         return conn;
     }
 
@@ -125,23 +125,23 @@ TEST_P(HttpGetTest, Exchange) {
     std::string url = c.url;
     if (url[0] == '@') url = "127.0.0.1" + url.substr(1);
     std::string dest = internet_ + "\\reply.dat";
-    EXPECT_EQ(c.expect_result, conn->HttpGet(url, dest));
+    EXPECT_EQ(c.expectResult, conn->HttpGet(url, dest));
     std::vector<std::string> requests = server.Requests();
-    if (c.expect_request.empty()) {
+    if (c.expectRequest.empty()) {
         for (const std::string& r : requests) EXPECT_EQ("", r);
     } else {
         ASSERT_EQ(1u, requests.size());
-        EXPECT_EQ(c.expect_request, requests[0]);
+        EXPECT_EQ(c.expectRequest, requests[0]);
     }
-    if (c.expect_body) {
+    if (c.expectBody) {
         ASSERT_TRUE(Exists(internet_ + "/reply.dat"));
-        EXPECT_EQ(*c.expect_body, ReadFile(internet_ + "/reply.dat"));
+        EXPECT_EQ(*c.expectBody, ReadFile(internet_ + "/reply.dat"));
     } else {
         EXPECT_FALSE(Exists(internet_ + "/reply.dat"));
     }
     EXPECT_FALSE(Exists(internet_ + "/reply.dat.part")) << "temporary download left behind";
-    if (c.expect_result) EXPECT_FALSE(Exists(internet_ + "/header.dat"));
-    EXPECT_FALSE(conn->SockClient().Connected());
+    if (c.expectResult) EXPECT_FALSE(Exists(internet_ + "/header.dat"));
+    EXPECT_FALSE(conn->Connected());
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, HttpGetTest, ::testing::ValuesIn(Cases()),
@@ -171,12 +171,12 @@ TEST_F(HttpGetTest, FailedTransferKeepsThePreviousFile) {
 }
 
 TEST_F(HttpGetTest, RefusedConnectionAndUnknownHostFail) {
-    int free_port;
+    int freePort;
     {
         TestServer probe("case *\nclose\n");
-        free_port = probe.port();
+        freePort = probe.port();
     }
-    auto conn = MakeConn(free_port, false);
+    auto conn = MakeConn(freePort, false);
     EXPECT_FALSE(conn->HttpGet("127.0.0.1/x", internet_ + "\\reply.dat"));
     EXPECT_FALSE(conn->HttpGet("no-such-host.invalid/x", internet_ + "\\reply.dat"));
     EXPECT_FALSE(Exists(internet_ + "/reply.dat"));
@@ -199,15 +199,15 @@ TEST_F(HttpGetTest, SecondExchangeAfterAFailureWhileReceiving) {
 TEST_F(HttpGetTest, DestinationFoldersAreCreated) {
     TestServer server(kOk);
     auto conn = MakeConn(server.port(), false);
-    bool long_names, short_name;
+    bool longNames, shortName;
     {
         nelkar_test::CwdGuard cwd(dir_.path());
-        long_names = conn->HttpGet("127.0.0.1/x", "maps\\extra\\file.dat");
-        short_name = conn->HttpGet("127.0.0.1/x", "ab\\extra\\file.dat");
+        longNames = conn->HttpGet("127.0.0.1/x", "maps\\extra\\file.dat");
+        shortName = conn->HttpGet("127.0.0.1/x", "ab\\extra\\file.dat");
     }
-    EXPECT_TRUE(long_names);
+    EXPECT_TRUE(longNames);
     EXPECT_EQ("body", ReadFile(dir_ / "maps/extra/file.dat"));
-    EXPECT_FALSE(short_name);
+    EXPECT_FALSE(shortName);
     EXPECT_FALSE(Exists(dir_ / "ab"));
 }
 
@@ -215,9 +215,9 @@ TEST_F(HttpGetTest, DestinationFoldersAreCreated) {
 // the previous file stays, and the next exchange runs normally.
 class FailingFiles : public PosixFileSys {
 public:
-    std::string fail_name;  // the file whose operation fails, by its last path component
+    std::string failName;  // the file whose operation fails, by its last path component
     enum What { kCreate, kWrite, kReplace } what = kCreate;
-    bool out_of_memory = false;
+    bool outOfMemory = false;
 
     std::unique_ptr<OutFile> Create(const std::string& path) override {
         if (Hits(path, kCreate)) Fail();
@@ -233,18 +233,18 @@ public:
         };
         return std::make_unique<Failing>(*this, std::move(out));
     }
-    bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget read_only) override {
+    bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) override {
         if (Hits(to, kReplace)) Fail();
-        return PosixFileSys::Replace(from, to, read_only);
+        return PosixFileSys::Replace(from, to, readOnly);
     }
     [[noreturn]] void Fail() {
-        if (out_of_memory) throw std::bad_alloc();
+        if (outOfMemory) throw std::bad_alloc();
         throw EFileError("refused");
     }
 
 private:
     bool Hits(const std::string& path, What w) const {
-        return w == what && path.substr(path.find_last_of("\\/") + 1) == fail_name;
+        return w == what && path.substr(path.find_last_of("\\/") + 1) == failName;
     }
 };
 
@@ -262,23 +262,23 @@ TEST(HttpGetFailureTest, NoExceptionLeavesHttpGet) {
     ScratchDir dir;
     PosixSocketBackend backend;
     Settings settings;
-    for (bool out_of_memory : {false, true}) {
+    for (bool outOfMemory : {false, true}) {
         for (const Row& r : rows) {
-            SCOPED_TRACE(std::string(r.name) + (out_of_memory ? ", out of memory" : ""));
+            SCOPED_TRACE(std::string(r.name) + (outOfMemory ? ", out of memory" : ""));
             FailingFiles files;
-            files.fail_name = r.file;
+            files.failName = r.file;
             files.what = r.what;
-            files.out_of_memory = out_of_memory;
+            files.outOfMemory = outOfMemory;
             TInetConn conn(backend, files, settings, dir / "header.dat");
-            conn.direct_port = server.port();
+            conn.directPort = server.port();
             WriteFile(dir / "kept.dat", "old");
             bool result = true;
             EXPECT_NO_THROW(result = conn.HttpGet("127.0.0.1/x", dir / "kept.dat"));
             EXPECT_FALSE(result);
             EXPECT_EQ("old", ReadFile(dir / "kept.dat"));
             EXPECT_FALSE(Exists(dir / "kept.dat.part"));
-            EXPECT_FALSE(conn.SockClient().Connected());
-            files.fail_name.clear();
+            EXPECT_FALSE(conn.Connected());
+            files.failName.clear();
             EXPECT_TRUE(conn.HttpGet("127.0.0.1/x", dir / "kept.dat"));
             EXPECT_EQ("new", ReadFile(dir / "kept.dat"));
         }
@@ -292,14 +292,14 @@ TEST_F(HttpGetTest, DestinationsLongerThanThePathLimitFail) {
     TestServer server(kOk);
     auto conn = MakeConn(server.port(), false);
     std::string fits = "ddd\\" + std::string(250, 'f');  // 254 characters, its .part 259
-    std::string too_long = fits + "g";
-    bool short_enough, longer;
+    std::string tooLong = fits + "g";
+    bool shortEnough, longer;
     {
         nelkar_test::CwdGuard cwd(dir_.path());
-        short_enough = conn->HttpGet("127.0.0.1/x", fits);
-        longer = conn->HttpGet("127.0.0.1/y", too_long);
+        shortEnough = conn->HttpGet("127.0.0.1/x", fits);
+        longer = conn->HttpGet("127.0.0.1/y", tooLong);
     }
-    EXPECT_TRUE(short_enough);
+    EXPECT_TRUE(shortEnough);
     EXPECT_EQ("body", ReadFile(dir_ / "ddd/" + std::string(250, 'f')));
     EXPECT_FALSE(longer);
     EXPECT_FALSE(Exists(dir_ / "ddd/" + std::string(250, 'f') + "g"));
@@ -323,15 +323,15 @@ TEST_F(HttpGetTest, ReadOnlyDestinationIsReplaced) {
 
 TEST(HttpRequestTest, BuildRequestTargets) {
     Settings direct;
-    direct.use_proxy = false;
+    direct.UseProxy = false;
     HttpTarget t = BuildRequest("host/games/list.dat", direct);
     EXPECT_EQ("host", t.host);
     EXPECT_EQ(80, t.port);
     EXPECT_EQ("GET /games/list.dat HTTP/1.0", t.request);
     Settings proxy;
-    proxy.use_proxy = true;
-    proxy.proxy_addr = "cache.local";
-    proxy.proxy_port = 81;
+    proxy.UseProxy = true;
+    proxy.ProxyAddr = "cache.local";
+    proxy.ProxyPort = 81;
     t = BuildRequest("host/games/list.dat", proxy);
     EXPECT_EQ("cache.local", t.host);
     EXPECT_EQ(81, t.port);

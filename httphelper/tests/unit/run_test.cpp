@@ -1,4 +1,4 @@
-// The stages of run mode over real files, with requests answered by a table.
+// Runs over real files, with requests answered by a table.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,14 +30,14 @@ protected:
         Put("postponed.dat", "");
         Put("downloaded.dat", "");
         env_.files = &fs_;
-        env_.internet_dir = inet_;
-        env_.update_host = "update.test";
-        env_.tick_count = [this] { return now_; };
-        env_.http_get = [this](const std::string& url, const std::string& file) {
+        env_.internetDir = inet_;
+        env_.updateHost = "update.test";
+        env_.tickCount = [this] { return now_; };
+        env_.httpGet = [this](const std::string& url, const std::string& file, uint64_t maxBody) {
             calls_.push_back(url);
-            if (on_request_) on_request_(url);
+            if (onRequest_) onRequest_(url);
             auto it = replies_.find(url);
-            if (it == replies_.end()) return false;
+            if (it == replies_.end() || it->second.size() > maxBody) return false;
             CreateDirPath(fs_, ExtractFileDir(file));
             WriteFile(PosixFileSys::Native(file), it->second);
             return true;
@@ -57,7 +57,7 @@ protected:
     uint32_t now_ = 1000;
     std::map<std::string, std::string> replies_;  // url -> body; any other url fails
     std::vector<std::string> calls_;
-    std::function<void(const std::string&)> on_request_;
+    std::function<void(const std::string&)> onRequest_;
 };
 
 TEST(CommandLineTest, SetupModeOnlyByTheFirstArgument) {
@@ -75,7 +75,7 @@ TEST_F(RunTest, QueuedRequestsAreServedAndFailuresPostponed) {
     Put("reply.dat", "stale");
     replies_ = {{"ok.test/a", "A"}, {"ok.test/c", "C"}, {kListUrl, ""}};
     EXPECT_EQ(RunEnd::kComplete, Run());
-    // Stage 4 tries the postponed request again in the same run and raises its count.
+    // The postponed request is tried again in the same run, which raises its count.
     EXPECT_EQ(std::vector<std::string>({"ok.test/a", "bad.test/b", "ok.test/c", kListUrl, "bad.test/b"}),
               calls_);
     EXPECT_EQ("", Get("upload.dat"));
@@ -85,10 +85,10 @@ TEST_F(RunTest, QueuedRequestsAreServedAndFailuresPostponed) {
     EXPECT_TRUE(Exists(inet_ + "/nelkar.lck"));
 }
 
-TEST_F(RunTest, LinesAppendedDuringStageOneAreKeptAndServed) {
+TEST_F(RunTest, LinesAppendedWhileTheQueueIsServedAreServedToo) {
     Put("upload.dat", "q.test/1\r\n");
     int appended = 0;
-    on_request_ = [&](const std::string& url) {
+    onRequest_ = [&](const std::string& url) {
         if (url == "q.test/1" && appended++ == 0) Put("upload.dat", "q.test/1\r\nq.test/2\r\nq.test/3\r\n");
     };
     replies_ = {{"q.test/1", ""}, {"q.test/2", ""}, {"q.test/3", ""}};
@@ -97,7 +97,7 @@ TEST_F(RunTest, LinesAppendedDuringStageOneAreKeptAndServed) {
     EXPECT_EQ("", Get("upload.dat"));
 }
 
-TEST_F(RunTest, UnreachableUpdateServerEndsAfterStageOne) {
+TEST_F(RunTest, UnreachableUpdateServerEndsTheRunAfterTheQueue) {
     Put("postponed.dat", "p.test/x\r\n1\r\n");
     Put("vmorlist.dat", "partial");
     EXPECT_EQ(RunEnd::kNoUpdateList, Run());
@@ -223,14 +223,14 @@ TEST_F(RunTest, DestinationsThatOpenTheExchangeFolderAreRefused) {
     EXPECT_FALSE(DestinationAllowed(fs_, "", inet_, "x.dat"));
 }
 
-TEST_F(RunTest, BudgetCrossedDuringStageThreeSkipsPostponed) {
+TEST_F(RunTest, BudgetCrossedDuringDownloadsSkipsPostponed) {
     now_ = 0xffffff00u;  // the tick counter wraps during the run
     Put("postponed.dat", "p.test/x\r\n1\r\n");
     replies_ = {{kListUrl, "f.test/slow\r\na\r\nslow.dat\r\n"}, {"f.test/slow", "s"}};
-    on_request_ = [&](const std::string& url) {
+    onRequest_ = [&](const std::string& url) {
         if (url == "f.test/slow") now_ += 180001;
     };
-    EXPECT_EQ(RunEnd::kBudgetAfterStage3, Run());
+    EXPECT_EQ(RunEnd::kOutOfTime, Run());
     EXPECT_EQ("p.test/x\r\n1\r\n", Get("postponed.dat"));
     EXPECT_EQ(std::vector<std::string>({kListUrl, "f.test/slow"}), calls_);
 }
@@ -238,12 +238,12 @@ TEST_F(RunTest, BudgetCrossedDuringStageThreeSkipsPostponed) {
 TEST_F(RunTest, BudgetExactlyReachedStillAllowsPostponed) {
     Put("postponed.dat", "p.test/x\r\n1\r\nq.test/y\r\n1\r\n");
     replies_ = {{kListUrl, ""}};
-    on_request_ = [&](const std::string& url) {
+    onRequest_ = [&](const std::string& url) {
         if (url == kListUrl) now_ += 180000;
         if (url == "q.test/y") now_ += 1;
     };
     EXPECT_EQ(RunEnd::kComplete, Run());
-    // The last pair is tried; after it the budget is exceeded and the stage stops.
+    // The last pair is tried; after it the budget is exceeded and the retries stop.
     EXPECT_EQ(std::vector<std::string>({kListUrl, "q.test/y"}), calls_);
     EXPECT_EQ("p.test/x\r\n1\r\nq.test/y\r\n2\r\n", Get("postponed.dat"));
 }
@@ -258,7 +258,7 @@ TEST_F(RunTest, SecondInstanceEndsAtOnce) {
 }
 
 TEST_F(RunTest, MissingExchangeFolderEndsAtOnce) {
-    env_.internet_dir = dir_ / "NOWHERE";
+    env_.internetDir = dir_ / "NOWHERE";
     EXPECT_EQ(RunEnd::kLockFailed, Run());
     EXPECT_TRUE(calls_.empty());
     EXPECT_FALSE(Exists(dir_ / "NOWHERE"));

@@ -29,10 +29,10 @@ public:
 TEST(SettingsTest, FirstStartWritesTheFourDefaults) {
     FakeKey key;
     Settings s = LoadSettings(key);
-    EXPECT_FALSE(s.use_proxy);
-    EXPECT_EQ("proxy", s.proxy_addr);
-    EXPECT_EQ(3128, s.proxy_port);
-    EXPECT_EQ(0, s.debug_level);
+    EXPECT_FALSE(s.UseProxy);
+    EXPECT_EQ("proxy", s.ProxyAddr);
+    EXPECT_EQ(3128, s.ProxyPort);
+    EXPECT_EQ(0, s.DebugLevel);
     EXPECT_EQ(std::vector<std::string>(
                   {"nelkarUseProxy", "nelkarProxyAddr", "nelkarProxyPort", "nelkarDebugLevel"}),
               key.writes);
@@ -50,13 +50,13 @@ TEST(SettingsTest, StoredValuesAndRepairs) {
     key.values["nelkarProxyPort"] = RegValue::String("8080");
     key.values["nelkarDebugLevel"] = RegValue::Dword(0xffffffffu);
     Settings s = LoadSettings(key);
-    EXPECT_TRUE(s.use_proxy);
+    EXPECT_TRUE(s.UseProxy);
     EXPECT_EQ(5u, key.values["nelkarUseProxy"].dword) << "not rewritten at start";
-    EXPECT_EQ("proxy", s.proxy_addr);
+    EXPECT_EQ("proxy", s.ProxyAddr);
     EXPECT_EQ("proxy", key.values["nelkarProxyAddr"].text);
-    EXPECT_EQ(3128, s.proxy_port);
+    EXPECT_EQ(3128, s.ProxyPort);
     EXPECT_EQ(RegValue::kDword, key.values["nelkarProxyPort"].kind);
-    EXPECT_EQ(-1, s.debug_level);
+    EXPECT_EQ(-1, s.DebugLevel);
     EXPECT_EQ(std::vector<std::string>({"nelkarProxyAddr", "nelkarProxyPort"}), key.writes);
 
     FakeKey typed;
@@ -65,20 +65,20 @@ TEST(SettingsTest, StoredValuesAndRepairs) {
     typed.values["nelkarProxyPort"] = RegValue::Dword(81);
     typed.values["nelkarDebugLevel"] = RegValue::Other();
     s = LoadSettings(typed);
-    EXPECT_FALSE(s.use_proxy);
+    EXPECT_FALSE(s.UseProxy);
     EXPECT_EQ(0u, typed.values["nelkarUseProxy"].dword);
-    EXPECT_EQ("proxy", s.proxy_addr);
-    EXPECT_EQ(81, s.proxy_port);
-    EXPECT_EQ(0, s.debug_level);
+    EXPECT_EQ("proxy", s.ProxyAddr);
+    EXPECT_EQ(81, s.ProxyPort);
+    EXPECT_EQ(0, s.DebugLevel);
 }
 
 TEST(SettingsTest, SaveWritesAllFour) {
     FakeKey key;
     Settings s;
-    s.use_proxy = true;
-    s.proxy_addr = "cache";
-    s.proxy_port = 70000;
-    s.debug_level = 3;
+    s.UseProxy = true;
+    s.ProxyAddr = "cache";
+    s.ProxyPort = 70000;
+    s.DebugLevel = 3;
     SaveSettings(key, s);
     EXPECT_EQ(1u, key.values["nelkarUseProxy"].dword);
     EXPECT_EQ("cache", key.values["nelkarProxyAddr"].text);

@@ -1,6 +1,7 @@
 // TSockClient over POSIX sockets: line reading, sending limits, connection errors, waits.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <utility>
@@ -90,13 +91,13 @@ TEST_F(SockClientTest, ConnectErrors) {
         EXPECT_STREQ("Null Remote Address", e.what());
     }
 
-    int free_port;
+    int freePort;
     {
         TestServer probe("case *\nclose\n");
-        free_port = probe.port();
+        freePort = probe.port();
     }
     c.Host = "127.0.0.1";
-    c.Port = free_port;
+    c.Port = freePort;
     try {
         c.Connect();
         FAIL();
@@ -259,6 +260,145 @@ TEST_F(SockClientTest, TimeOutEndsAWaitWithAbort) {
         FAIL();
     } catch (const EAbortError& e) {
         EXPECT_STREQ("Socket readln aborted", e.what());
+    }
+    c.Disconnect();
+}
+
+// The status texts of a connection's life at report level 8, in order, as each operation
+// reports them: its own name, the time limit switched on and off around its wait.
+TEST_F(SockClientTest, StatusTextsOfAnExchange) {
+    TestServer server("case #1\nsend line\\r\\n\nhang\n");
+    std::vector<std::string> seen;
+    TSockClient c(backend_, files_);
+    c.ReportLevel = 8;
+    c.OnStatus = [&](const std::string& s) { seen.push_back(s); };
+    c.Host = "127.0.0.1";
+    c.Port = server.port();
+    c.Connect();
+    c.Writeln("GET / HTTP/1.0");
+    EXPECT_EQ("line\r\n", c.ReadLn());
+    c.Disconnect();
+    EXPECT_EQ(std::vector<std::string>({"Connecting", "Resolve Host", "Timer On", "Timer Off",  // Connect
+                                        "Writeln", "Write", "Sending Buffer", "Timer On", "Timer Off",
+                                        "ReadLn", "Timer On", "Timer Off",  //
+                                        "Disconnecting", "Request Close Socket"}),
+              seen);
+
+    // A time limit that passes: the timer fires, the operation is cancelled, the timer is off.
+    seen.clear();
+    c.Connect();
+    seen.clear();
+    c.TimeOut = 100;
+    EXPECT_THROW(c.ReadLn(), EAbortError);
+    EXPECT_EQ(std::vector<std::string>(
+                  {"ReadLn", "Timer On", "Timer Triggered", "Abort", "Canceling", "Timer Off"}),
+              seen);
+    c.Disconnect();
+}
+
+// A back end whose look-up, connection wait or message dispatch can be held or interrupted.
+class ScriptedBackend : public PosixSocketBackend {
+public:
+    bool failStartup = false;
+    bool lookUpHangs = false;      // the look-up waits until it is told to stop
+    bool connectHangs = false;     // the connection attempt never ends
+    std::function<void()> onWait;  // called on every turn of a wait, as a message handler
+    int Startup(std::vector<std::string>* description) override {
+        return failStartup ? 10091 : PosixSocketBackend::Startup(description);
+    }
+    int LookUp(const std::string& host, uint32_t* addr, const std::function<bool()>& stop,
+               const std::function<int()>& waitMs) override {
+        if (!lookUpHangs) return PosixSocketBackend::LookUp(host, addr, stop, waitMs);
+        for (;;) {
+            if (onWait) onWait();
+            if (stop()) return kWsaEintr;
+            int ms = waitMs();
+            usleep(static_cast<useconds_t>(ms < 0 || ms > 10 ? 10000 : ms * 1000));
+        }
+    }
+    int Connect(SockHandle s, uint32_t addr, uint16_t port) override {
+        if (!connectHangs) return PosixSocketBackend::Connect(s, addr, port);
+        return -1;
+    }
+    int LastError() override { return connectHangs ? kWsaEwouldblock : PosixSocketBackend::LastError(); }
+    // Every wait wakes after 10 ms at most, as for a window message.
+    NetEvents Wait(SockHandle s, unsigned interest, int timeoutMs) override {
+        if (onWait) onWait();
+        int ms = timeoutMs < 0 || timeoutMs > 10 ? 10 : timeoutMs;
+        if (!connectHangs) return PosixSocketBackend::Wait(s, interest, ms);
+        usleep(static_cast<useconds_t>(ms * 1000));
+        return {};
+    }
+};
+
+// The fixed messages of the client, each from the failure that raises it.
+TEST(SockClientMessagesTest, FixedMessages) {
+    PosixFileSys files;
+    {
+        ScriptedBackend failing;
+        failing.failStartup = true;
+        try {
+            TSockClient c(failing, files);
+            FAIL() << "created";
+        } catch (const ESockError& e) {
+            EXPECT_STREQ("Initializaton of windows sockets failed", e.what());
+        }
+    }
+    struct Row {
+        const char* name;
+        bool lookUpHangs;
+        bool connectHangs;
+        bool cancel;  // cancelled from a wait instead of timing out
+        const char* message;
+    } rows[] = {
+        {"look_up_timed_out", true, false, false, "Host Lookup Timed Out"},
+        {"look_up_cancelled", true, false, true, "Host Lookup Canceled"},
+        {"connection_timed_out", false, true, false, "Connection Timed out"},
+        {"connection_cancelled", false, true, true, "Connection Canceled"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        ScriptedBackend backend;
+        backend.lookUpHangs = r.lookUpHangs;
+        backend.connectHangs = r.connectHangs;
+        TSockClient c(backend, files);
+        if (r.cancel) {
+            int turns = 0;
+            backend.onWait = [&] {
+                if (++turns == 3) c.Abort();
+            };
+        } else {
+            c.TimeOut = 50;
+        }
+        c.Host = r.lookUpHangs ? "name.test" : "127.0.0.1";
+        c.Port = 9;
+        try {
+            c.Connect();
+            FAIL() << "connected";
+        } catch (const ESockError& e) {
+            EXPECT_STREQ(r.message, e.what());
+        }
+        EXPECT_FALSE(c.Connected());
+    }
+}
+
+// A capture that is cancelled while it waits for data ends with its message.
+TEST_F(SockClientTest, CancelledCapture) {
+    TestServer server("case #1\nhang\n");
+    ScriptedBackend backend;
+    TSockClient c(backend, files_);
+    c.Host = "127.0.0.1";
+    c.Port = server.port();
+    c.Connect();
+    int turns = 0;
+    backend.onWait = [&] {
+        if (++turns == 1) c.Abort();
+    };
+    try {
+        c.CaptureFile(dir_ / "cancelled");
+        FAIL() << "captured";
+    } catch (const EAbortError& e) {
+        EXPECT_STREQ("Socket send aborted", e.what());
     }
     c.Disconnect();
 }

@@ -133,7 +133,7 @@ ChildRun RunInChild(const std::function<std::string()>& work) {
                                      : "ended with code " + std::to_string(WEXITSTATUS(status));
         return r;
     }
-    r.growth_kib = std::stol(text.substr(0, lf));
+    r.growthKib = std::stol(text.substr(0, lf));
     r.text = text.substr(lf + 1);
     return r;
 }
@@ -142,10 +142,10 @@ TestServer::TestServer(const std::string& script) {
     SetScript(script);
     std::string ready = dir_ / "ready";
     std::string log = dir_ / "log";
-    std::string script_file = dir_ / "script";
+    std::string scriptFile = dir_ / "script";
     pid_ = fork();
     if (pid_ == 0) {
-        execlp(NELKAR_PYTHON, NELKAR_PYTHON, NELKAR_SERVER, "--script", script_file.c_str(), "--log",
+        execlp(NELKAR_PYTHON, NELKAR_PYTHON, NELKAR_SERVER, "--script", scriptFile.c_str(), "--log",
                log.c_str(), "--ready", ready.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }

@@ -39,7 +39,7 @@ private:
 // whose address space reservations are huge.
 struct ChildRun {
     std::string text;
-    long growth_kib = -1;
+    long growthKib = -1;
 };
 
 // Runs `work` in a child process. Outside ASan the child's address space is capped at 4 GiB,

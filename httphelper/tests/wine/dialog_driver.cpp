@@ -44,16 +44,16 @@ namespace {
 struct Control {
     const char* name;
     int id;
-} const kControls[] = {{"GroupBox2", IDC_GROUPBOX2},
-                       {"EnableProxyBtn", IDC_ENABLEPROXYBTN},
-                       {"DisableProxyBtn", IDC_DISABLEPROXYBTN},
-                       {"Label3", IDC_LABEL3},
-                       {"Label4", IDC_LABEL4},
-                       {"AddressEdit", IDC_ADDRESSEDIT},
-                       {"PortEdit", IDC_PORTEDIT},
-                       {"CheckProxyBtn", IDC_CHECKPROXYBTN},
-                       {"SaveBtn", IDC_SAVEBTN},
-                       {"DiscardBtn", IDC_DISCARDBTN}};
+} const kControls[] = {{"GroupBox2", IDC_PROXY_GROUP},
+                       {"EnableProxyBtn", IDC_ENABLE_PROXY_BTN},
+                       {"DisableProxyBtn", IDC_DISABLE_PROXY_BTN},
+                       {"Label3", IDC_ADDRESS_LABEL},
+                       {"Label4", IDC_PORT_LABEL},
+                       {"AddressEdit", IDC_ADDRESS_EDIT},
+                       {"PortEdit", IDC_PORT_EDIT},
+                       {"CheckProxyBtn", IDC_CHECK_PROXY_BTN},
+                       {"SaveBtn", IDC_SAVE_BTN},
+                       {"DiscardBtn", IDC_DISCARD_BTN}};
 
 HWND g_form = nullptr;
 

@@ -28,7 +28,7 @@ namespace {
 
 struct Sample {
     double wall = 0, cpu = 0;
-    long peak_kb = 0;
+    long peakKb = 0;
     bool ok = false;
 };
 
@@ -43,7 +43,7 @@ Sample Measure(const std::function<bool()>& work) {
     Sample s;
     s.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     s.cpu = ru.ru_utime.tv_sec + ru.ru_utime.tv_usec / 1e6 + ru.ru_stime.tv_sec + ru.ru_stime.tv_usec / 1e6;
-    s.peak_kb = ru.ru_maxrss;
+    s.peakKb = ru.ru_maxrss;
     s.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     return s;
 }
@@ -66,7 +66,7 @@ bool HelperGet(int port, const std::string& path, const std::string& out, int ti
     nelkar::PosixFileSys files;
     nelkar::Settings settings;
     nelkar::TInetConn conn(backend, files, settings, out + ".header");
-    conn.direct_port = port;
+    conn.directPort = port;
     for (int i = 0; i < times; ++i)
         if (!conn.HttpGet("127.0.0.1" + path, out)) return false;
     return true;
@@ -114,7 +114,7 @@ long FileSize(const std::string& p) {
 
 void Row(const char* name, const Sample& s, double mib) {
     std::printf("%-22s %8.3f s wall %8.3f s cpu %8ld KiB peak %8.1f MiB/s %s\n", name, s.wall, s.cpu,
-                s.peak_kb, mib / s.wall, s.ok ? "" : "FAILED");
+                s.peakKb, mib / s.wall, s.ok ? "" : "FAILED");
 }
 
 }  // namespace

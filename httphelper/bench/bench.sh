@@ -3,13 +3,13 @@
 # port of 127.0.0.1 serving a 512 MiB body, runs bench_download (ours, curl, plain loop),
 # then the same download through nelkar.exe under 64-bit Wine.
 #
-#   bash httphelper/tests/bench/bench.sh [--no-wine]    (after building the native and win64 presets)
+#   bash httphelper/bench/bench.sh [--no-wine]    (after building the native and win64 presets)
 #
 # NELKAR_BENCH_DIR names the work folder (default build/nelkar-bench); a folder on tmpfs, for
 # instance under /dev/shm, keeps the disk out of the figures. --no-wine skips the Wine part,
 # which needs only the native build.
 set -euo pipefail
-cd "$(dirname "$0")/../../.."
+cd "$(dirname "$0")/../.."
 root=$PWD
 with_wine=1
 [ "${1:-}" = "--no-wine" ] && with_wine=0
@@ -49,7 +49,7 @@ silent_pid=$!
 trap 'kill $nginx_pid $silent_pid 2>/dev/null || true; rm -rf "$work/www" "$work/out"' EXIT
 for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/small.txt" && break; sleep 0.1; done
 
-"$root/build/native/httphelper/tests/nelkar_bench_download" "$port" /big.bin "$work/out" "$silent_port"
+"$root/build/native/httphelper/bench/nelkar_bench_download" "$port" /big.bin "$work/out" "$silent_port"
 [ "$with_wine" = 1 ] || exit 0
 
 # The same download through nelkar.exe under Wine: nginx plays the proxy (it serves the

@@ -163,8 +163,8 @@ class Installer:
         held = sorted(n for n in os.listdir(self.group) if not n.startswith("."))
         if held != ["Clan-Verwaltung.lnk"]:
             self.case.fail("group holds " + " ".join(held))
-        text = self.probe_output(["link", "%s\\%s\\Clan-Verwaltung.lnk" % (self.programs_win, GROUP)],
-                                 "link cannot be read")
+        text = self.case.wine_output([self.probe, "link", "%s\\%s\\Clan-Verwaltung.lnk" % (self.programs_win, GROUP)],
+                                     "link cannot be read")
         target = self.game_win + "\\clans.url"
         self.case.compare(["target=" + target, "icon=" + target, "index=0", "arguments=", "folder=", "description="],
                           self.case.lines(text), "link differs", name="link")
@@ -178,13 +178,6 @@ class Installer:
         if os.path.exists(os.path.join(self.temp, "update.zip")):
             self.case.fail("temporary archive left")
 
-    def probe_output(self, args, failure):
-        done = subprocess.run(self.case.wine_command([self.probe] + args), stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        if done.returncode != 0:
-            self.case.fail(failure)
-        return done.stdout.decode("latin-1").replace("\r", "")
-
     def pacing_report(self):
         """How far the run's wall time lies above its fixed waits: two pauses of 21 x 50 ms, ten
         status texts of 700 ms, 570 animation steps of 10 ms and 50 ms per progress report (one
@@ -194,7 +187,7 @@ class Installer:
         reports = sum(1 + (size + 32767) // 32768 for size in sizes)
         fixed = 2 * 21 * 50 + 10 * 700 + (183 + 102 + 102 + 183) * 10 + reports * 50
         start = time.monotonic()
-        self.case.wine([self.probe], output=subprocess.DEVNULL)
+        self.case.wine([self.probe], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         start_ms = int((time.monotonic() - start) * 1000)
         print("pacing: run %d ms, Wine start %d ms, fixed waits %d ms (%d progress reports), above the waits: %.1f %%"
               % (self.elapsed_ms, start_ms, fixed, reports, (self.elapsed_ms - start_ms - fixed) * 100 / fixed))
@@ -420,7 +413,7 @@ def window(inst):
     long_path = "\\...ine Spiele\\Veltmark Orvandel\\AI\\Denmark.dll"
     inst.prepare("german")
     with open(case.path("font.txt"), "w", encoding="latin-1", newline="") as f:
-        f.write(inst.probe_output(["font"], "the font probe failed"))
+        f.write(case.wine_output([inst.probe, "font"], "the font probe failed"))
     window_log, stop = case.path("window.txt"), case.path("watch.stop")
     watcher = case.start_wine([inst.probe, "watch", case.windows_path(window_log), case.windows_path(stop)],
                               stdout="watch.log", stderr="watch.log")

@@ -14,6 +14,7 @@ program under the rig's Wine. The runner prints "PASS: CASE", or "FAIL: CASE: wh
 with exit code 1.
 """
 import argparse
+import contextlib
 import difflib
 import os
 import shutil
@@ -101,42 +102,45 @@ class Case:
     def wine_command(self, argv):
         return self.emulator + (["--as-user"] if self.as_user else []) + [str(a) for a in argv]
 
-    def wine(self, argv, cwd=None, timeout=None, output=None, check=False):
-        """Runs a Windows program and waits for it; returns its exit code (124 after the time
-        limit), or with output="text" its standard output, without carriage returns."""
-        kwargs = dict(cwd=cwd, stdin=subprocess.DEVNULL)
-        if output == "text":
-            kwargs.update(stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        elif output is not None:
-            kwargs.update(stdout=output, stderr=output)
-        try:
-            done = subprocess.run(self.wine_command(argv), timeout=timeout, **kwargs)
-            rc = done.returncode
-        except subprocess.TimeoutExpired:
-            done, rc = None, 124
+    def wine(self, argv, cwd=None, timeout=None, stdout=None, stderr=None, check=False):
+        """Runs a Windows program and waits for it; returns its exit code (124 after timeout
+        seconds). stdout and stderr are files of the work folder by name, or as subprocess takes
+        them (None: the case's own)."""
+        with self._output(stdout) as out, self._output(stderr if stderr != stdout else None) as err:
+            try:
+                rc = subprocess.run(self.wine_command(argv), cwd=cwd, timeout=timeout, stdin=subprocess.DEVNULL,
+                                    stdout=out, stderr=subprocess.STDOUT if stderr == stdout and stderr else err
+                                    ).returncode
+            except subprocess.TimeoutExpired:
+                rc = 124
         if check and rc != 0:
             self.fail("%s ended with %d" % (os.path.basename(str(argv[0])), rc))
-        if output == "text":
-            return done.stdout.decode("latin-1").replace("\r", "") if done else ""
         return rc
+
+    def wine_output(self, argv, failure=None):
+        """What a Windows program prints, without carriage returns; with failure, the case fails
+        so unless the program ends with exit code 0."""
+        done = subprocess.run(self.wine_command(argv), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL)
+        if failure and done.returncode != 0:
+            self.fail(failure)
+        return done.stdout.decode("latin-1").replace("\r", "")
+
+    def _output(self, target):
+        if isinstance(target, str):
+            return open(self.path(target), "wb")
+        return contextlib.nullcontext(target)
 
     def start_wine(self, argv, **kwargs):
         """Starts a Windows program in the background (ended with the case)."""
         return self.start(self.wine_command(argv), **kwargs)
 
-    def start(self, argv, stdout=None, stderr=None, cwd=None):
-        """Starts a program in the background; stdout and stderr name files of the work folder.
-        The case ends it at its end if it still runs."""
-        out = open(self.path(stdout), "wb") if stdout else subprocess.DEVNULL
-        err = (subprocess.STDOUT if stderr == stdout else open(self.path(stderr), "wb")) if stderr \
-            else subprocess.DEVNULL
-        try:
+    def start(self, argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=None):
+        """Starts a program in the background; stdout and stderr as for wine(). The case ends
+        it at its end if it still runs."""
+        with self._output(stdout) as out, self._output(stderr if stderr != stdout else None) as err:
             process = subprocess.Popen([str(a) for a in argv], cwd=cwd, stdin=subprocess.DEVNULL, stdout=out,
-                                       stderr=err)
-        finally:
-            for f in (out, err):
-                if f not in (subprocess.DEVNULL, subprocess.STDOUT):
-                    f.close()
+                                       stderr=subprocess.STDOUT if stderr == stdout and stderr else err)
         self._processes.append(process)
         return process
 

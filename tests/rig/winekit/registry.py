@@ -36,7 +36,7 @@ def import_file(case, template, **texts):
 
 
 def _values(case, key, name=None):
-    output = case.wine(["reg", "query", key] + (["/v", name] if name else []), output="text")
+    output = case.wine_output(["reg", "query", key] + (["/v", name] if name else []))
     pattern = re.escape(name) if name else r"\S+"
     found = []
     for line in case.lines(output):
@@ -58,4 +58,4 @@ def values(case, key):
 
 
 def add(case, key, name, kind, data):
-    case.wine(["reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], output=subprocess.DEVNULL, check=True)
+    case.wine(["reg", "add", key, "/v", name, "/t", kind, "/d", data, "/f"], stdout=subprocess.DEVNULL, check=True)

@@ -30,7 +30,7 @@ def killed_runs(case):
     def read(name):
         return case.read_bytes(os.path.join(helper.internet, name))
     for delay in DELAYS:
-        after = "after %s s" % (delay if delay is not None else "no kill")
+        after = "killed after %s s" % delay if delay is not None else "the complete run"
         exchange.write_files(helper)
         before = len(server.requests())
         run = case.start_wine(["nelkar.exe"], cwd=helper.game)
@@ -58,7 +58,7 @@ def killed_runs(case):
         two = helper.file("files/two.dat")
         if os.path.exists(two) and case.read_bytes(two).rstrip(b"\n") != b"new two":
             case.fail(after + ": two.dat cut")
-        print("killed %s: upload %d lines, postponed %d, one.dat %d bytes"
+        print("%s: upload %d lines, postponed %d, one.dat %d bytes"
               % (after, read("upload.dat").count(b"\n"), read("postponed.dat").count(b"\n"), len(one)))
     exchange.check(helper, server)
     if case.read_bytes(helper.file("files/one.dat")).rstrip(b"\n") != NEW_ONE:

@@ -10,7 +10,6 @@ import os
 import shutil
 import subprocess
 import sys
-import threading
 import time
 import zipfile
 
@@ -337,22 +336,10 @@ def profile_non_ansi(inst):
     inst.write("TIRMOLD.EXE", "old\n")
     archive = os.path.join(inst.lukasz, "Temp", "update.zip")
     seen = []
-    stop = threading.Event()
-
-    def look_for_archive():
-        while not stop.is_set():
-            if os.path.exists(archive):
-                seen.append(True)
-            time.sleep(0.1)
-    watcher = threading.Thread(target=look_for_archive)
-    watcher.start()
-    try:
+    with inst.case.polling(lambda: os.path.exists(archive) and seen.append(True), 0.1):
         boxes = inst.boxes("--count", 0)
         inst.run(0)
         boxes.expect(hide_addresses=True)
-    finally:
-        stop.set()
-        watcher.join()
     if not seen:
         inst.case.fail("no archive in %s/Temp during the run" % inst.lukasz)
     if os.path.exists(inst.group):
@@ -424,27 +411,22 @@ def window(inst):
         subprocess.run(["import", "-display", case.rig.display, "-window", "root", case.path(name)],
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
+    shots = {"stages": 0, "copying": False}
+
     def take_screenshots():
-        shots, copying = 0, False
-        while not os.path.exists(stop):
-            text = case.read_text(window_log)
-            stages = sum(1 for line in text.split("\n") if " geometry " in line)
-            if stages > shots:
-                shots = stages
-                shoot("window-stage-%d.png" % shots)
-            if not copying and " drawn " + long_path in text:
-                copying = True
-                shoot("window-copying.png")
-            time.sleep(0.05)
-    shooter = threading.Thread(target=take_screenshots)
-    shooter.start()
-    try:
+        text = case.read_text(window_log)
+        stages = sum(1 for line in text.split("\n") if " geometry " in line)
+        if stages > shots["stages"]:
+            shots["stages"] = stages
+            shoot("window-stage-%d.png" % stages)
+        if not shots["copying"] and " drawn " + long_path in text:
+            shots["copying"] = True
+            shoot("window-copying.png")
+    with case.polling(take_screenshots, 0.05):
         boxes = inst.boxes("--count", 0)
         inst.run(0)
         time.sleep(0.5)
-    finally:
         case.touch(stop)
-        shooter.join()
     watcher.wait()
     boxes.expect(hide_addresses=True)
     inst.full_update_done()

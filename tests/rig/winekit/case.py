@@ -21,6 +21,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import threading
 import time
 
 from .rig import Rig, windows_path
@@ -153,6 +154,23 @@ class Case:
             if time.monotonic() >= end:
                 return False
             time.sleep(interval)
+
+    @contextlib.contextmanager
+    def polling(self, action, interval):
+        """Calls action every interval seconds in a thread of its own while the block runs."""
+        stop = threading.Event()
+
+        def loop():
+            while not stop.is_set():
+                action()
+                stop.wait(interval)
+        thread = threading.Thread(target=loop)
+        thread.start()
+        try:
+            yield
+        finally:
+            stop.set()
+            thread.join()
 
     def at_end(self, action):
         """Runs action when the case ends, passed or failed (last registered first)."""

@@ -236,10 +236,11 @@ def dialog_test_button(case):
     after_box(4, "settext", "PortEdit", "31a8", "post", "SaveBtn")
     dialog(helper, "wait", "post", "DiscardBtn", "waitgone")
     setup.end()
-    boxes.expect('box caption="Fehler" text="Unzul\xe4ssiger Proxyanschluss angegeben" buttons=OK icon=error pressed=OK',
-                 TEST_FAILED_BOX,
-                 'box caption="Information" text="Verbindungstest erfolgreich!" buttons=OK icon=information pressed=OK',
-                 "box caption=\"NELKAR\" text=\"'31a8' is not a valid integer value.\" buttons=OK icon=error pressed=OK")
+    boxes.expect(
+        'box caption="Fehler" text="Unzul\xe4ssiger Proxyanschluss angegeben" buttons=OK icon=error pressed=OK',
+        TEST_FAILED_BOX,
+        'box caption="Information" text="Verbindungstest erfolgreich!" buttons=OK icon=information pressed=OK',
+        "box caption=\"NELKAR\" text=\"'31a8' is not a valid integer value.\" buttons=OK icon=error pressed=OK")
     # The test only connects: the server saw a connection but no request.
     if server.requests():
         case.fail("the test sent a request: %s" % server.requests())
@@ -363,8 +364,8 @@ def dialog_close_during_test(case):
     for how in ("close", "quit"):
         boxes = BoxWatch(case, "--count", 0, "--quiet-after", 600)
         setup = SetupMode(helper)
-        dump = dialog(helper, "wait", "settext", "AddressEdit", "127.0.0.1", "settext", "PortEdit", pending.port, "post",
-                      "CheckProxyBtn", "sleep", 500, "dump")
+        dump = dialog(helper, "wait", "settext", "AddressEdit", "127.0.0.1", "settext", "PortEdit", pending.port,
+                      "post", "CheckProxyBtn", "sleep", 500, "dump")
         if not has_line(dump, r"^form .* enabled=0$"):
             case.fail("%s: the test did not start: %s" % (how, first_line(dump)))
         start = setup.cpu_seconds()

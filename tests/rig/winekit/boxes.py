@@ -43,7 +43,8 @@ class BoxWatch:
         self.case.touch(self.stop)
         rc = self.process.wait()
         if rc != 0:
-            self.case.fail("message-box driver ended with %d: %s %s" % (rc, self._text("boxes"), self._text("boxes.err")))
+            self.case.fail("message-box driver ended with %d: %s %s"
+                           % (rc, self._text("boxes"), self._text("boxes.err")))
         seen = self.seen()
         if hide_addresses:
             seen = [re.sub(r" at [0-9A-F]{8,16}\.", " at ADDR.", line) for line in seen]

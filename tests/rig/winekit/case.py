@@ -9,9 +9,9 @@ and is started by CTest as
 
     RUNNER CASE --rig RIG_FOLDER --build BUILD_FOLDER -- EMULATOR...
 
-where EMULATOR is the build's KIT_WINE_EMULATOR (set by the toolchain files), the command
-that runs a Windows program under the rig's Wine. The runner prints "PASS: CASE", or "FAIL: CASE: what" and ends
-with exit code 1.
+where EMULATOR is the build's KIT_WINE_EMULATOR (set by the toolchain files), the command that
+runs a Windows program under the rig's Wine. The runner prints "PASS: CASE", or
+"FAIL: CASE: what" and ends with exit code 1.
 """
 import argparse
 import contextlib
@@ -40,7 +40,7 @@ class Case:
         self.work = work
         # Seconds a Windows program may take; a 32-bit one starts through an emulator.
         self.limit = limit
-        # Runs Windows programs as uid 65534 in the user's prefix (see use_user).
+        # Runs Windows programs as uid 65534 in the user's prefix (wine.py run --as-user).
         self.as_user = False
         self._processes = []
         self._cleanups = []

@@ -42,12 +42,13 @@ for g in $games; do cp "ai/tests/wine/scenarios/$g.txt" "$game/"; done
 
 wine_dir="$root/build/wine-main-$arch"
 echo "== starting $arch-bit Wine (the emulated 32-bit one takes a few minutes)"
-tests/rig/wine.sh setup "$wine_dir" "$arch"
-trap 'tests/rig/wine.sh teardown "$wine_dir"' EXIT
+rig=tests/rig/wine.py
+"$rig" setup "$wine_dir" "$arch"
+trap '"$rig" teardown "$wine_dir"' EXIT
 
 echo "== the game loads AI\\Denmark.dll once and plays a short game on each land type 0 to 6:"
 echo "   set-up of the computer player, then a few AI ticks in which the situation changes"
-(cd "$game" && "$root/tests/rig/wine.sh" run "$wine_dir" ZORM.EXE --trace trace.txt $(printf '%s.txt ' $games))
+(cd "$game" && "$root/$rig" run "$wine_dir" ZORM.EXE --trace trace.txt $(printf '%s.txt ' $games))
 echo "== what the plug-in asked and ordered (long tables shortened, repeats counted; full trace in $game/trace.txt)"
 awk '
     function flush() { if (n > 1) print "   ... the same " n - 1 " more time(s)"; n = 0 }
@@ -69,15 +70,15 @@ echo "old game file" > "$install/TIRMOLD.EXE"
 install_win="Z:${install//\//\\}"
 printf 'REGEDIT4\r\n\r\n[-HKEY_CURRENT_USER\\Software\\Talvorek]\r\n\r\n[HKEY_CURRENT_USER\\Software\\Talvorek\\Veltmark : Orvandel]\r\n"InstallDir"="%s"\r\n"Language"="German"\r\n"Version"="1.29"\r\n' \
     "${install_win//\\/\\\\}" > "$install.reg"
-tests/rig/wine.sh run "$wine_dir" regedit /S "Z:${install//\//\\}.reg"
+"$rig" run "$wine_dir" regedit /S "Z:${install//\//\\}.reg"
 echo "== Tessarin.exe updates the sample installation in $install"
 rc=0
-tests/rig/wine.sh run "$wine_dir" "build/$preset/dist/Tessarin.exe" 2> /dev/null || rc=$?
+"$rig" run "$wine_dir" "build/$preset/dist/Tessarin.exe" 2> /dev/null || rc=$?
 echo "   exit code $rc"
 echo "== the game folder afterwards"
 (cd "$install" && find . -type f -printf '   %-34p %8s bytes  %TY-%Tm-%Td %TH:%TM\n' | sort)
 echo "== the installation record afterwards"
-tests/rig/wine.sh run "$wine_dir" reg query 'HKCU\Software\Talvorek\Veltmark : Orvandel' 2> /dev/null | tr -d '\r' | sed -n 's/^ \+/   /p'
+"$rig" run "$wine_dir" reg query 'HKCU\Software\Talvorek\Veltmark : Orvandel' 2> /dev/null | tr -d '\r' | sed -n 's/^ \+/   /p'
 echo "== the Start-menu group"
 find "$wine_dir/prefix/drive_c/users" -path '*Veltmark - Orvandel*' -printf '   %P\n'
 [ "$rc" = 0 ] && [ ! -e "$install/TIRMOLD.EXE" ] && [ -f "$install/clans.url" ]
@@ -104,12 +105,13 @@ SCRIPT
 python3 httphelper/tests/server/http_test_server.py --port 0 --script "$helper/server.script" \
     --log "$helper/log" --ready "$helper/server.port" 2> "$helper/server.err" &
 server=$!
-trap 'kill -KILL $server 2>/dev/null || true; tests/rig/wine.sh teardown "$wine_dir"' EXIT
+# The server ends quietly on SIGTERM (exit code 0, so the shell reports nothing).
+trap 'kill $server 2>/dev/null || true; "$rig" teardown "$wine_dir"' EXIT
 for _ in $(seq 100); do [ -e "$helper/server.port" ] && break; sleep 0.1; done
 printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Talvorek]\r\n"nelkarUseProxy"=dword:00000001\r\n"nelkarProxyAddr"="127.0.0.1"\r\n"nelkarProxyPort"=dword:%08x\r\n' \
     "$(cat "$helper/server.port")" > "$helper/proxy.reg"
-tests/rig/wine.sh run "$wine_dir" regedit /S "Z:${helper//\//\\}\\proxy.reg"
-(cd "$helper" && "$root/tests/rig/wine.sh" run "$wine_dir" nelkar.exe) || echo "   nelkar.exe ended with $?"
+"$rig" run "$wine_dir" regedit /S "Z:${helper//\//\\}\\proxy.reg"
+(cd "$helper" && "$root/$rig" run "$wine_dir" nelkar.exe) || echo "   nelkar.exe ended with $?"
 echo "== requests the proxy received"
 sed 's/^/   /' "$helper/log/requests.log"
 for f in upload.dat postponed.dat downloaded.dat; do
@@ -118,5 +120,5 @@ for f in upload.dat postponed.dat downloaded.dat; do
 done
 echo "== clans.url, the updated file"
 sed 's/\r$//; s/^/   /' "$helper/clans.url"
-kill -KILL "$server" 2>/dev/null || true
-{ wait "$server"; } 2> /dev/null || true
+kill "$server"
+wait "$server" || true

@@ -1,0 +1,482 @@
+#!/usr/bin/env python3
+"""End-to-end cases of the update installer: an installation record (records/ beside this
+file) and a prepared game folder, Tessarin.exe run under Wine with its message boxes answered
+by the driver, then the game folder, the record, the Start-menu link and the temporary folder
+checked.
+
+    installer_cases.py CASE --rig RIG_FOLDER --build BUILD_FOLDER -- EMULATOR...
+"""
+import os
+import shutil
+import subprocess
+import sys
+import time
+import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "..", "..", "..", "tests", "rig"))
+from winekit import registry  # noqa: E402
+from winekit.boxes import BoxWatch  # noqa: E402
+from winekit.case import run_cases  # noqa: E402
+from winekit.rig import USER_ID  # noqa: E402
+
+HERE = os.path.dirname(os.path.realpath(__file__))
+RECORD_KEY = "HKCU\\Software\\Talvorek\\Veltmark : Orvandel"
+PROFILE = "drive_c/users/root"
+PROGRAMS = "AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+GROUP = "Veltmark - Orvandel"
+
+# The boxes of the run as the driver reports them (control bytes escaped, "\r\n" stays "\r\n").
+NO_GAME_BOX = ('box caption="Error" text="Unable to find the game!\\r\\nPlease install the game before updating" '
+               "buttons=OK icon=error pressed=OK")
+WRONG_EDITION_BOX = ('box caption="Error" text="You have %s version installed!\\r\\nThis update is for German '
+                     'version only!" buttons=OK icon=error pressed=OK')
+ASK_AGAIN_BOX = ('box caption="Warning" text="You already have this update installed!\\r\\nInstall the update '
+                 'anyway?" buttons=YES,NO icon=warning pressed=%s')
+ERROR_BOX = ('box caption="Application Error" text="Exception %s in module Tessarin.exe at ADDR.\\n%s" '
+             "buttons=OK icon=error pressed=OK")
+
+
+class Installer:
+    """One run's installer, game folder, record and the prefix's folders that it writes."""
+
+    def __init__(self, case):
+        self.case = case
+        build = case.build
+        self.exe = os.path.join(build, "dist", "Tessarin.exe")
+        self.probe = os.path.join(build, "installer", "tests", "installer_probe.exe")
+        self.driver = os.path.join(build, "rig", "msgbox_driver.exe")
+        self.stage = os.path.join(build, "installer", "payload.zip.d")
+        self.prefix = case.rig.prefix
+        self.game_folder = "game"
+        self.elapsed_ms = 0
+
+    def use_user(self):
+        """Runs as the unprivileged user (cases about read-only files), in its own folder with
+        its own copies of the programs."""
+        case = self.case
+        case.as_user = True
+        root = case.rig.user_root()
+        self.prefix = os.path.join(root, "prefix")
+        case.work = os.path.join(root, "cases", case.name)
+        bin_folder = os.path.join(root, "bin")
+        os.makedirs(bin_folder, exist_ok=True)
+        for program in (self.exe, self.driver, self.probe):
+            shutil.copy(program, bin_folder)
+        subprocess.run(["chmod", "-R", "a+rX", bin_folder], check=True)
+        self.exe, self.driver, self.probe = (os.path.join(bin_folder, os.path.basename(p))
+                                             for p in (self.exe, self.driver, self.probe))
+
+    def prepare(self, record):
+        """A fresh work folder and game folder, no link, no temporary archive, and the
+        installation record of records/RECORD.reg (its InstallDir the game folder)."""
+        case = self.case
+        self.game = case.path(self.game_folder)
+        shutil.rmtree(case.work, ignore_errors=True)
+        os.makedirs(self.game)
+        if case.as_user:
+            subprocess.run(["chown", "-R", "%d:%d" % (USER_ID, USER_ID), os.path.dirname(case.work)], check=True)
+        # The prefix's TEMP, also for the other user.
+        self.temp = os.path.join(self.prefix, PROFILE, "Temp")
+        self.programs_win = "C:\\users\\root\\" + PROGRAMS.replace("/", "\\")
+        self.group = os.path.join(self.prefix, PROFILE, PROGRAMS, GROUP)
+        shutil.rmtree(self.group, ignore_errors=True)
+        if os.path.exists(os.path.join(self.temp, "update.zip")):
+            os.remove(os.path.join(self.temp, "update.zip"))
+        self.game_win = case.windows_path(self.game)
+        registry.import_file(case, os.path.join(HERE, "records", record + ".reg"), game=self.game_win)
+
+    def write(self, name, text, user_owned=False, read_only=False):
+        path = os.path.join(self.game, name)
+        with open(path, "w") as f:
+            f.write(text)
+        if user_owned:
+            os.chown(path, USER_ID, USER_ID)
+        if read_only:
+            os.chmod(path, 0o444)
+
+    def boxes(self, *options):
+        return BoxWatch(self.case, *options, driver=self.driver)
+
+    def run(self, want):
+        start = time.monotonic()
+        rc = self.case.wine([self.exe, "some", "ignored", "arguments"], cwd=self.case.work, timeout=self.case.limit)
+        self.elapsed_ms = int((time.monotonic() - start) * 1000)
+        if rc != want:
+            self.case.fail("Tessarin.exe ended with %d, expected %d" % (rc, want))
+
+    # What the run left.
+    def version_is(self, expected):
+        """The record's "Version": REG_SZ expected, or None for no value."""
+        value = registry.query(self.case, RECORD_KEY, "Version")
+        if expected is None:
+            if value is not None:
+                self.case.fail("Version exists: %s %s" % value)
+        elif value != ("REG_SZ", expected):
+            self.case.fail('Version is "%s", expected REG_SZ %s' % (" ".join(value or ()), expected))
+
+    def snapshot(self):
+        """Every name in the game folder with its size, permissions and time."""
+        entries = []
+        for folder, dirs, files in os.walk(self.game):
+            for name in [""] + dirs + files:
+                path = os.path.join(folder, name) if name else folder
+                st = os.lstat(path)
+                entries.append((os.path.relpath(path, self.game), st.st_size, st.st_mode & 0o7777, st.st_mtime_ns))
+        return sorted(entries)
+
+    def untouched(self, before, stale_archive=False):
+        """Nothing written or deleted: game folder as before, no link, no temporary archive."""
+        if self.snapshot() != before:
+            self.case.fail("game folder changed")
+        if os.path.exists(self.group):
+            self.case.fail("program group made")
+        if not stale_archive and os.path.exists(os.path.join(self.temp, "update.zip")):
+            self.case.fail("temporary archive written")
+
+    def staged(self):
+        """The payload's files as the build staged them, relative to the stage folder."""
+        return sorted(os.path.relpath(os.path.join(folder, name), self.stage)
+                      for folder, _, files in os.walk(self.stage) for name in files)
+
+    def payload_written(self):
+        """Every member of the payload in the game folder with its content and stored time."""
+        staged = self.staged()
+        for name in staged:
+            source, written = os.path.join(self.stage, name), os.path.join(self.game, name)
+            if not os.path.isfile(written):
+                self.case.fail(name + " not written")
+            if self.case.read_bytes(source) != self.case.read_bytes(written):
+                self.case.fail(name + " differs from the payload")
+            if int(os.stat(source).st_mtime) != int(os.stat(written).st_mtime):
+                self.case.fail("%s has time %s, stored %s" % (name, time.ctime(os.stat(written).st_mtime),
+                                                                time.ctime(os.stat(source).st_mtime)))
+        with zipfile.ZipFile(os.path.join(self.case.build, "installer", "payload.zip")) as z:
+            members = sum(1 for n in z.namelist() if not n.endswith("/"))
+        if len(staged) != members or not staged:
+            self.case.fail("%d files staged, the payload has %d" % (len(staged), members))
+
+    def link_made(self):
+        link = os.path.join(self.group, "Clan-Verwaltung.lnk")
+        if not os.path.isfile(link):
+            self.case.fail("no link " + link)
+        held = sorted(n for n in os.listdir(self.group) if not n.startswith("."))
+        if held != ["Clan-Verwaltung.lnk"]:
+            self.case.fail("group holds " + " ".join(held))
+        text = self.case.wine_output([self.probe, "link", "%s\\%s\\Clan-Verwaltung.lnk" % (self.programs_win, GROUP)],
+                                     "link cannot be read")
+        target = self.game_win + "\\clans.url"
+        self.case.compare(["target=" + target, "icon=" + target, "index=0", "arguments=", "folder=", "description="],
+                          self.case.lines(text), "link differs", name="link")
+
+    def full_update_done(self):
+        self.payload_written()
+        if os.path.exists(os.path.join(self.game, "TIRMOLD.EXE")):
+            self.case.fail("TIRMOLD.EXE still there")
+        self.version_is("2.2")
+        self.link_made()
+        if os.path.exists(os.path.join(self.temp, "update.zip")):
+            self.case.fail("temporary archive left")
+
+    def pacing_report(self):
+        """How far the run's wall time lies above its fixed waits: two pauses of 21 x 50 ms, ten
+        status texts of 700 ms, 570 animation steps of 10 ms and 50 ms per progress report (one
+        per member and one per 32,768-byte block). A Wine start of a trivial program is
+        subtracted."""
+        sizes = [os.path.getsize(os.path.join(self.stage, n)) for n in self.staged()]
+        reports = sum(1 + (size + 32767) // 32768 for size in sizes)
+        fixed = 2 * 21 * 50 + 10 * 700 + (183 + 102 + 102 + 183) * 10 + reports * 50
+        start = time.monotonic()
+        self.case.wine([self.probe], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        start_ms = int((time.monotonic() - start) * 1000)
+        print("pacing: run %d ms, Wine start %d ms, fixed waits %d ms (%d progress reports), above the waits: %.1f %%"
+              % (self.elapsed_ms, start_ms, fixed, reports, (self.elapsed_ms - start_ms - fixed) * 100 / fixed))
+
+
+def installer_case(function):
+    """A case function of the installer: the runner hands it the case's Installer."""
+    return lambda case: function(Installer(case))
+
+
+def no_record(inst):
+    inst.prepare("none")
+    before = inst.snapshot()
+    boxes = inst.boxes("--count", 1, "--press", "OK")
+    inst.run(0)
+    boxes.expect(NO_GAME_BOX, hide_addresses=True)
+    inst.untouched(before)
+
+
+def wrong_edition(record, edition):
+    def run(inst):
+        inst.prepare(record)
+        before = inst.snapshot()
+        boxes = inst.boxes("--count", 1, "--press", "OK")
+        inst.run(0)
+        boxes.expect(WRONG_EDITION_BOX % edition, hide_addresses=True)
+        inst.untouched(before)
+        inst.version_is(None)
+    return run
+
+
+def language_number(inst):
+    inst.prepare("language-number")
+    before = inst.snapshot()
+    boxes = inst.boxes("--count", 1, "--press", "OK")
+    inst.run(1)
+    boxes.expect(ERROR_BOX % ("ERegistryException", "Invalid data type for 'Language'."), hide_addresses=True)
+    inst.untouched(before)
+
+
+def no_box_update(record):
+    def run(inst):
+        inst.prepare(record)
+        inst.write("TIRMOLD.EXE", "old\n")
+        boxes = inst.boxes("--count", 0)
+        inst.run(0)
+        boxes.expect(hide_addresses=True)
+        inst.full_update_done()
+    return run
+
+
+def asked(version, answer):
+    def run(inst):
+        inst.prepare("german-level-" + version)
+        inst.write("TIRMOLD.EXE", "old\n")
+        before = inst.snapshot()
+        boxes = inst.boxes("--count", 1, "--press", answer)
+        inst.run(0)
+        boxes.expect(ASK_AGAIN_BOX % answer, hide_addresses=True)
+        if answer == "NO":
+            inst.untouched(before)
+            inst.version_is(version)
+        else:
+            inst.full_update_done()
+    return run
+
+
+def full_update(inst):
+    # As an unprivileged user: read-only files stay read-only for it.
+    inst.use_user()
+    inst.prepare("german")
+    inst.write("TIRMOLD.EXE", "old\n", user_owned=True, read_only=True)
+    inst.write("ReadMe.txt", "old read me\n", user_owned=True, read_only=True)
+    boxes = inst.boxes("--count", 0)
+    inst.run(0)
+    boxes.expect(hide_addresses=True)
+    inst.full_update_done()
+    if os.stat(os.path.join(inst.game, "ReadMe.txt")).st_mode & 0o600 != 0o600:
+        inst.case.fail("ReadMe.txt still read-only")
+    inst.pacing_report()
+    # A second run asks, and leaves one link.
+    boxes = inst.boxes("--count", 1, "--press", "YES")
+    inst.run(0)
+    boxes.expect(ASK_AGAIN_BOX % "YES", hide_addresses=True)
+    inst.full_update_done()
+
+
+def stale_update_zip(inst):
+    inst.use_user()
+    inst.prepare("german")
+    before = inst.snapshot()
+    os.makedirs(inst.temp, exist_ok=True)
+    stale = os.path.join(inst.temp, "update.zip")
+    with open(stale, "w") as f:
+        f.write("stale\n")
+    os.chown(stale, USER_ID, USER_ID)
+    os.chmod(stale, 0o444)
+    boxes = inst.boxes("--count", 1, "--press", "OK")
+    inst.run(1)
+    boxes.expect(ERROR_BOX % ("EFCreateError", "Cannot create file C:\\\\users\\\\root\\\\Temp\\\\update.zip."),
+                 hide_addresses=True)
+    if inst.case.read_bytes(stale).rstrip(b"\n") != b"stale":
+        inst.case.fail("stale archive changed")
+    inst.untouched(before, stale_archive=True)
+    inst.version_is(None)
+    os.remove(stale)
+
+
+def non_ansi_profile(inst, present):
+    """A user profile named "Łukasz" for the unprivileged user: TEMP, TMP and the Programs
+    folder lie in it. The German ANSI code page (1252) lacks its first letter and gives
+    "Lukasz" as the nearest, the name of another user's profile. As on Windows, where a user
+    cannot make folders in C:\\Users, the users folder is read-only for the run (made when
+    present, missing otherwise). The case's end restores the prefix."""
+    case = inst.case
+    users = os.path.join(inst.prefix, "drive_c", "users")
+    inst.lukasz = os.path.join(users, "Łukasz")
+    inst.lukasz_win = "C:\\users\\Łukasz"
+    programs_key = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
+    settings = [("HKCU\\Environment", "TEMP", inst.lukasz_win + "\\Temp"),
+                ("HKCU\\Environment", "TMP", inst.lukasz_win + "\\Temp"),
+                (programs_key, "Programs", inst.lukasz_win + "\\" + PROGRAMS.replace("/", "\\"))]
+    saved = [(key, name, registry.query(case, key, name)) for key, name, _ in settings]
+
+    def restore():
+        os.chmod(users, os.stat(users).st_mode | 0o200)
+        for key, name, value in saved:
+            if value:
+                registry.add(case, key, name, *value)
+    case.at_end(restore)
+    shutil.rmtree(inst.lukasz, ignore_errors=True)
+    if present:
+        os.makedirs(os.path.join(inst.lukasz, "Temp"))
+        os.makedirs(os.path.join(inst.lukasz, PROGRAMS))
+        subprocess.run(["chown", "-R", "%d:%d" % (USER_ID, USER_ID), inst.lukasz], check=True)
+    os.chmod(users, os.stat(users).st_mode & ~0o222)
+    for key, name, data in settings:
+        registry.add(case, key, name, "REG_SZ", data)
+
+
+def profile_non_ansi(inst):
+    # Temporary archive and Start-menu link in a profile whose name the ANSI calls cannot
+    # hold: a full update through the folders' short names.
+    inst.use_user()
+    inst.prepare("german")
+    non_ansi_profile(inst, present=True)
+    inst.write("TIRMOLD.EXE", "old\n")
+    archive = os.path.join(inst.lukasz, "Temp", "update.zip")
+    seen = []
+    with inst.case.polling(lambda: os.path.exists(archive) and seen.append(True), 0.1):
+        boxes = inst.boxes("--count", 0)
+        inst.run(0)
+        boxes.expect(hide_addresses=True)
+    if not seen:
+        inst.case.fail("no archive in %s/Temp during the run" % inst.lukasz)
+    if os.path.exists(inst.group):
+        inst.case.fail("link made in the other profile")
+    inst.temp = os.path.join(inst.lukasz, "Temp")
+    inst.programs_win = inst.lukasz_win + "\\" + PROGRAMS.replace("/", "\\")
+    inst.group = os.path.join(inst.lukasz, PROGRAMS, GROUP)
+    inst.full_update_done()
+
+
+def profile_non_ansi_missing(inst):
+    # The same profile, missing and impossible to create: no short name, so the run stops
+    # with the usual error, naming the folder with "?" for the letter, and writes nothing.
+    inst.use_user()
+    inst.prepare("german")
+    non_ansi_profile(inst, present=False)
+    before = inst.snapshot()
+    boxes = inst.boxes("--count", 1, "--press", "OK")
+    inst.run(1)
+    boxes.expect(ERROR_BOX % ("EFCreateError", "Cannot create file C:\\\\users\\\\?ukasz\\\\Temp\\\\update.zip."),
+                 hide_addresses=True)
+    inst.untouched(before)
+    inst.version_is(None)
+    if any("ukasz" in n.lower() for n in os.listdir(os.path.join(inst.prefix, "drive_c", "users"))):
+        inst.case.fail("a profile folder was made")
+
+
+def locked_file(inst):
+    case = inst.case
+    inst.prepare("german")
+    inst.write("ReadMe.txt", "held by another program\n")
+    ready, stop = case.path("hold.ready"), case.path("hold.stop")
+    holder = case.start_wine([inst.probe, "hold", case.windows_path(os.path.join(inst.game, "ReadMe.txt")),
+                              case.windows_path(ready), case.windows_path(stop)], stdout="hold.log", stderr="hold.log")
+    if not case.wait_until(lambda: os.path.exists(ready), 30):
+        case.fail("file holder did not start: " + case.read_text(case.path("hold.log")))
+    boxes = inst.boxes("--count", 0)
+    inst.run(0)
+    case.touch(stop)
+    holder.wait()
+    boxes.expect(hide_addresses=True)
+    held = os.path.join(inst.game, "ReadMe.txt")
+    if case.read_bytes(held).rstrip(b"\n") != b"held by another program":
+        case.fail("held file was replaced")
+    shutil.move(held, case.path("held.txt"))
+    shutil.copy2(os.path.join(inst.stage, "ReadMe.txt"), held)  # the one member that could not be written
+    inst.full_update_done()
+
+
+def window(inst):
+    # The window recorded by the probe, and screenshots of its stages as test artifacts:
+    # window-stage-N.png for each stable size, window-copying.png with the long path below.
+    # The game folder's name makes the progress text of AI\Denmark.dll, cut to 220 pixels
+    # in the label's font, 234 pixels wide with its "\..." (14 pixels): one more than the
+    # label, so one more character goes, and a word-wrapping label would break it at a blank.
+    case = inst.case
+    inst.game_folder = "Meine Spiele/Veltmark Orvandel"
+    long_path = "\\...ine Spiele\\Veltmark Orvandel\\AI\\Denmark.dll"
+    inst.prepare("german")
+    with open(case.path("font.txt"), "w", encoding="latin-1", newline="") as f:
+        f.write(case.wine_output([inst.probe, "font"], "the font probe failed"))
+    window_log, stop = case.path("window.txt"), case.path("watch.stop")
+    watcher = case.start_wine([inst.probe, "watch", case.windows_path(window_log), case.windows_path(stop)],
+                              stdout="watch.log", stderr="watch.log")
+    if not case.wait_until(lambda: os.path.exists(window_log), 30):
+        case.fail("window probe did not start")
+
+    def shoot(name):
+        subprocess.run(["import", "-display", case.rig.display, "-window", "root", case.path(name)],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    shots = {"stages": 0, "copying": False}
+
+    def take_screenshots():
+        text = case.read_text(window_log)
+        stages = sum(1 for line in text.split("\n") if " geometry " in line)
+        if stages > shots["stages"]:
+            shots["stages"] = stages
+            shoot("window-stage-%d.png" % stages)
+        if not shots["copying"] and " drawn " + long_path in text:
+            shots["copying"] = True
+            shoot("window-copying.png")
+    with case.polling(take_screenshots, 0.05):
+        boxes = inst.boxes("--count", 0)
+        inst.run(0)
+        time.sleep(0.5)
+        case.touch(stop)
+    watcher.wait()
+    boxes.expect(hide_addresses=True)
+    inst.full_update_done()
+    checks = subprocess.run([sys.executable, os.path.join(HERE, "window_checks.py"), case.work, inst.stage,
+                             inst.game_win, long_path])
+    if checks.returncode != 0:
+        case.fail("window checks failed")
+    if not any(n.startswith("window-stage-") and n.endswith(".png") for n in os.listdir(case.work)) \
+            or not os.path.exists(case.path("window-copying.png")):
+        case.fail("no screenshots")
+    inst.pacing_report()
+
+
+def smoke32(inst):
+    # The shipped i686 build: one full update (each 32-bit process costs about a minute).
+    inst.prepare("german-level-1.29")
+    inst.write("TIRMOLD.EXE", "old\n")
+    inst.run(0)
+    inst.payload_written()
+    if os.path.exists(os.path.join(inst.game, "TIRMOLD.EXE")):
+        inst.case.fail("TIRMOLD.EXE still there")
+    if not os.path.isfile(os.path.join(inst.group, "Clan-Verwaltung.lnk")):
+        inst.case.fail("no link")
+    if os.path.exists(os.path.join(inst.temp, "update.zip")):
+        inst.case.fail("temporary archive left")
+    inst.version_is("2.2")
+
+
+CASES = {name: installer_case(function) for name, function in {
+    "no_record": no_record,
+    "language_deutsch": wrong_edition("language-deutsch", "Deutsch"),
+    "language_absent": wrong_edition("language-absent", ""),
+    "language_number": language_number,
+    # "GERMAN" stored as expandable text.
+    "language_GERMAN_level_1.29": no_box_update("language-GERMAN-expandable-level-1.29"),
+    "level_2.10": no_box_update("german-level-2.10"),
+    "level_2.2_no": asked("2.2", "NO"),
+    # "Deutsch", a NUL and more bytes: the text ends at the first NUL.
+    "language_deutsch_nul": wrong_edition("language-deutsch-nul", "Deutsch"),
+    "level_2.3_no": asked("2.3", "NO"),
+    "level_2.3_yes": asked("2.3", "YES"),
+    "full_update": full_update,
+    "stale_update_zip": stale_update_zip,
+    "profile_non_ansi": profile_non_ansi,
+    "profile_non_ansi_missing": profile_non_ansi_missing,
+    "locked_file": locked_file,
+    "window": window,
+    "smoke32": smoke32,
+}.items()}
+
+if __name__ == "__main__":
+    os.environ["TZ"] = "UTC"
+    run_cases(CASES, limits=(120, 900), limit_variable="INSTALLER_CASE_TIMEOUT", work_name="installer-wine-cases")

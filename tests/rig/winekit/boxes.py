@@ -1,0 +1,51 @@
+"""The message-box driver (msgbox_driver.exe) beside the program under test.
+
+    boxes = BoxWatch(case, "--count", 1, "--press", "OK")   # watching once this returns
+    ... run the program ...
+    boxes.expect('box caption="ERROR!" text="Can not detect ZORM.EXE" buttons=OK icon=none pressed=OK')
+
+The driver's report goes to "boxes" in the work folder, one line per box (see
+tests/rig/msgbox_driver.cpp for the options and the line's form).
+"""
+import os
+import re
+
+
+class BoxWatch:
+    def __init__(self, case, *options, driver=None):
+        self.case = case
+        self.ready = case.path("driver.ready")
+        self.stop = case.path("driver.stop")
+        for f in (self.ready, self.stop):
+            if os.path.exists(f):
+                os.remove(f)
+        driver = driver or os.path.join(case.build, "rig", "msgbox_driver.exe")
+        self.process = case.start_wine([driver, "--timeout", case.limit, "--ready-file", case.windows_path(self.ready),
+                                        "--stop-file", case.windows_path(self.stop)] + list(options),
+                                       stdout="boxes", stderr="boxes.err")
+        if not case.wait_until(lambda: os.path.exists(self.ready) or self.process.poll() is not None,
+                               case.limit) or not os.path.exists(self.ready):
+            case.fail("message-box driver did not start: " + self._text("boxes.err"))
+
+    def _text(self, name):
+        return self.case.read_text(self.case.path(name))
+
+    def seen(self):
+        """The lines reported so far."""
+        return self.case.lines(self._text("boxes"))
+
+    def running(self):
+        return self.process.poll() is None
+
+    def expect(self, *boxes, hide_addresses=False):
+        """Stops the driver once no box is open and compares the boxes shown with boxes, one
+        line each (none when called without). hide_addresses writes code addresses as ADDR."""
+        self.case.touch(self.stop)
+        rc = self.process.wait()
+        if rc != 0:
+            self.case.fail("message-box driver ended with %d: %s %s"
+                           % (rc, self._text("boxes"), self._text("boxes.err")))
+        seen = self.seen()
+        if hide_addresses:
+            seen = [re.sub(r" at [0-9A-F]{8,16}\.", " at ADDR.", line) for line in seen]
+        self.case.compare(boxes, seen, "message boxes differ", name="boxes")

@@ -1,0 +1,200 @@
+"""The rig of a test run: one Xvfb display and one fresh Wine prefix in a folder of its own.
+
+The folder holds "arch" (64 runs x86-64 programs through the 64-bit loader, 32 runs PE32
+programs through the 32-bit loader, which on these machines is emulated and slow), "display"
+(the X display number), "xvfb.pid", the prefix "prefix/" and the logs of its set-up. A second
+prefix, for uid and gid 65534, serves the cases where root would bypass a file's permissions
+(read-only files); its folder is named in "user-root".
+"""
+import os
+import shutil
+import subprocess
+import time
+
+LOADERS = {"64": "/usr/lib/wine/wine64", "32": "/usr/lib/wine/wine"}
+WINESERVER = "/usr/lib/wine/wineserver"
+WINE_FONTS = "/usr/share/wine/fonts"
+USER_ID = 65534
+# No "install Mono/Gecko" dialogs in a test prefix.
+DLL_OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d"
+
+
+class RigError(Exception):
+    pass
+
+
+def windows_path(path):
+    """The name of a Unix path in the prefix: Wine maps the Unix root to drive Z:."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Rig:
+    def __init__(self, folder):
+        self.folder = os.path.realpath(folder)
+
+    def _path(self, name):
+        return os.path.join(self.folder, name)
+
+    def _read(self, name):
+        with open(self._path(name)) as f:
+            return f.read().strip()
+
+    @property
+    def arch(self):
+        return self._read("arch")
+
+    @property
+    def display(self):
+        return ":" + self._read("display")
+
+    @property
+    def prefix(self):
+        return self._path("prefix")
+
+    def _template(self, arch):
+        # A pristine prefix per build folder, copied for every run.
+        return os.path.join(os.path.dirname(self.folder), "wine-template-" + arch)
+
+    # The one way a Windows program runs: the loader of the rig's architecture, in its prefix
+    # and on its display, as root or as the unprivileged user.
+    def command(self, argv, as_user=False):
+        """The command and environment that run argv (a Windows program and its arguments)."""
+        loader = LOADERS[self.arch]
+        if as_user:
+            root = self.user_root()
+            # A clean environment; LANG makes Wine read Unix file names and arguments as UTF-8.
+            user_env = ["PATH=" + os.environ.get("PATH", ""), "HOME=%s/home" % root, "LANG=C.UTF-8",
+                        "USER=nobody", "LOGNAME=nobody", "WINEPREFIX=%s/prefix" % root, "WINEDEBUG=-all",
+                        "DISPLAY=" + self.display, "TZ=" + os.environ.get("TZ", ""),
+                        "WINEDLLOVERRIDES=" + DLL_OVERRIDES]
+            return (["setpriv", "--reuid=%d" % USER_ID, "--regid=%d" % USER_ID, "--clear-groups", "env", "-i"]
+                    + user_env + [loader] + list(argv), dict(os.environ))
+        env = dict(os.environ)
+        env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all", DISPLAY=self.display, WINEDLLOVERRIDES=DLL_OVERRIDES)
+        return [loader] + list(argv), env
+
+    def _server(self, option, as_user=False):
+        # The prefix's server and services outlive every program, so their output goes away
+        # from the caller's (CTest waits until a test's output is closed).
+        argv, env = self.command([], as_user)
+        argv[-1] = WINESERVER
+        subprocess.run(argv + [option], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+
+    def _start_services(self, log, as_user=False):
+        self._server("-p", as_user)
+        argv, env = self.command(["wineboot"], as_user)
+        with open(self._path(log), "w") as out:
+            subprocess.run(argv, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT)
+
+    def setup(self, arch):
+        """Starts Xvfb, makes the prefix (from the template, made first if needed), warms its server."""
+        shutil.rmtree(self.folder, ignore_errors=True)
+        os.makedirs(self.folder)
+        with open(self._path("arch"), "w") as f:
+            f.write(arch + "\n")
+        number = next((n for n in range(90, 200) if not os.path.exists("/tmp/.X11-unix/X%d" % n)
+                       and not os.path.exists("/tmp/.X%d-lock" % n)), None)
+        if number is None:
+            raise RigError("no free X display")
+        with open(self._path("display"), "w") as f:
+            f.write("%d\n" % number)
+        with open(self._path("xvfb.log"), "w") as log:
+            xvfb = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                    stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+        with open(self._path("xvfb.pid"), "w") as f:
+            f.write("%d\n" % xvfb.pid)
+        for _ in range(100):
+            if os.path.exists("/tmp/.X11-unix/X%d" % number):
+                break
+            time.sleep(0.1)
+        start = time.time()
+        template = self._template(arch)
+        if not os.path.isfile(os.path.join(template, "ready")):
+            self._make_template(template, arch)
+        # Wine's own fonts: "MS Sans Serif" (sserife.fon) with the metrics that dialogs are laid
+        # out for, Marlett for caption buttons, Tahoma for message boxes. This Wine build misses
+        # them where the package puts them and loads fonts only from the prefix's Fonts folder
+        # and the system's font folders (WINEDEBUG=+font), so they are copied into the prefix;
+        # without them every face falls back to a wider substitute. Older templates get them too.
+        if not os.path.isfile(os.path.join(WINE_FONTS, "sserife.fon")):
+            raise RigError("%s/sserife.fon missing (package fonts-wine)" % WINE_FONTS)
+        subprocess.run(["cp", "-u"] + sorted(os.path.join(WINE_FONTS, n) for n in os.listdir(WINE_FONTS))
+                       + [os.path.join(template, "prefix/drive_c/windows/Fonts/")], check=True)
+        subprocess.run(["cp", "-a", os.path.join(template, "prefix"), self.prefix], check=True)
+        # A persistent server keeps the prefix warm between the test programs.
+        self._start_services("services.log")
+        return "%s-bit prefix ready in %d s on display %s" % (arch, time.time() - start, self.display)
+
+    def _make_template(self, template, arch):
+        # Creating a prefix takes minutes here (its 32-bit half runs emulated), so it is made
+        # once per build folder.
+        shutil.rmtree(template, ignore_errors=True)
+        os.makedirs(os.path.join(template, "prefix"))
+        env = dict(os.environ, WINEPREFIX=os.path.join(template, "prefix"), WINEDEBUG="-all",
+                   DISPLAY=self.display, WINEDLLOVERRIDES=DLL_OVERRIDES)
+        with open(self._path("wineboot.log"), "w") as log:
+            run = dict(env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+            subprocess.run([LOADERS[arch], "wineboot", "-i"], **run)
+            # Without a window manager Wine waits about 2 s after every message box for one that
+            # never answers; unmanaged windows return at once. The prefix also holds a 64-bit
+            # half, so the fast loader can write its registry.
+            subprocess.run([LOADERS["64"], "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
+                            "/t", "REG_SZ", "/d", "N", "/f"], **run)
+            subprocess.run([WINESERVER, "-k"], **run)
+            subprocess.run([WINESERVER, "-w"], **run)
+        open(os.path.join(template, "ready"), "w").close()
+
+    def teardown(self):
+        """Ends every process of the prefix and the display."""
+        if os.path.isfile(self._path("display")):
+            self._server("-k")
+        if os.path.isfile(self._path("xvfb.pid")):
+            try:
+                os.kill(int(self._read("xvfb.pid")), 15)
+            except (OSError, ValueError):
+                pass
+            os.remove(self._path("xvfb.pid"))
+
+    # The unprivileged user's prefix.
+    def user_root(self):
+        """The user's folder: DIR/user when the user can reach DIR, else a temporary folder (a
+        checkout under /root, say). Programs and files the user works on belong there."""
+        return self._read("user-root")
+
+    def user_setup(self):
+        """Makes the user's folder with a copy of the pristine prefix, owned by the user."""
+        template = self._template(self.arch)
+        if not os.path.isfile(os.path.join(template, "ready")):
+            raise RigError("the rig in %s is not set up" % self.folder)
+        if os.path.isfile(self._path("user-root")) and self.user_root() != self._path("user"):
+            shutil.rmtree(self.user_root(), ignore_errors=True)
+        shutil.rmtree(self._path("user"), ignore_errors=True)
+        reachable = subprocess.run(["setpriv", "--reuid=%d" % USER_ID, "--regid=%d" % USER_ID, "--clear-groups",
+                                    "test", "-x", self.folder]).returncode == 0
+        if reachable:
+            root = self._path("user")
+            os.makedirs(root)
+        else:
+            root = subprocess.run(["mktemp", "-d"], capture_output=True, text=True, check=True).stdout.strip()
+            os.chmod(root, 0o755)
+        with open(self._path("user-root"), "w") as f:
+            f.write(root + "\n")
+        subprocess.run(["cp", "-a", os.path.join(template, "prefix"), os.path.join(root, "prefix")], check=True)
+        # The prefix names its server folder, which belongs to root: the user gets its own.
+        try:
+            os.remove(os.path.join(root, "prefix", "wineserver"))
+        except FileNotFoundError:
+            pass
+        os.makedirs(os.path.join(root, "home"))
+        subprocess.run(["chown", "-R", "%d:%d" % (USER_ID, USER_ID), root], check=True)
+        self._start_services("user-services.log", as_user=True)
+        return "prefix of uid %d ready in %s" % (USER_ID, root)
+
+    def user_teardown(self):
+        """Ends the user's Wine processes and removes a temporary folder."""
+        if os.path.isfile(self._path("user-root")):
+            self._server("-k", as_user=True)
+            if self.user_root() != self._path("user"):
+                shutil.rmtree(self.user_root(), ignore_errors=True)
+            os.remove(self._path("user-root"))

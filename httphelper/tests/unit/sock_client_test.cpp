@@ -362,8 +362,8 @@ TEST(SockClientMessagesTest, FixedMessages) {
         backend.lookUpHangs = r.lookUpHangs;
         backend.connectHangs = r.connectHangs;
         TSockClient c(backend, files);
+        int turns = 0;  // lives as long as the wait that counts it
         if (r.cancel) {
-            int turns = 0;
             backend.onWait = [&] {
                 if (++turns == 3) c.Abort();
             };

@@ -56,21 +56,21 @@ for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/small.txt" &
 # absolute URL of a proxy request from its root); the update list then fails with 404.
 # Beside the test prefixes of the win64 build, so their pristine template is reused.
 wine_dir="$root/build/win64/wine-bench"
-"$root/tests/rig/wine.sh" setup "$wine_dir" 64 > /dev/null
-trap 'kill $nginx_pid $silent_pid 2>/dev/null || true; "$root/tests/rig/wine.sh" teardown "$wine_dir"; rm -rf "$work/www" "$work/out"' EXIT
+"$root/tests/rig/wine.py" setup "$wine_dir" 64 > /dev/null
+trap 'kill $nginx_pid $silent_pid 2>/dev/null || true; "$root/tests/rig/wine.py" teardown "$wine_dir"; rm -rf "$work/www" "$work/out"' EXIT
 game="$work/game"
 mkdir -p "$game/INTERNET"
 cp "$root/build/win64/game/nelkar.exe" "$game/"
-"$root/tests/rig/wine.sh" run "$wine_dir" reg add 'HKCU\Software\Talvorek' /v nelkarUseProxy /t REG_DWORD /d 1 /f > /dev/null
-"$root/tests/rig/wine.sh" run "$wine_dir" reg add 'HKCU\Software\Talvorek' /v nelkarProxyAddr /t REG_SZ /d 127.0.0.1 /f > /dev/null
-"$root/tests/rig/wine.sh" run "$wine_dir" reg add 'HKCU\Software\Talvorek' /v nelkarProxyPort /t REG_DWORD /d "$port" /f > /dev/null
+"$root/tests/rig/wine.py" run "$wine_dir" reg add 'HKCU\Software\Talvorek' /v nelkarUseProxy /t REG_DWORD /d 1 /f > /dev/null
+"$root/tests/rig/wine.py" run "$wine_dir" reg add 'HKCU\Software\Talvorek' /v nelkarProxyAddr /t REG_SZ /d 127.0.0.1 /f > /dev/null
+"$root/tests/rig/wine.py" run "$wine_dir" reg add 'HKCU\Software\Talvorek' /v nelkarProxyPort /t REG_DWORD /d "$port" /f > /dev/null
 run_wine() {
     printf "$1\r\n" > "$game/INTERNET/upload.dat"
     : > "$game/INTERNET/postponed.dat"
     : > "$game/INTERNET/downloaded.dat"
     local t0 t1
     t0=$(date +%s.%N)
-    (cd "$game" && "$root/tests/rig/wine.sh" run "$wine_dir" nelkar.exe)
+    (cd "$game" && "$root/tests/rig/wine.py" run "$wine_dir" nelkar.exe)
     t1=$(date +%s.%N)
     python3 -c "print(round($t1 - $t0, 3))"
 }

@@ -11,17 +11,13 @@ import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "..", "..", "..", "tests", "rig"))
 from winekit.boxes import BoxWatch  # noqa: E402
-from winekit.case import Case, run_cases  # noqa: E402
+from winekit.case import Case, read_lines, run_cases  # noqa: E402
 
 HERE = os.path.dirname(os.path.realpath(__file__))
 
 
 def scenario(name):
     return os.path.join(HERE, "scenarios", name + ".txt")
-
-
-def read_lines(path):
-    return Case.lines(Case.read_text(path))
 
 
 def expected_trace(name):

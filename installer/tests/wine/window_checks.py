@@ -10,10 +10,12 @@ font); STAGE is the payload's staging folder, GAME_WIN the game folder as Window
 LONG_PATH the progress text that must be drawn whole. The texts compared go to WORK as
 NAME.expected and NAME.actual. Exit code 0, or 1 with the first difference on stderr.
 """
-import difflib
 import os
 import re
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "..", "..", "..", "tests", "rig"))
+from winekit.case import CaseFailed, compare_lines, read_lines  # noqa: E402
 
 STATUS_TEXTS = ["Checking for the game presence ...", "Checking for the game locale ...",
                 "Checking for the game version ...", "Extracting archive ...", "Opening archive ...",
@@ -22,51 +24,32 @@ STATUS_TEXTS = ["Checking for the game presence ...", "Checking for the game loc
 PROGRESS = "\\..."
 
 
-class Different(Exception):
-    pass
-
-
-def read_lines(path):
-    with open(path, encoding="latin-1", newline="") as f:
-        text = f.read().replace("\r", "")
-    return text.split("\n")[:-1] if text.endswith("\n") else text.split("\n") if text else []
-
-
-def compare(work, name, expected, actual, message):
-    for suffix, lines in ((".expected", expected), (".actual", actual)):
-        with open(os.path.join(work, name + suffix), "w", encoding="latin-1", newline="") as f:
-            f.writelines(line + "\n" for line in lines)
-    if expected != actual:
-        sys.stderr.writelines(difflib.unified_diff([e + "\n" for e in expected], [a + "\n" for a in actual],
-                                                   "expected", "actual"))
-        raise Different(message)
-
-
 def check(work, stage, game_win, long_path):
-    # The probe's lines without their times.
-    log = [re.sub(r"^[0-9]+ ", "", line) for line in read_lines(os.path.join(work, "window.txt"))]
+    # The probe's lines (it ends them with a carriage return and a line feed) without their times.
+    log = [re.sub(r"^[0-9]+ ", "", line.replace("\r", ""))
+           for line in read_lines(os.path.join(work, "window.txt"))]
 
     # Stable geometries, the outer size from the frame the system draws around the client area.
     geometry = [line for line in log if line.startswith("geometry")]
     if not geometry:
-        raise Different("no geometry recorded")
+        raise CaseFailed("no geometry recorded")
     m = re.search(r"outer=([0-9]+)x([0-9]+) client=([0-9]+)x([0-9]+)", geometry[0])
     if not m:
-        raise Different("bad geometry line")
+        raise CaseFailed("bad geometry line")
     frame_w, frame_h = int(m.group(1)) - int(m.group(3)), int(m.group(2)) - int(m.group(4))
 
     def geo(w, h, image_x, caption):
         return "geometry outer=%dx%d client=%dx%d image=%d,8 caption=%s" % (w + frame_w, h + frame_h, w, h,
                                                                              image_x, caption)
     title = "Orvandel V1.29 Update"
-    compare(work, "geometry", [geo(104, 46, 32, "Veltmark"), geo(286, 46, 8, title), geo(286, 147, 8, title),
-                               geo(286, 46, 8, title), geo(104, 46, 32, "Veltmark")], geometry,
-            "window geometry differs")
+    compare_lines([geo(104, 46, 32, "Veltmark"), geo(286, 46, 8, title), geo(286, 147, 8, title),
+                   geo(286, 46, 8, title), geo(104, 46, 32, "Veltmark")], geometry, "window geometry differs",
+                  work, "geometry")
 
     # ("Initializing ..." is replaced a moment after the label appears; a probe may miss it.)
     status = [line for line in log if line.startswith("message ") and not line.startswith("message " + PROGRESS)
               and line != "message Initializing ..."]
-    compare(work, "status", ["message " + t for t in STATUS_TEXTS], status, "status texts differ")
+    compare_lines(["message " + t for t in STATUS_TEXTS], status, "status texts differ", work, "status")
 
     # Progress texts: "\..." and the end of the destination path, cut from the front.
     for folder, _, files in os.walk(stage):
@@ -77,29 +60,30 @@ def check(work, stage, game_win, long_path):
                      if name in line and line.startswith("message " + PROGRESS)]
             match = next((s for s in shown if s and full.endswith(s)), None)
             if match is None:
-                raise Different("no progress text shows " + full)
+                raise CaseFailed("no progress text shows " + full)
             if len(match) >= len(full):
-                raise Different(full + " shown uncut")
+                raise CaseFailed(full + " shown uncut")
 
     # The rig draws with the fonts that the window is laid out for ("MS Sans Serif" 8 point
     # in the German ANSI code page), in which "Update status :" fills its 72-pixel label.
-    compare(work, "font", ["codepage=1252", "face=MS Sans Serif", "status=72"],
-            read_lines(os.path.join(work, "font.txt")), "the rig's fonts differ")
+    font = [line.replace("\r", "") for line in read_lines(os.path.join(work, "font.txt"))]
+    compare_lines(["codepage=1252", "face=MS Sans Serif", "status=72"], font, "the rig's fonts differ",
+                  work, "font")
 
     # Status texts and the long path reach the screen whole, as one line each.
     if "message " + long_path not in log:
-        raise Different('no progress text "%s"' % long_path)
+        raise CaseFailed('no progress text "%s"' % long_path)
     if "drawn " + long_path not in log:
-        raise Different('"%s" not drawn whole as one line' % long_path)
+        raise CaseFailed('"%s" not drawn whole as one line' % long_path)
     # ("Finalizing ..." is drawn at the end of its wait, and the line is hidden right after.)
     drawn = [line for line in log if line.startswith("drawn ") and not line.startswith("drawn " + PROGRESS)
              and line not in ("drawn Initializing ...", "drawn Finalizing ...")]
-    compare(work, "drawn", ["drawn " + t for t in STATUS_TEXTS if t != "Finalizing ..."], drawn,
-            "status texts drawn differ")
+    compare_lines(["drawn " + t for t in STATUS_TEXTS if t != "Finalizing ..."], drawn,
+                  "status texts drawn differ", work, "drawn")
 
     # The task bar shows the application title for the whole run, whatever the caption.
     taskbar = sorted(set(line for line in log if re.match(r"^taskbar .", line)))
-    compare(work, "taskbar", ["taskbar " + title], taskbar, "task-bar titles differ")
+    compare_lines(["taskbar " + title], taskbar, "task-bar titles differ", work, "taskbar")
 
 
 def main(argv):
@@ -107,7 +91,7 @@ def main(argv):
         sys.exit(__doc__)
     try:
         check(*argv)
-    except Different as e:
+    except CaseFailed as e:
         print("window checks: %s" % e, file=sys.stderr)
         return 1
     return 0

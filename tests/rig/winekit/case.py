@@ -31,6 +31,25 @@ class CaseFailed(Exception):
     pass
 
 
+def read_lines(path):
+    """A file's lines, one character a byte; only a line feed ends a line."""
+    return Case.lines(Case.read_text(path))
+
+
+def compare_lines(expected, actual, message, folder=None, name=None):
+    """Raises CaseFailed(message), with a unified diff on stderr, unless the two lists of lines
+    agree; with folder and name, both are kept there as NAME.expected and NAME.actual."""
+    expected, actual = list(expected), list(actual)
+    if name:
+        for suffix, lines in ((".expected", expected), (".actual", actual)):
+            with open(os.path.join(folder, name + suffix), "w", encoding="latin-1", newline="") as f:
+                f.writelines(line + "\n" for line in lines)
+    if expected != actual:
+        sys.stderr.writelines(difflib.unified_diff([e + "\n" for e in expected], [a + "\n" for a in actual],
+                                                   "expected", "actual"))
+        raise CaseFailed(message)
+
+
 class Case:
     def __init__(self, name, rig, build, emulator, work, limit):
         self.name = name
@@ -50,16 +69,8 @@ class Case:
         raise CaseFailed(message)
 
     def compare(self, expected, actual, message, name=None):
-        """Fails with message and a unified diff on stderr unless the two lists of lines agree;
-        with name, both are kept in the work folder as NAME.expected and NAME.actual."""
-        expected, actual = list(expected), list(actual)
-        if name:
-            self.write_lines(name + ".expected", expected)
-            self.write_lines(name + ".actual", actual)
-        if expected != actual:
-            sys.stderr.writelines(difflib.unified_diff([e + "\n" for e in expected], [a + "\n" for a in actual],
-                                                       "expected", "actual"))
-            self.fail(message)
+        """Fails unless the two lists of lines agree (compare_lines, kept in the work folder)."""
+        compare_lines(expected, actual, message, self.work, name)
 
     # Files.
     def path(self, *names):

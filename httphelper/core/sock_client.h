@@ -14,8 +14,8 @@
 
 namespace nelkar {
 
-// The time limit of the client's operations (`TimeOut`, the design's TThreadTimer): a deadline
-// that the waits check, so it needs no window or system timer of its own.
+// The time limit of the client's operations (`TimeOut`): a deadline that the waits check, so it
+// needs no window or system timer of its own.
 class Deadline {
 public:
     explicit Deadline(SocketBackend& backend) : backend_(backend) {}

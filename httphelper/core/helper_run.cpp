@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "file_util.h"
 #include "inet_conn.h"
@@ -171,6 +172,19 @@ private:
 };
 
 }  // namespace
+
+RunEnv ConnectedRunEnv(TInetConn& conn, FileSys& files, std::string internetDir, std::string updateHost,
+                       std::function<uint32_t()> tickCount) {
+    RunEnv env;
+    env.files = &files;
+    env.httpGet = [&conn](const std::string& url, const std::string& fileName, uint64_t maxBody) {
+        return conn.HttpGet(url, fileName, maxBody);
+    };
+    env.tickCount = std::move(tickCount);
+    env.internetDir = std::move(internetDir);
+    env.updateHost = std::move(updateHost);
+    return env;
+}
 
 RunEnd RunStages(const RunEnv& env) {
     HelperRun run(env);

@@ -36,6 +36,12 @@ struct RunEnv {
     size_t maxLine = kMaxListLine;
 };
 
+class TInetConn;
+
+// A run whose requests go through `conn` and whose files are `files`.
+RunEnv ConnectedRunEnv(TInetConn& conn, FileSys& files, std::string internetDir, std::string updateHost,
+                       std::function<uint32_t()> tickCount);
+
 // True for an update list destination that may be written: below the current folder `cwd`
 // (IsSafeRelativePath), short enough that its temporary download name fits in kMaxPath, and
 // neither the exchange folder nor anything in it, by name (PathIsWithin) or by what it opens

@@ -91,15 +91,8 @@ int Main() {
         return 0;
     }
 
-    RunEnv env;
-    env.files = &files;
-    env.tickCount = [] { return static_cast<uint32_t>(GetTickCount()); };
-    env.internetDir = folder + "INTERNET";
-    env.updateHost = NELKAR_UPDATE_HOST;
-    env.httpGet = [&conn](const std::string& url, const std::string& file, uint64_t maxBody) {
-        return conn.HttpGet(url, file, maxBody);
-    };
-    RunStages(env);
+    RunStages(ConnectedRunEnv(conn, files, folder + "INTERNET", NELKAR_UPDATE_HOST,
+                              [] { return static_cast<uint32_t>(GetTickCount()); }));
     return 0;
 }
 

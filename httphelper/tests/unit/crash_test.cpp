@@ -159,14 +159,7 @@ TEST(CrashTest, KilledAtEveryOperationLosesNothing) {
             std::filesystem::current_path(dir.path());
             TInetConn conn(sockets, files, settings, inet + "\\header.dat");
             conn.directPort = server.port();
-            RunEnv env;
-            env.files = &files;
-            env.internetDir = inet;
-            env.updateHost = "127.0.0.1";
-            env.tickCount = [] { return 0u; };
-            env.httpGet = [&](const std::string& u, const std::string& f, uint64_t maxBody) {
-                return conn.HttpGet(u, f, maxBody);
-            };
+            RunEnv env = ConnectedRunEnv(conn, files, inet, "127.0.0.1", [] { return 0u; });
             try {
                 RunStages(env);
             } catch (...) {

@@ -507,14 +507,7 @@ TEST_P(HostileTest, Case) {
         if (c.kind == HostileCase::kExchange) {
             outcome = conn.HttpGet("127.0.0.1/x", "dest.dat", c.maxBody) ? "true" : "false";
         } else {
-            RunEnv env;
-            env.files = &files;
-            env.internetDir = inet;
-            env.updateHost = "127.0.0.1";
-            env.tickCount = [] { return 0u; };
-            env.httpGet = [&](const std::string& u, const std::string& f, uint64_t maxBody) {
-                return conn.HttpGet(u, f, maxBody);
-            };
+            RunEnv env = ConnectedRunEnv(conn, files, inet, "127.0.0.1", [] { return 0u; });
             outcome = RunEndName(RunStages(env));
         }
         // The outcome, then the bytes written to each file, a line each.

@@ -37,13 +37,26 @@ struct DriveInfo {
     uint64_t freeBytes = 0;
 };
 
+// Why an existing file cannot be written, from the system's error code.
+enum class WriteRefusal {
+    kNone,     // it can be written, or there is none
+    kInUse,    // another program holds it: a sharing or lock violation
+    kRefused,  // the system refuses it to this user (access denied, and any other reason)
+};
+
 // Paths are Windows paths (backslashes, optional drive letter); each implementation maps them.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
     virtual std::unique_ptr<InFile> OpenRead(const std::string& path) = 0;
-    // Creates the file for writing, cutting an existing one to zero length; null on failure.
+    // Creates the file for writing, cutting an existing one to zero length; null on failure,
+    // whose reason LastCreateRefusal keeps until the next Create.
     virtual std::unique_ptr<OutFile> Create(const std::string& path) = 0;
+    virtual WriteRefusal LastCreateRefusal() = 0;
+    // Whether an existing file could be replaced now: opened for writing without cutting it
+    // and without sharing, then closed. A read-only, hidden or system file counts as writable
+    // when its attributes can be cleared. Changes nothing; kNone when there is no such file.
+    virtual WriteRefusal CheckWritable(const std::string& path) = 0;
     // True when an existing file has the read-only, hidden or system attribute: Windows
     // refuses to replace such a file (CREATE_ALWAYS) until they are cleared.
     virtual bool HasReadOnlyHiddenOrSystem(const std::string& path) = 0;
@@ -59,6 +72,9 @@ public:
     virtual DriveInfo ExamineDrive(const std::string& dir) = 0;
     // The current folder, with or without trailing backslash.
     virtual std::string CurrentFolder() = 0;
+    // The user's folder for local application data (it holds the VirtualStore); empty where
+    // the system has none.
+    virtual std::string LocalAppDataFolder() { return std::string(); }
 
     // The update run's files around the extraction.
     // The system's folder for temporary files, with its trailing backslash.
@@ -75,5 +91,11 @@ inline constexpr uint32_t kPlainFile = 0;
 
 // Creates path and every missing parent (see folders.cpp for the exact rule).
 void EnsureFolder(FileSystem& fs, const std::string& path);
+
+// Where Windows keeps the copy of path that a program without an execution level wrote while
+// it was denied the folder (file virtualisation, Vista and later): localAppData, then
+// "\VirtualStore", then path without its drive. Empty for a path without a drive letter or
+// without localAppData.
+std::string VirtualStoreCopy(const std::string& localAppData, const std::string& path);
 
 }  // namespace tessarin

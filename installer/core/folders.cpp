@@ -29,4 +29,13 @@ void EnsureFolder(FileSystem& fs, const std::string& path) {
     }
 }
 
+std::string VirtualStoreCopy(const std::string& localAppData, const std::string& path) {
+    bool drive = path.size() > 3 && path[1] == ':' && path[2] == '\\' &&
+                 ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    if (!drive || localAppData.empty()) return std::string();
+    std::string copy = localAppData;
+    if (copy.back() != '\\') copy += '\\';
+    return copy + "VirtualStore" + path.substr(2);
+}
+
 }  // namespace tessarin

@@ -189,8 +189,9 @@ DataEnd FindDataEnd(Window& window, uint64_t dataStart, uint64_t fileSize) {
 // Thrown inside the member loop; absorbed there.
 class TUnZIP::MemberFailed {
 public:
-    explicit MemberFailed(const char* m) : message(m) {}
+    explicit MemberFailed(const char* m, WriteRefusal r = WriteRefusal::kNone) : message(m), refusal(r) {}
     const char* message;
+    WriteRefusal refusal;
 };
 
 uint8_t ProgressPercent(int64_t done, int64_t total) {
@@ -442,17 +443,11 @@ void TUnZIP::Report(uint8_t byFile, uint8_t byArchive) {
     if (OnProgress) OnProgress(byFile, byArchive);
 }
 
-void TUnZIP::Fail(const std::string& name, const char* message) {
-    if (OnError) OnError(name, message);
+void TUnZIP::Fail(const std::string& name, const char* message, WriteRefusal refusal) {
+    if (OnError) OnError(name, message, refusal);
 }
 
-int TUnZIP::Extract() {
-    members_.clear();
-    archiveTotal_ = archiveRemaining_ = memberRemaining_ = 0;
-    lastArchivePercent_ = 0;
-    outputPath_.clear();
-    int count = 0;
-
+std::unique_ptr<InFile> TUnZIP::OpenArchive() {
     if (archiveFile_.empty()) throw EUnZipError(unzip_text::kFileNotFound);
     if (kind_ == ArchiveKind::NotZip) throw EUnZipError(unzip_text::kInvalidArchive);
     std::unique_ptr<InFile> in = fs_.OpenRead(archiveFile_);
@@ -461,24 +456,63 @@ int TUnZIP::Extract() {
         Recognise();
         if (kind_ == ArchiveKind::NotZip) throw EUnZipError(unzip_text::kInvalidArchive);
     }
-
     if (inBuf_.empty()) {
         inBuf_.resize(kInputChunk);
         outBuf_.resize(kBlockSize);
     }
+    return in;
+}
 
-    std::string dir = extractDir_.empty() ? FolderPart(archiveFile_) : extractDir_;
-    DriveInfo drive = fs_.ExamineDrive(dir);
+bool TUnZIP::Collect(InFile& in, const DriveInfo& drive) {
+    members_.clear();
+    archiveTotal_ = 0;
     try {
         if (kind_ == ArchiveKind::CentralDirectory)
-            CollectCentral(*in, drive);
+            CollectCentral(in, drive);
         else
-            CollectLocal(*in, drive);
+            CollectLocal(in, drive);
     } catch (const EUnZipError&) {
         // "Not enough disk space", the only error of pass 1: the extraction ends quietly
         // before any file is written.
-        return count;
+        return false;
     }
+    return true;
+}
+
+void TUnZIP::ForEachDestination(const std::function<bool(const std::string& outputPath)>& visit) {
+    std::unique_ptr<InFile> in;
+    try {
+        in = OpenArchive();
+    } catch (const EUnZipError&) {
+        return;  // Extract reports it
+    }
+    // The drive is not examined here: its prompt belongs to Extract, and writing nothing
+    // needs no free space.
+    if (Collect(*in, DriveInfo{})) {
+        unsigned char rec[kLocalSize];
+        for (const Member& m : members_) {
+            try {
+                if (!ReadExact(*in, m.localOffset, rec, kLocalSize) || Le32(rec) != kLocalSig) continue;
+                Locate(*in, m, rec);
+            } catch (const MemberFailed&) {
+                continue;
+            }
+            if (!visit(outputPath_)) break;
+        }
+    }
+    members_.clear();
+    outputPath_.clear();
+}
+
+int TUnZIP::Extract() {
+    archiveTotal_ = archiveRemaining_ = memberRemaining_ = 0;
+    lastArchivePercent_ = 0;
+    outputPath_.clear();
+    int count = 0;
+
+    std::unique_ptr<InFile> in = OpenArchive();
+    std::string dir = extractDir_.empty() ? FolderPart(archiveFile_) : extractDir_;
+    if (!Collect(*in, fs_.ExamineDrive(dir))) return count;
     // Anything else that fails outside a member (no memory, say) leaves Extract: the run
     // ends with its error box instead of skipping the remaining members unseen.
     archiveRemaining_ = archiveTotal_;
@@ -488,7 +522,7 @@ int TUnZIP::Extract() {
         try {
             ExtractMember(*in, m, count);
         } catch (const MemberFailed& f) {
-            if (f.message) Fail(currentName_, f.message);
+            if (f.message) Fail(currentName_, f.message, f.refusal);
         }
     }
     takenInOrder_ = {};
@@ -497,23 +531,8 @@ int TUnZIP::Extract() {
     return count;
 }
 
-void TUnZIP::ExtractMember(InFile& in, const Member& m, int& count) {
-    // Local header: signature, needed, flags, method, DOS time and date, CRC, sizes, name and
-    // extra field lengths.
-    unsigned char rec[kLocalSize];
-    currentName_.clear();
-    if (!ReadExact(in, m.localOffset, rec, kLocalSize) || Le32(rec) != kLocalSig)
-        throw MemberFailed(unzip_text::kInconsistentLocal);
-    uint32_t dosTime = Le32(rec + 10);
-    uint16_t nameLen = Le16(rec + 26), extraLen = Le16(rec + 28);
-    uint64_t dataStart = m.localOffset + kLocalSize + nameLen + extraLen;
-    if (!m.refused && Overlaps(m.localOffset, dataStart + m.compressedSize)) {
-        // Named by its own record: the local name is another member's.
-        currentName_.resize(m.nameLength);
-        if (m.nameLength && !ReadExact(in, m.nameOffset, &currentName_[0], m.nameLength))
-            currentName_.clear();
-        throw MemberFailed(unzip_text::kOverlapping);
-    }
+void TUnZIP::Locate(InFile& in, const Member& m, const unsigned char* rec) {
+    uint16_t nameLen = Le16(rec + 26);
     currentName_.resize(nameLen);
     if (nameLen && !ReadExact(in, m.localOffset + kLocalSize, &currentName_[0], nameLen))
         throw MemberFailed(unzip_text::kInconsistentLocal);
@@ -526,7 +545,31 @@ void TUnZIP::ExtractMember(InFile& in, const Member& m, int& count) {
     outputPath_ = BuildOutputPath(extractDir_, fallback, name);
     // Refused before any folder is made: a longer path cannot be created, and every level
     // of a deep name would be.
-    if (outputPath_.size() >= kMaxPath) throw MemberFailed(unzip_text::kPathTooLong);
+    if (outputPath_.size() >= kMaxPath) {
+        outputPath_.clear();
+        throw MemberFailed(unzip_text::kPathTooLong);
+    }
+}
+
+void TUnZIP::ExtractMember(InFile& in, const Member& m, int& count) {
+    // Local header: signature, needed, flags, method, DOS time and date, CRC, sizes, name and
+    // extra field lengths.
+    unsigned char rec[kLocalSize];
+    currentName_.clear();
+    outputPath_.clear();
+    if (!ReadExact(in, m.localOffset, rec, kLocalSize) || Le32(rec) != kLocalSig)
+        throw MemberFailed(unzip_text::kInconsistentLocal);
+    uint32_t dosTime = Le32(rec + 10);
+    uint16_t nameLen = Le16(rec + 26), extraLen = Le16(rec + 28);
+    uint64_t dataStart = m.localOffset + kLocalSize + nameLen + extraLen;
+    if (!m.refused && Overlaps(m.localOffset, dataStart + m.compressedSize)) {
+        // Named by its own record: the local name is another member's.
+        currentName_.resize(m.nameLength);
+        if (m.nameLength && !ReadExact(in, m.nameOffset, &currentName_[0], m.nameLength))
+            currentName_.clear();
+        throw MemberFailed(unzip_text::kOverlapping);
+    }
+    Locate(in, m, rec);
 
     Report(0, lastArchivePercent_);
     // Counted from here on: the member is handed to writing (replacing any existing file).
@@ -544,7 +587,7 @@ void TUnZIP::ExtractMember(InFile& in, const Member& m, int& count) {
         fs_.ClearReadOnlyHiddenSystem(outputPath_);
         out = fs_.Create(outputPath_);
     }
-    if (!out) throw MemberFailed(unzip_text::kErrorOpening);
+    if (!out) throw MemberFailed(unzip_text::kErrorOpening, fs_.LastCreateRefusal());
 
     uint32_t crc = 0;
     const char* failure = nullptr;
@@ -558,7 +601,10 @@ void TUnZIP::ExtractMember(InFile& in, const Member& m, int& count) {
     out.reset();
     if (m.attributes != kAttrArchive) fs_.SetAttributes(outputPath_, m.attributes);
     if (failure) throw MemberFailed(failure);
-    if (crc != m.crc) Fail(currentName_, unzip_text::kCrcFailed);
+    if (crc != m.crc)
+        Fail(currentName_, unzip_text::kCrcFailed);
+    else if (OnWritten)
+        OnWritten(outputPath_);
 }
 
 void TUnZIP::Written(OutFile& out, const unsigned char* data, size_t n, const Member& m, uint32_t& crc) {

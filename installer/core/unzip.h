@@ -88,8 +88,17 @@ public:
 
     // Called before a member is written (0, last archive value) and after every block.
     std::function<void(uint8_t byFile, uint8_t byArchive)> OnProgress;
-    // Non-fatal reports: the member's stored name and the message.
-    std::function<void(const std::string& fileName, const std::string& message)> OnError;
+    // Non-fatal reports: the member's stored name, the message and, when the destination could
+    // not be opened, why the system refused it (OutputPath names the destination once built).
+    std::function<void(const std::string& fileName, const std::string& message, WriteRefusal refusal)> OnError;
+    // A member written whole and closed, with its destination path.
+    std::function<void(const std::string& outputPath)> OnWritten;
+
+    // Calls visit with the destination of every selected member that Extract would hand to
+    // writing (members refused for their name or path length are left out), in archive order,
+    // until visit returns false; writes nothing and reports nothing. An archive that Extract
+    // would refuse has none.
+    void ForEachDestination(const std::function<bool(const std::string& outputPath)>& visit);
 
     // Extracts the selected members; returns how many were handed to writing. Throws
     // EUnZipError for a missing, unrecognised or unopenable archive; per-member errors go to
@@ -120,6 +129,13 @@ private:
     class MemberFailed;
 
     void Recognise();
+    // Opens the archive for Extract; throws its three fatal errors.
+    std::unique_ptr<InFile> OpenArchive();
+    // Pass 1 into members_; false when the free-space rule ends the extraction.
+    bool Collect(InFile& in, const DriveInfo& drive);
+    // The member's name from its local header and its destination by the path rule, into
+    // currentName_ and outputPath_; throws MemberFailed for a member that is not written.
+    void Locate(InFile& in, const Member& m, const unsigned char* localHeader);
     bool Selected(const std::string& name) const;
     void CollectCentral(InFile& in, const DriveInfo& drive);
     void CollectLocal(InFile& in, const DriveInfo& drive);
@@ -129,7 +145,7 @@ private:
     bool Decode(InFile& in, const Member& m, uint64_t dataStart, OutFile& out, uint32_t& crc);
     void Written(OutFile& out, const unsigned char* data, size_t n, const Member& m, uint32_t& crc);
     void Report(uint8_t byFile, uint8_t byArchive);
-    void Fail(const std::string& name, const char* message);
+    void Fail(const std::string& name, const char* message, WriteRefusal refusal = WriteRefusal::kNone);
 
     FileSystem& fs_;
     std::string archiveFile_;

@@ -14,9 +14,30 @@ namespace {
 constexpr int kPauseSteps = 21;
 constexpr unsigned kPauseStepMilliseconds = 50;
 
+// What the player can do about a file the update cannot write, by the system's reason.
+const char* Advice(WriteRefusal refusal) {
+    return refusal == WriteRefusal::kInUse ? "Please close the game and try again"
+                                           : "Please run the update as administrator";
+}
+
+// The first file that could not be written while unpacking, and how many could not.
+struct UnpackFailures {
+    int count = 0;
+    std::string first;
+    std::string message;  // the extractor's, for a member that was not refused by the system
+    WriteRefusal refusal = WriteRefusal::kNone;
+
+    std::string Text() const {
+        std::string text = "Unable to update " + first;
+        if (count == 2) text += " and 1 other file";
+        if (count > 2) text += " and " + std::to_string(count - 1) + " other files";
+        return text + "!\r\n" + (refusal == WriteRefusal::kNone ? message : std::string(Advice(refusal)));
+    }
+};
+
 }  // namespace
 
-void UpdateRun::Run() {
+int UpdateRun::Run() {
     window_.Show();
     window_.PaintNow();
     window_.ProcessMessages();
@@ -28,9 +49,11 @@ void UpdateRun::Run() {
     window_.Show();
     window_.PaintNow();
 
+    int exitCode = kExitDone;
     std::string installDir;
-    if (ChecksPass(installDir)) Update(installDir);
+    if (ChecksPass(installDir) && !Update(installDir)) exitCode = kExitNotApplied;
     Finish();
+    return exitCode;
 }
 
 bool UpdateRun::ChecksPass(std::string& installDir) {
@@ -56,12 +79,25 @@ bool UpdateRun::ChecksPass(std::string& installDir) {
                        BoxIcon::kExclamation, BoxButtons::kYesNo) != BoxAnswer::kNo;
 }
 
-void UpdateRun::Update(const std::string& installDir) {
+bool UpdateRun::Update(const std::string& installDir) {
     window_.ShowStatus("Extracting archive ...");
     std::string archivePath = files_.TempFolder();
     EnsureFolder(files_, archivePath);
     archivePath += "update.zip";
     payload_.WriteTo(archivePath);
+
+    TUnZIP unzip(files_);
+    unzip.SetArchiveFile(archivePath);
+    unzip.SetExtractDir(installDir);
+    unzip.FileSpec.clear();
+    unzip.FileSpec.push_back("*.*");
+    // Nothing of the game is touched while one of its files is held or refused: a game left
+    // half updated would be worse than one left as it was.
+    if (!DestinationsWritable(unzip)) {
+        window_.ShowStatus("Deleting any temporary files used ...");
+        RemoveArchive(archivePath);
+        return false;
+    }
 
     // The old game executable goes before anything is unpacked, read-only or not; a missing
     // one is fine.
@@ -70,22 +106,39 @@ void UpdateRun::Update(const std::string& installDir) {
     files_.RemoveFile(oldGame);
 
     window_.ShowStatus("Opening archive ...");
-    TUnZIP unzip(files_);
-    unzip.SetArchiveFile(archivePath);
-    unzip.SetExtractDir(installDir);
-    unzip.FileSpec.clear();
-    unzip.FileSpec.push_back("*.*");
     unzip.OnProgress = [&](uint8_t byFile, uint8_t byArchive) {
         window_.UnZIPProgress(unzip, byFile, byArchive);
     };
+    UnpackFailures failures;
+    unzip.OnError = [&](const std::string& name, const std::string& message, WriteRefusal refusal) {
+        if (failures.count++ > 0) return;
+        failures.first = unzip.OutputPath().empty() ? name : unzip.OutputPath();
+        failures.message = message;
+        failures.refusal = refusal;
+    };
+    const std::string localAppData = files_.LocalAppDataFolder();
+    unzip.OnWritten = [&](const std::string& path) { RemoveVirtualStoreCopy(localAppData, path); };
 
     window_.Enlarge();
     window_.ShowProgress(true);
     window_.PaintNow();
     window_.ShowStatus("Copying files ...");
     window_.StartAnimation();
-    unzip.Extract();  // what was or was not unpacked does not change the run
+    unzip.Extract();
     window_.StopAnimation();
+
+    // A file that could not be written (a scanner held it, the disk is full, the member is
+    // damaged) leaves the update unrecorded, so that the next run does not take it as done.
+    if (failures.count > 0) {
+        window_.ShowProgress(false);
+        window_.PaintNow();
+        window_.Shrink();
+        window_.PaintNow();
+        boxes_.Show(failures.Text(), "Error", BoxIcon::kStop, BoxButtons::kOk);
+        window_.ShowStatus("Deleting any temporary files used ...");
+        RemoveArchive(archivePath);
+        return false;
+    }
 
     window_.ShowStatus("Updating game information ...");
     window_.ShowProgress(false);
@@ -99,8 +152,36 @@ void UpdateRun::Update(const std::string& installDir) {
     shortcuts_.CreateShortcut(installDir + "\\clans.url", "Clan-Verwaltung");
 
     window_.ShowStatus("Deleting any temporary files used ...");
+    RemoveArchive(archivePath);
+    return true;
+}
+
+bool UpdateRun::DestinationsWritable(TUnZIP& unzip) {
+    for (;;) {
+        std::string first;
+        WriteRefusal refusal = WriteRefusal::kNone;
+        unzip.ForEachDestination([&](const std::string& path) {
+            refusal = files_.CheckWritable(path);
+            first = path;
+            return refusal == WriteRefusal::kNone;
+        });
+        if (refusal == WriteRefusal::kNone) return true;
+        if (boxes_.Show("Unable to update " + first + "!\r\n" + Advice(refusal), "Error", BoxIcon::kStop,
+                        BoxButtons::kRetryCancel) != BoxAnswer::kRetry)
+            return false;
+    }
+}
+
+void UpdateRun::RemoveArchive(const std::string& archivePath) {
     files_.SetAttributes(archivePath, kPlainFile);
     files_.DeleteMatchingFiles(archivePath);
+}
+
+void UpdateRun::RemoveVirtualStoreCopy(const std::string& localAppData, const std::string& path) {
+    std::string copy = VirtualStoreCopy(localAppData, path);
+    if (copy.empty()) return;
+    if (files_.HasReadOnlyHiddenOrSystem(copy)) files_.ClearReadOnlyHiddenSystem(copy);
+    files_.RemoveFile(copy);
 }
 
 void UpdateRun::Finish() {
@@ -129,17 +210,16 @@ int ShowApplicationError(MessageBoxes& boxes, const std::string& moduleName, con
                   static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
     boxes.Show(ApplicationErrorText(className, moduleName, addressText, message), "Application Error",
                BoxIcon::kStop, BoxButtons::kOk);
-    return 1;
+    return kExitApplicationError;
 }
 
 }  // namespace
 
-int RunWithErrorBox(const std::function<void()>& run, MessageBoxes& boxes, const std::string& moduleName) {
+int RunWithErrorBox(const std::function<int()>& run, MessageBoxes& boxes, const std::string& moduleName) {
     // Errors without an address of their own are placed here.
     const void* here = reinterpret_cast<const void*>(&RunWithErrorBox);
     try {
-        run();
-        return 0;
+        return run();
     } catch (const EKitError& e) {
         return ShowApplicationError(boxes, moduleName, e.ClassName(), e.Address(), e.what());
     } catch (const EUnZipError& e) {

@@ -79,8 +79,13 @@ public:
 };
 
 enum class BoxIcon { kStop, kExclamation };
-enum class BoxButtons { kOk, kYesNo };
-enum class BoxAnswer { kOk, kYes, kNo };
+enum class BoxButtons { kOk, kYesNo, kRetryCancel };
+enum class BoxAnswer { kOk, kYes, kNo, kRetry, kCancel };
+
+// The process's exit codes, for a script or launcher that starts the installer.
+inline constexpr int kExitDone = 0;              // updated, or a check ended the run with its box
+inline constexpr int kExitApplicationError = 1;  // an error that no step handles ("Application Error")
+inline constexpr int kExitNotApplied = 2;        // the update was not (fully) applied, and not recorded
 
 // Modal message boxes: the run's questions and reports, and the top-level error box.
 class MessageBoxes {
@@ -121,13 +126,23 @@ public:
           files_(files) {}
 
     // From the shown window to its last fold, whatever the checks find; an error that no step
-    // handles leaves it at once.
-    void Run();
+    // handles leaves it at once. Returns the exit code: kExitDone, or kExitNotApplied when
+    // files of the game could not be written.
+    int Run();
 
 private:
     // The three checks; false when one of them ends the run.
     bool ChecksPass(std::string& installDir);
-    void Update(const std::string& installDir);
+    // False when the update could not be applied whole; it is then not recorded.
+    bool Update(const std::string& installDir);
+    // Until every existing destination can be written, names the first that cannot and asks
+    // to retry; false when the user cancels.
+    bool DestinationsWritable(TUnZIP& unzip);
+    // The temporary archive goes, read-only or not.
+    void RemoveArchive(const std::string& archivePath);
+    // The copy that a virtualised program (the game, the helper) may have left of the file at
+    // path in the user's VirtualStore, which such a program would read instead.
+    void RemoveVirtualStoreCopy(const std::string& localAppData, const std::string& path);
     void Finish();
     // 21 times 50 ms, the window's messages handled after each.
     void Pause();
@@ -140,9 +155,10 @@ private:
     FileSystem& files_;
 };
 
-// Runs run and returns the process's exit code: 0, or 1 after an error that run does not
-// handle, which the "Application Error" box then shows through boxes (boxes that no window
-// owns: run's window is gone by then), naming moduleName (the program's file name).
-int RunWithErrorBox(const std::function<void()>& run, MessageBoxes& boxes, const std::string& moduleName);
+// Runs run and returns the process's exit code: run's own, or kExitApplicationError after an
+// error that run does not handle, which the "Application Error" box then shows through boxes
+// (boxes that no window owns: run's window is gone by then), naming moduleName (the
+// program's file name).
+int RunWithErrorBox(const std::function<int()>& run, MessageBoxes& boxes, const std::string& moduleName);
 
 }  // namespace tessarin

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 
@@ -95,10 +96,32 @@ std::unique_ptr<InFile> PosixFileSystem::OpenRead(const std::string& path) {
     return std::make_unique<PosixIn>(fd, static_cast<uint64_t>(st.st_size));
 }
 
+namespace {
+
+// POSIX has no sharing modes: a file is never in use, only refused.
+WriteRefusal RefusalOf(int error) { return error == ETXTBSY ? WriteRefusal::kInUse : WriteRefusal::kRefused; }
+
+}  // namespace
+
 std::unique_ptr<OutFile> PosixFileSystem::Create(const std::string& path) {
     int fd = ::open(UnixPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        lastRefusal_ = RefusalOf(errno);
+        return nullptr;
+    }
     return std::make_unique<PosixOut>(fd);
+}
+
+WriteRefusal PosixFileSystem::CheckWritable(const std::string& path) {
+    struct stat st;
+    std::string unixPath = UnixPath(path);
+    if (::stat(unixPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return WriteRefusal::kNone;
+    // A file without write permission counts as writable when its owner may add it back.
+    if (!(st.st_mode & S_IWUSR)) return st.st_uid == ::geteuid() ? WriteRefusal::kNone : WriteRefusal::kRefused;
+    int fd = ::open(unixPath.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return RefusalOf(errno);
+    ::close(fd);
+    return WriteRefusal::kNone;
 }
 
 // POSIX files have no hidden or system attribute: read-only is a missing write bit.

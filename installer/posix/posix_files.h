@@ -9,6 +9,8 @@ class PosixFileSystem : public FileSystem {
 public:
     std::unique_ptr<InFile> OpenRead(const std::string& path) override;
     std::unique_ptr<OutFile> Create(const std::string& path) override;
+    WriteRefusal LastCreateRefusal() override { return lastRefusal_; }
+    WriteRefusal CheckWritable(const std::string& path) override;
     bool HasReadOnlyHiddenOrSystem(const std::string& path) override;
     void ClearReadOnlyHiddenSystem(const std::string& path) override;
     bool FolderExists(const std::string& path) override;
@@ -22,6 +24,9 @@ public:
     bool DeleteMatchingFiles(const std::string& mask) override;
 
     static std::string UnixPath(const std::string& path);
+
+private:
+    WriteRefusal lastRefusal_ = WriteRefusal::kNone;
 };
 
 }  // namespace tessarin

@@ -21,6 +21,7 @@ public:
         uint64_t length = 0;  // kept even when data is not
         bool readOnly = false;
         bool locked = false;  // held open by another program: cannot be created or written
+        bool denied = false;  // the user may not write it
         uint32_t dosTime = 0;
         uint32_t attributes = 0x20;
         bool attributesSet = false;
@@ -34,6 +35,7 @@ public:
     DriveInfo drive{true, false, 0};
     std::string current = "C:\\Work\\";
     std::string temp = "C:\\Temp\\";
+    std::string localAppData;  // none unless a test gives one
     uint64_t bytesRead = 0;  // every byte read from any file opened for reading
     static constexpr uint32_t kHiddenSystem = 0x06;
 
@@ -50,9 +52,9 @@ public:
 
     std::unique_ptr<OutFile> Create(const std::string& path) override {
         auto it = files.find(path);
-        if (it != files.end() &&
-            (it->second.readOnly || it->second.locked || (it->second.attributes & kHiddenSystem)))
-            return nullptr;
+        lastRefusal = it == files.end() ? WriteRefusal::kNone : Refusal(it->second, false);
+        if (lastRefusal != WriteRefusal::kNone) return nullptr;
+        lastRefusal = WriteRefusal::kRefused;  // a folder, or no folder for it
         if (folders.count(path)) return nullptr;
         size_t slash = path.rfind('\\');
         if (slash == std::string::npos || slash + 1 == path.size()) return nullptr;
@@ -62,7 +64,13 @@ public:
         f.data.clear();
         f.length = 0;
         created.push_back(path);
+        lastRefusal = WriteRefusal::kNone;
         return std::make_unique<Out>(*this, f);
+    }
+    WriteRefusal LastCreateRefusal() override { return lastRefusal; }
+    WriteRefusal CheckWritable(const std::string& path) override {
+        auto it = files.find(path);
+        return it == files.end() ? WriteRefusal::kNone : Refusal(it->second, true);
     }
 
     bool HasReadOnlyHiddenOrSystem(const std::string& path) override {
@@ -94,6 +102,7 @@ public:
     }
     DriveInfo ExamineDrive(const std::string&) override { return drive; }
     std::string CurrentFolder() override { return current; }
+    std::string LocalAppDataFolder() override { return localAppData; }
     std::string TempFolder() override { return temp; }
     // Like Windows, refuses a read-only or locked file.
     bool RemoveFile(const std::string& path) override {
@@ -108,6 +117,16 @@ public:
     std::vector<std::string> madeFolders;
 
 private:
+    // A held file is in use; one the user may not write is refused, and so is a read-only,
+    // hidden or system one unless its attributes may be cleared first.
+    static WriteRefusal Refusal(const File& f, bool attributesClearable) {
+        if (f.locked) return WriteRefusal::kInUse;
+        if (f.denied || (!attributesClearable && (f.readOnly || (f.attributes & kHiddenSystem))))
+            return WriteRefusal::kRefused;
+        return WriteRefusal::kNone;
+    }
+    WriteRefusal lastRefusal = WriteRefusal::kNone;
+
     class In : public InFile {
     public:
         In(const std::string& d, uint64_t& bytesRead) : data_(d), bytesRead_(bytesRead) {}

@@ -100,8 +100,14 @@ LRESULT CALLBACK TMainForm::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 }
 
 TMainForm::TMainForm(HINSTANCE instance, const char* caption, HWND owner) {
+    // The progress bars and the animation are classes of the common controls, which the
+    // program does not import (see LoadDllsFromSystemFolderOnly): loaded here from the system
+    // folder, and kept while the window lives.
+    comctl32_ = UniqueModule(LoadSystemLibrary(L"comctl32.dll"));
+    using InitCommonControlsExFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    auto initControls = ProcAddress<InitCommonControlsExFn>(comctl32_.Get(), "InitCommonControlsEx");
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS};
-    InitCommonControlsEx(&icc);
+    if (initControls) initControls(&icc);
     icon_ =
         RegisterProductClass(instance, kClassName, WindowProc, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
 
@@ -132,7 +138,7 @@ TMainForm::TMainForm(HINSTANCE instance, const char* caption, HWND owner) {
     copyAnimation_ = MakeControl(hwnd_, ANIMATE_CLASSA, nullptr, ACS_TRANSPARENT, 8, 63, 272, 60,
                                  IDC_COPY_ANIMATION, nullptr);
     // The system's file-copy animation: resource "AVI" 160 of the shell.
-    shell32_ = UniqueModule(LoadLibraryA("shell32.dll"));
+    shell32_ = UniqueModule(LoadSystemLibrary(L"shell32.dll"));
     SendMessageA(copyAnimation_, ACM_OPENA, reinterpret_cast<WPARAM>(shell32_.Get()),
                  reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(160)));
     totalBar_ = MakeControl(hwnd_, PROGRESS_CLASSA, nullptr, 0, 8, 123, 273, 17, IDC_TOTALBAR, nullptr);

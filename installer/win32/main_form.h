@@ -26,6 +26,7 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
 
+    UniqueModule comctl32_;  // the classes of the bars and the animation
     HWND hwnd_ = nullptr;
 };
 
@@ -63,6 +64,7 @@ private:
     void SetOuterHeight(int designHeight);
     void PaintControl(HWND control);
 
+    UniqueModule comctl32_;  // the classes of the bars and the animation
     HWND hwnd_ = nullptr;
     HWND productIcon_ = nullptr, status_ = nullptr, message_ = nullptr;
     HWND progressBar_ = nullptr, copyAnimation_ = nullptr, totalBar_ = nullptr;

@@ -7,6 +7,8 @@
 
 #include "resource.h"
 
+#include <shlobj.h>
+
 namespace tessarin {
 
 namespace {
@@ -73,16 +75,48 @@ std::unique_ptr<InFile> Win32FileSystem::OpenRead(const std::string& path) {
     return std::make_unique<Win32In>(h, static_cast<uint64_t>(size.QuadPart));
 }
 
+namespace {
+
+// A program that holds the file open (the game, a scanner) or has it loaded as a program or
+// DLL shows as a sharing or lock violation; everything else is a refusal of the system's
+// (access denied for a standard user in a protected folder, above all).
+WriteRefusal RefusalOf(DWORD error) {
+    switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE: return WriteRefusal::kInUse;
+    default: return WriteRefusal::kRefused;
+    }
+}
+
+}  // namespace
+
 std::unique_ptr<OutFile> Win32FileSystem::Create(const std::string& path) {
     HANDLE h =
         CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    if (h == INVALID_HANDLE_VALUE) {
+        lastRefusal_ = RefusalOf(GetLastError());
+        return nullptr;
+    }
     return std::make_unique<Win32Out>(h);
 }
 
 // CREATE_ALWAYS with FILE_ATTRIBUTE_NORMAL fails on an existing hidden or system file as it
 // does on a read-only one; all three are cleared before the second attempt.
 constexpr DWORD kReplaceBlocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+WriteRefusal Win32FileSystem::CheckWritable(const std::string& path) {
+    DWORD a = GetFileAttributesA(path.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY)) return WriteRefusal::kNone;
+    // Opened without sharing, so that any other program's open handle shows; OPEN_EXISTING
+    // cuts nothing. Of a file whose attributes block the write, the right to clear them is
+    // what the extraction will need first.
+    DWORD access = (a & kReplaceBlocking) ? FILE_WRITE_ATTRIBUTES : GENERIC_WRITE;
+    HANDLE h = CreateFileA(path.c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return RefusalOf(GetLastError());
+    CloseHandle(h);
+    return WriteRefusal::kNone;
+}
 
 bool Win32FileSystem::HasReadOnlyHiddenOrSystem(const std::string& path) {
     DWORD a = GetFileAttributesA(path.c_str());
@@ -197,6 +231,13 @@ std::string AnsiFolderPath(const std::wstring& folder) {
     std::string shortAnsi;
     if (!shortForm.empty() && ToAnsi(shortForm, shortAnsi)) return shortAnsi;
     return ansi;  // "?" in place of what the code page lacks: no file call accepts it
+}
+
+std::string Win32FileSystem::LocalAppDataFolder() {
+    wchar_t buf[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf)))
+        return std::string();
+    return AnsiFolderPath(buf);
 }
 
 std::string Win32FileSystem::TempFolder() {

@@ -16,6 +16,8 @@ public:
 
     std::unique_ptr<InFile> OpenRead(const std::string& path) override;
     std::unique_ptr<OutFile> Create(const std::string& path) override;
+    WriteRefusal LastCreateRefusal() override { return lastRefusal_; }
+    WriteRefusal CheckWritable(const std::string& path) override;
     bool HasReadOnlyHiddenOrSystem(const std::string& path) override;
     void ClearReadOnlyHiddenSystem(const std::string& path) override;
     bool FolderExists(const std::string& path) override;
@@ -24,6 +26,8 @@ public:
     std::string OemNameToAnsi(const std::string& name) override;
     DriveInfo ExamineDrive(const std::string& dir) override;
     std::string CurrentFolder() override;
+    // The user's "Local" application data folder, as AnsiFolderPath gives it.
+    std::string LocalAppDataFolder() override;
     // Through the wide call, as AnsiFolderPath gives it.
     std::string TempFolder() override;
     bool RemoveFile(const std::string& path) override;
@@ -32,6 +36,7 @@ public:
 private:
     HWND owner_;
     std::string title_;
+    WriteRefusal lastRefusal_ = WriteRefusal::kNone;
 };
 
 // A folder as the program's ANSI file calls can reach it: the path itself when the ANSI code

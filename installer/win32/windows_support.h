@@ -102,6 +102,41 @@ private:
     HMODULE module_;
 };
 
+// A function of a loaded library as its own type; null when the library lacks it.
+template <class Function>
+Function ProcAddress(HMODULE module, const char* name) {
+    // Through the generic function type, which converts to and from every other.
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)))
+                  : nullptr;
+}
+
+// DLLs come from the system folder only. Tessarin.exe imports only DLLs that Windows always
+// takes from there (KnownDLLs); an installer runs from a download folder, which may hold a
+// planted copy of any other DLL, and runs elevated. Call first thing.
+inline void LoadDllsFromSystemFolderOnly() {
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    // Windows 8 and later (7 with its update): every later load, the DLLs those DLLs load
+    // included, searches the system folder alone.
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+    auto setDefault = ProcAddress<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories");
+    if (setDefault && setDefault(kSearchSystem32)) return;
+    // Older systems: at least the current folder leaves the search order (XP SP1 and later).
+    using SetDllDirectoryFn = BOOL(WINAPI*)(const wchar_t*);
+    auto setDirectory = ProcAddress<SetDllDirectoryFn>(kernel, "SetDllDirectoryW");
+    if (setDirectory) setDirectory(L"");
+}
+
+// A library of the system folder, loaded by its full path; with the altered search order its
+// own imports are looked for in its folder before the program's.
+inline HMODULE LoadSystemLibrary(const wchar_t* name) {
+    wchar_t folder[MAX_PATH];
+    UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return nullptr;
+    std::wstring path = std::wstring(folder, n) + L"\\" + name;
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 // A COM interface pointer, released when it goes.
 template <class T>
 class ComPtr {

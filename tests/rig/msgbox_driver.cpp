@@ -3,7 +3,8 @@
 // Usage:
 //   msgbox_driver.exe [--timeout SECONDS] [--count N] [--press BUTTON[,BUTTON...]]
 //                     [--quiet-after SECONDS] [--pid PID] [--exe NAME]
-//                     [--ready-file PATH] [--stop-file PATH] [--debug]
+//                     [--ready-file PATH] [--stop-file PATH]
+//                     [--shown-file PATH] [--answer-when PATH] [--debug]
 //
 // Runs next to the program under test (same Wine prefix / desktop), waits for each visible,
 // enabled top-level window of class "#32770" that is shaped like a message box, writes one
@@ -28,6 +29,9 @@
 //   --stop-file P    finish as soon as file P exists and no box is open, as if the quiet
 //                    period had ended (missing --count boxes are then an error at once);
 //                    lets a test stop watching right after its program has exited.
+//   --shown-file P   create file P whenever a box is found, before it is answered.
+//   --answer-when P  answer a box only once file P exists (waiting until the timeout), so
+//                    that a test can change what the box asks about while it waits.
 //   --debug          describe every candidate window and the icon detection on stderr.
 //
 // Output, one line per box, flushed at once, written after the box has closed:
@@ -501,7 +505,7 @@ struct Options {
     double quiet = -1;  // -1: not given
     std::vector<int> press;
     Filter filter;
-    std::string ready_file, stop_file;
+    std::string ready_file, stop_file, shown_file, answer_file;
 };
 
 [[noreturn]] void usage(const char* why) {
@@ -509,7 +513,8 @@ struct Options {
     std::fputs(
         "usage: msgbox_driver [--timeout S] [--count N] [--press BUTTON[,BUTTON...]]\n"
         "                     [--quiet-after S] [--pid PID] [--exe NAME]\n"
-        "                     [--ready-file PATH] [--stop-file PATH] [--debug]\n",
+        "                     [--ready-file PATH] [--stop-file PATH]\n"
+        "                     [--shown-file PATH] [--answer-when PATH] [--debug]\n",
         stderr);
     std::exit(2);
 }
@@ -552,6 +557,10 @@ Options parse(int argc, char** argv) {
             o.ready_file = v;
         } else if (a == "--stop-file") {
             o.stop_file = v;
+        } else if (a == "--shown-file") {
+            o.shown_file = v;
+        } else if (a == "--answer-when") {
+            o.answer_file = v;
         } else if (a == "--press") {
             std::string list = v;
             size_t pos = 0;
@@ -575,6 +584,13 @@ Options parse(int argc, char** argv) {
 
 bool file_exists(const std::string& path) {
     return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool create_file(const std::string& path) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(f);
+    return true;
 }
 
 // ---- answering ------------------------------------------------------------------------
@@ -620,14 +636,9 @@ int main(int argc, char** argv) {
         return code;
     };
 
-    if (!opt.ready_file.empty()) {
-        HANDLE f = CreateFileA(opt.ready_file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (f == INVALID_HANDLE_VALUE) {
-            note("cannot create ready file %s", opt.ready_file.c_str());
-            return finish(2);
-        }
-        CloseHandle(f);
+    if (!opt.ready_file.empty() && !create_file(opt.ready_file)) {
+        note("cannot create ready file %s", opt.ready_file.c_str());
+        return finish(2);
     }
 
     while (true) {
@@ -658,6 +669,13 @@ int main(int argc, char** argv) {
                 if (!id) id = box.buttons.front().first;
             } else {
                 id = has_button(box, IDOK) ? IDOK : box.buttons.front().first;
+            }
+
+            if (!opt.shown_file.empty() && !create_file(opt.shown_file))
+                note("cannot create shown file %s", opt.shown_file.c_str());
+            if (!opt.answer_file.empty()) {
+                while (!file_exists(opt.answer_file) && GetTickCount64() < deadline) Sleep(20);
+                if (!file_exists(opt.answer_file)) note("box %ld: %s never came", handled, opt.answer_file.c_str());
             }
 
             std::string buttons;

@@ -5,6 +5,9 @@ them, where Wine is more forgiving:
 - the machine (PE32 i386 for the shipped kit, PE32+ amd64 for the test build) and a
   subsystem version that Windows XP still loads;
 - imports only of DLLs that every Windows from XP on has (no zlib1.dll, no MinGW runtime);
+- Tessarin.exe, which runs elevated from a download folder, imports only DLLs that Windows
+  always takes from its own folder (KnownDLLs): any other would first be looked for beside
+  the program, where a planted copy would run with the installer's rights;
 - Denmark.dll exports exactly InitAI, ProcessAI, ProcessLandAI, ProcessMiddleSeaAI at
   ordinals 1 to 4, and can be relocated (every nation's plug-in loads into one game);
 - every .exe carries a well-formed application manifest saying what was decided for it, and
@@ -29,6 +32,12 @@ SYSTEM_DLLS = {
     "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
     "oleaut32.dll", "comctl32.dll", "comdlg32.dll", "ws2_32.dll", "wsock32.dll", "winmm.dll",
     "version.dll", "msvcrt.dll",
+}
+# DLLs that Windows loads from its system folder whatever lies beside the program, on every
+# Windows from 7 on (the KnownDLLs of the session manager).
+KNOWN_DLLS = {
+    "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
+    "oleaut32.dll", "msvcrt.dll", "comdlg32.dll", "shlwapi.dll", "ws2_32.dll", "imm32.dll",
 }
 # Functions that toolchains can slip in and that Windows XP lacks: the program would not start
 # there ("entry point not found"). Not a complete list; msvcrt's "_s" functions came later too.
@@ -62,9 +71,9 @@ INSTALLER_WORDS = ("install", "setup", "update", "patch")
 
 # What each shipped file must be. "level": the requestedExecutionLevel, None for none at all.
 RULES = {
-    # The installer asks for a 1 ms timer resolution (winmm) so that its paced waits last as long
-    # on Windows as they do under Wine.
-    "tessarin.exe": {"manifest": {"level": "highestAvailable"}, "imports": {"winmm.dll"}},
+    # The installer loads every other DLL at run time from the system folder (winmm for its
+    # timer resolution, the common controls for its bars).
+    "tessarin.exe": {"manifest": {"level": "highestAvailable"}, "known_dlls_only": True},
     "nelkar.exe": {"manifest": {"level": None}, "no_installer_words": True},
     "denmark.dll": {"exports": DENMARK_EXPORTS},
 }
@@ -161,9 +170,10 @@ def check_file(path, machine):
                      or (dll.lower() == "msvcrt.dll" and f.endswith("_s"))]
             if newer:
                 problems.append("imports %s from %s, which Windows XP lacks" % (", ".join(newer), dll))
-        for dll in sorted(rule.get("imports", ())):
-            if dll not in {d.lower() for d in dlls}:
-                problems.append("does not import %s" % dll)
+        if rule.get("known_dlls_only"):
+            for dll in dlls:
+                if dll.lower() not in KNOWN_DLLS:
+                    problems.append("imports %s, which Windows looks for beside the program first" % dll)
         resources = pe.resources()
         if name.endswith(".exe"):
             if pe.is_dll or pe.subsystem != SUBSYSTEM_GUI:

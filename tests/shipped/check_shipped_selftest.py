@@ -54,6 +54,8 @@ def utf16(text):
 CASES = [
     ("Tessarin.exe", "another machine", other_machine, "machine"),
     ("Tessarin.exe", "zlib1.dll imported", lambda d: first_import(d, b"zlib1.dll"), "imports zlib1.dll"),
+    ("Tessarin.exe", "WINMM.dll imported", lambda d: first_import(d, b"WINMM.dll"),
+     "imports WINMM.dll, which Windows looks for beside the program"),
     ("Tessarin.exe", "secure CRT function", lambda d: replace_once(d, b"strerror\0", b"strtok_s\0"),
      "strtok_s from msvcrt"),
     ("nelkar.exe", "MinGW runtime imported", lambda d: first_import(d, b"libgcc_s.dll"), "imports libgcc_s"),

@@ -89,7 +89,7 @@ struct Unpacking {
         unzip.SetArchiveFile("C:\\Temp\\update.zip");
         unzip.SetExtractDir("C:\\Game");
         unzip.FileSpec = {"*.*"};
-        unzip.OnError = [&](const std::string& n, const std::string& m) {
+        unzip.OnError = [&](const std::string& n, const std::string& m, WriteRefusal) {
             if (++errorCount <= 100) errors.emplace_back(n, m);
         };
         count = unzip.Extract();
@@ -133,6 +133,8 @@ TEST(HostileArchive, FolderChainOf32767Levels) {
         bool ordered = true;  // every folder longer than the one before: parents first
         std::unique_ptr<InFile> OpenRead(const std::string&) override { return nullptr; }
         std::unique_ptr<OutFile> Create(const std::string&) override { return nullptr; }
+        WriteRefusal LastCreateRefusal() override { return WriteRefusal::kRefused; }
+        WriteRefusal CheckWritable(const std::string&) override { return WriteRefusal::kNone; }
         bool HasReadOnlyHiddenOrSystem(const std::string&) override { return false; }
         void ClearReadOnlyHiddenSystem(const std::string&) override {}
         bool FolderExists(const std::string& path) override { return path == "C:\\Game"; }

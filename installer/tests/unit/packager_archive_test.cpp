@@ -52,7 +52,7 @@ TEST_P(PackagerArchive, InstallsByteForByte) {
     unzip.SetExtractDir(out.string());
     unzip.FileSpec = {"*.*"};
     std::vector<std::string> errors;
-    unzip.OnError = [&](const std::string& name, const std::string& message) {
+    unzip.OnError = [&](const std::string& name, const std::string& message, WriteRefusal) {
         errors.push_back(name + ": " + message);
     };
     int count = unzip.Extract();

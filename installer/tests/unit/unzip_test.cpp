@@ -19,6 +19,8 @@ struct Outcome {
     std::vector<std::pair<int, int>> progress;
     std::vector<std::string> paths;  // OutputPath at each report
     std::vector<std::pair<std::string, std::string>> errors;
+    std::vector<WriteRefusal> refusals;  // of each error
+    std::vector<std::string> written;    // members written whole
     int count = -1;
 };
 
@@ -37,7 +39,11 @@ struct Fixture {
             r.progress.emplace_back(f, a);
             r.paths.push_back(unzip.OutputPath());
         };
-        unzip.OnError = [&](const std::string& n, const std::string& m) { r.errors.emplace_back(n, m); };
+        unzip.OnError = [&](const std::string& n, const std::string& m, WriteRefusal why) {
+            r.errors.emplace_back(n, m);
+            r.refusals.push_back(why);
+        };
+        unzip.OnWritten = [&](const std::string& path) { r.written.push_back(path); };
         r.count = unzip.Extract();
         return r;
     }
@@ -321,23 +327,56 @@ TEST(Decoding, InconsistentLocalHeaderSkipsMember) {
 
 // ---------------------------------------------------------------- destinations
 
-TEST(Destination, ReadOnlyReplacedLockedKept) {
+TEST(Destination, ReadOnlyReplacedLockedAndDeniedKept) {
     Fixture f;
     f.fs.AddFile("C:\\Game\\zorm.exe", "old game");
     f.fs.files["C:\\Game\\zorm.exe"].readOnly = true;
     f.fs.AddFile("C:\\Game\\nelkar.exe", "old helper");
     f.fs.files["C:\\Game\\nelkar.exe"].locked = true;
-    Outcome r = f.Extract(
-        BuildZip({{"zorm.exe", "new game", 8}, {"nelkar.exe", "new helper", 8}, {"ReadMe.txt", "read", 0}})
-            .bytes);
+    f.fs.AddFile("C:\\Game\\clans.url", "old link");
+    f.fs.files["C:\\Game\\clans.url"].denied = true;
+    Outcome r = f.Extract(BuildZip({{"zorm.exe", "new game", 8},
+                                    {"nelkar.exe", "new helper", 8},
+                                    {"ReadMe.txt", "read", 0},
+                                    {"clans.url", "new link", 0}})
+                              .bytes);
     EXPECT_EQ(f.Content("C:\\Game\\zorm.exe"), "new game");
     EXPECT_FALSE(f.fs.files["C:\\Game\\zorm.exe"].readOnly);
     EXPECT_EQ(f.Content("C:\\Game\\nelkar.exe"), "old helper");
     EXPECT_EQ(f.Content("C:\\Game\\ReadMe.txt"), "read");
-    // Errors of the held file: "Error opening file"; every member was handed to writing.
-    ASSERT_EQ(r.errors.size(), 1u);
-    EXPECT_EQ(r.errors[0].second, unzip_text::kErrorOpening);
-    EXPECT_EQ(r.count, 3);
+    EXPECT_EQ(f.Content("C:\\Game\\clans.url"), "old link");
+    // The held and the denied file: "Error opening file", each with the system's reason;
+    // every member was handed to writing, and only those written whole are reported so.
+    std::vector<std::pair<std::string, std::string>> errors = {{"nelkar.exe", unzip_text::kErrorOpening},
+                                                               {"clans.url", unzip_text::kErrorOpening}};
+    EXPECT_EQ(r.errors, errors);
+    EXPECT_EQ(r.refusals, (std::vector<WriteRefusal>{WriteRefusal::kInUse, WriteRefusal::kRefused}));
+    EXPECT_EQ(r.written, (std::vector<std::string>{"C:\\Game\\zorm.exe", "C:\\Game\\ReadMe.txt"}));
+    EXPECT_EQ(r.count, 4);
+}
+
+// What the update checks before it unpacks: the destinations Extract would write, in archive
+// order, until the check stops; nothing is made meanwhile.
+TEST(Destination, ListedWithoutWriting) {
+    Fixture f;
+    f.fs.AddFile(kArchive, BuildZip({{"a.txt", "a", 0},
+                                     {"../evil.txt", "e", 0},
+                                     {"AI/b.dll", "b", 0},
+                                     {"Info/NUL.txt", "n", 0},
+                                     {"AI/c.dll", "c", 0},
+                                     {"d.txt", "d", 0}})
+                               .bytes);
+    f.unzip.SetArchiveFile(kArchive);
+    f.unzip.SetExtractDir(kGame);
+    f.unzip.FileSpec = {"*.*"};
+    std::vector<std::string> seen;
+    f.unzip.ForEachDestination([&](const std::string& path) {
+        seen.push_back(path);
+        return path != "C:\\Game\\AI\\c.dll";
+    });
+    EXPECT_EQ(seen, (std::vector<std::string>{"C:\\Game\\a.txt", "C:\\Game\\AI\\b.dll", "C:\\Game\\AI\\c.dll"}));
+    EXPECT_TRUE(f.fs.created.empty());
+    EXPECT_TRUE(f.fs.madeFolders.empty());
 }
 
 TEST(Destination, WriteFailureReported) {

@@ -30,7 +30,11 @@ public:
     void PaintNow() override { log_.push_back("paint"); }
     void ProcessMessages() override { log_.push_back("messages"); }
     void Wait(unsigned milliseconds) override { log_.push_back("wait " + std::to_string(milliseconds)); }
-    void ShowStatus(const std::string& text) override { log_.push_back("status " + text); }
+    void ShowStatus(const std::string& text) override {
+        log_.push_back("status " + text);
+        if (onStatus) onStatus(text);
+    }
+    std::function<void(const std::string&)> onStatus;  // what happens meanwhile on the machine
     void ShowStatusLine(bool visible) override { log_.push_back(visible ? "labels on" : "labels off"); }
     void ShowProgress(bool visible) override { log_.push_back(visible ? "bars on" : "bars off"); }
     void StartAnimation() override { log_.push_back("animation on"); }
@@ -76,21 +80,27 @@ private:
     Log& log_;
 };
 
-// Boxes answer from a list (a question with no answer left gets Yes).
+// Boxes answer from a list (a question with no answer left gets Yes, or Cancel).
 class ScriptedBoxes : public MessageBoxes {
 public:
     explicit ScriptedBoxes(Log& log) : log_(log) {}
     std::deque<BoxAnswer> answers;
+    std::function<void()> whileShown;  // what the player does before answering
     BoxAnswer Show(const std::string& text, const std::string& caption, BoxIcon icon,
                    BoxButtons buttons) override {
+        static const char* const kButtons[] = {"OK", "Yes No", "Retry Cancel"};
+        static const char* const kAnswers[] = {"OK", "Yes", "No", "Retry", "Cancel"};
         log_.push_back("box " + caption + " | " + text + " | " +
                        (icon == BoxIcon::kStop ? "stop" : "exclamation") + " | " +
-                       (buttons == BoxButtons::kOk ? "OK" : "Yes No"));
+                       kButtons[static_cast<int>(buttons)]);
+        if (whileShown) whileShown();
         if (buttons == BoxButtons::kOk) return BoxAnswer::kOk;
-        if (answers.empty()) return BoxAnswer::kYes;
-        BoxAnswer a = answers.front();
-        answers.pop_front();
-        log_.push_back(a == BoxAnswer::kYes ? "answer Yes" : "answer No");
+        BoxAnswer a = buttons == BoxButtons::kYesNo ? BoxAnswer::kYes : BoxAnswer::kCancel;
+        if (!answers.empty()) {
+            a = answers.front();
+            answers.pop_front();
+        }
+        log_.push_back(std::string("answer ") + kAnswers[static_cast<int>(a)]);
         return a;
     }
 
@@ -184,7 +194,7 @@ struct Machine {
         payload.bytes = TwoMemberPayload();
     }
     int Run() {
-        return RunWithErrorBox([this] { UpdateRun(window, record, boxes, payload, shortcuts, files).Run(); },
+        return RunWithErrorBox([this] { return UpdateRun(window, record, boxes, payload, shortcuts, files).Run(); },
                                errorBoxes, "Tessarin.exe");
     }
     // The lines of the log that start with one of prefixes.
@@ -369,46 +379,174 @@ INSTANTIATE_TEST_SUITE_P(
                                  Join({kChecks, {kAskBox, "answer Yes"}, kUpdate, {kFinalizing}})}),
     [](const ::testing::TestParamInfo<RecordCase>& info) { return std::string(info.param.name); });
 
-// Whatever Extract unpacked, or failed to, the run records the level, makes the shortcut,
-// removes its archive and ends with 0.
-struct ExtractionCase {
+// A file of the game that cannot be written: before unpacking the run names the first one
+// and asks to retry; a member that fails while unpacking leaves the update unrecorded. Either
+// way the temporary archive goes and the run ends with exit code 2.
+constexpr const char* kReadMe = "C:\\Game\\ReadMe.txt";
+constexpr const char* kClansUrl = "C:\\Game\\clans.url";
+const char* const kReadMeInUseBox =
+    "box Error | Unable to update C:\\Game\\ReadMe.txt!\r\nPlease close the game and try again | stop | Retry "
+    "Cancel";
+const char* const kClansUrlDeniedBox =
+    "box Error | Unable to update C:\\Game\\clans.url!\r\nPlease run the update as administrator | stop | "
+    "Retry Cancel";
+const Log kCancelled = {"status Deleting any temporary files used ...", kFinalizing};
+const Log kUnpackFailed = {"status Extracting archive ...", "status Opening archive ...",
+                           "status Copying files ..."};
+
+struct UnwritableCase {
     const char* name;
     std::function<void(Machine&)> prepare;
+    std::deque<BoxAnswer> answers;
+    Log steps;     // after the checks
+    int exitCode;  // 2 when the update was not applied
 };
-std::ostream& operator<<(std::ostream& o, const ExtractionCase& c) { return o << c.name; }
+std::ostream& operator<<(std::ostream& o, const UnwritableCase& c) { return o << c.name; }
 
-class ExtractionResult : public ::testing::TestWithParam<ExtractionCase> {};
+class UnwritableFiles : public ::testing::TestWithParam<UnwritableCase> {};
 
-TEST_P(ExtractionResult, IsNotLookedAt) {
+TEST_P(UnwritableFiles, AreNamedAndNothingIsRecorded) {
+    const UnwritableCase& c = GetParam();
     Machine m;
-    GetParam().prepare(m);
-    EXPECT_EQ(m.Run(), 0);
-    EXPECT_EQ(m.Steps(), Join({kChecks, kUpdate, {kFinalizing}}));
-    EXPECT_EQ(m.record.values.at("Version"), "2.2");
+    m.files.AddFile(kReadMe, "old read me");
+    c.prepare(m);
+    m.boxes.answers = c.answers;
+    EXPECT_EQ(m.Run(), c.exitCode);
+    EXPECT_EQ(m.Steps(), Join({kChecks, c.steps}));
     EXPECT_EQ(m.files.files.count(kArchive), 0u);
+    bool applied = c.exitCode == 0;
+    EXPECT_EQ(m.record.values.count("Version"), applied ? 1u : 0u);
+    if (std::find(c.steps.begin(), c.steps.end(), "answer Cancel") != c.steps.end()) {
+        // Cancelled at the question: the game folder is as it was, the old executable too.
+        EXPECT_EQ(m.files.files.at(kReadMe).data, "old read me");
+        EXPECT_EQ(m.files.files.count(kOldGame), 1u);
+        EXPECT_EQ(m.files.created, Log{kArchive});
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    UpdateRun, ExtractionResult,
+    UpdateRun, UnwritableFiles,
     ::testing::Values(
-        ExtractionCase{"EveryDestinationLocked",
+        UnwritableCase{"HeldFileCancelled",
+                       [](Machine& m) { m.files.files[kReadMe].locked = true; },
+                       {BoxAnswer::kCancel},
+                       Join({{"status Extracting archive ...", kReadMeInUseBox, "answer Cancel"}, kCancelled}),
+                       2},
+        UnwritableCase{"HeldFileStillHeldAtRetry",
+                       [](Machine& m) { m.files.files[kReadMe].locked = true; },
+                       {BoxAnswer::kRetry, BoxAnswer::kCancel},
+                       Join({{"status Extracting archive ...", kReadMeInUseBox, "answer Retry", kReadMeInUseBox,
+                              "answer Cancel"},
+                             kCancelled}),
+                       2},
+        UnwritableCase{"HeldFileReleasedBeforeRetry",
                        [](Machine& m) {
-                           for (const char* f : {"C:\\Game\\ReadMe.txt", "C:\\Game\\clans.url"}) {
-                               m.files.AddFile(f, "held");
-                               m.files.files[f].locked = true;
-                           }
-                       }},
-        ExtractionCase{"UnsupportedMethodAndBadCrc",
+                           m.files.files[kReadMe].locked = true;
+                           m.boxes.whileShown = [&m] { m.files.files[kReadMe].locked = false; };
+                       },
+                       {BoxAnswer::kRetry},
+                       Join({{"status Extracting archive ...", kReadMeInUseBox, "answer Retry"},
+                             Log(kUpdate.begin() + 1, kUpdate.end()), {kFinalizing}}),
+                       0},
+        // The first refused destination in the archive's order is named.
+        UnwritableCase{"DeniedFileCancelled",
+                       [](Machine& m) {
+                           m.files.AddFile(kClansUrl, "old link");
+                           m.files.files[kClansUrl].denied = true;
+                       },
+                       {BoxAnswer::kCancel},
+                       Join({{"status Extracting archive ...", kClansUrlDeniedBox, "answer Cancel"}, kCancelled}),
+                       2},
+        // A read-only file is replaced once its attribute is cleared: nothing to ask.
+        UnwritableCase{"ReadOnlyFileWritable", [](Machine& m) { m.files.files[kReadMe].readOnly = true; },
+                       {},
+                       Join({kUpdate, {kFinalizing}}),
+                       0},
+        // Held by a program that starts between the question and the unpacking.
+        UnwritableCase{"HeldWhileUnpacking",
+                       [](Machine& m) {
+                           m.files.AddFile(kClansUrl, "old link");
+                           m.window.onStatus = [&m](const std::string& text) {
+                               if (text != "Copying files ...") return;
+                               m.files.files[kReadMe].locked = true;
+                               m.files.files[kClansUrl].locked = true;
+                           };
+                       },
+                       {},
+                       Join({kUnpackFailed,
+                             {"box Error | Unable to update C:\\Game\\ReadMe.txt and 1 other file!\r\nPlease close "
+                              "the game and try again | stop | OK"},
+                             kCancelled}),
+                       2},
+        UnwritableCase{"DeniedWhileUnpacking",
+                       [](Machine& m) {
+                           m.window.onStatus = [&m](const std::string& text) {
+                               if (text == "Copying files ...") m.files.files[kReadMe].denied = true;
+                           };
+                       },
+                       {},
+                       Join({kUnpackFailed,
+                             {"box Error | Unable to update C:\\Game\\ReadMe.txt!\r\nPlease run the update as "
+                              "administrator | stop | OK"},
+                             kCancelled}),
+                       2},
+        // Damaged members: the first one's reason is shown.
+        UnwritableCase{"UnsupportedMethodAndBadCrc",
                        [](Machine& m) {
                            ZipEntry bad("ReadMe.txt", "data", 6);
                            ZipEntry crc("clans.url", "data", 0);
                            crc.badCrc = true;
-                           m.payload.bytes = BuildZip({bad, crc}).bytes;
-                       }},
-        // Folder entries are never extracted: nothing is handed to writing.
-        ExtractionCase{"FolderEntryOnly",
-                       [](Machine& m) { m.payload.bytes = BuildZip({ZipEntry("AI/", "", 0, 0x10)}).bytes; }}),
-    [](const ::testing::TestParamInfo<ExtractionCase>& info) { return std::string(info.param.name); });
+                           ZipEntry fine("Info/a.txt", "data", 0);
+                           ZipEntry imploded("Info/b.txt", "data", 6);
+                           m.payload.bytes = BuildZip({bad, crc, fine, imploded}).bytes;
+                       },
+                       {},
+                       Join({kUnpackFailed,
+                             {"box Error | Unable to update C:\\Game\\ReadMe.txt and 2 other files!\r\n"
+                              "Unsupported compression method | stop | OK"},
+                             kCancelled}),
+                       2},
+        // Folder entries are never extracted: nothing fails, the update is recorded.
+        UnwritableCase{"FolderEntryOnly",
+                       [](Machine& m) { m.payload.bytes = BuildZip({ZipEntry("AI/", "", 0, 0x10)}).bytes; },
+                       {},
+                       Join({kUpdate, {kFinalizing}}),
+                       0}),
+    [](const ::testing::TestParamInfo<UnwritableCase>& info) { return std::string(info.param.name); });
+
+// After each member is written, the copy that a virtualised game or helper once wrote of it
+// in the user's VirtualStore goes, read-only or not; copies of other files stay.
+TEST(UpdateRun, VirtualStoreCopiesOfWrittenFilesRemoved) {
+    Machine m;
+    m.files.localAppData = "C:\\Users\\Spieler\\AppData\\Local";
+    const std::string store = "C:\\Users\\Spieler\\AppData\\Local\\VirtualStore\\Game\\";
+    m.files.AddFile(store + "ReadMe.txt", "stale read me");
+    m.files.files[store + "ReadMe.txt"].readOnly = true;
+    m.files.AddFile(store + "savegame.dat", "the player's");
+    EXPECT_EQ(m.Run(), 0);
+    EXPECT_EQ(m.files.files.count(store + "ReadMe.txt"), 0u);
+    EXPECT_EQ(m.files.files.count(store + "savegame.dat"), 1u);
+    EXPECT_EQ(m.Only({"remove C:\\Users"}),
+              (Log{"remove " + store + "ReadMe.txt", "remove " + store + "clans.url"}));
+}
+
+struct StoreCase {
+    const char* localAppData;
+    const char* path;
+    const char* copy;
+};
+
+TEST(VirtualStoreCopy, OnlyOfPathsWithADrive) {
+    const StoreCase cases[] = {
+        {"C:\\Users\\Anna\\AppData\\Local", "D:\\Spiele\\AI\\Denmark.dll",
+         "C:\\Users\\Anna\\AppData\\Local\\VirtualStore\\Spiele\\AI\\Denmark.dll"},
+        {"C:\\Users\\Anna\\AppData\\Local\\", "c:\\a.txt", "C:\\Users\\Anna\\AppData\\Local\\VirtualStore\\a.txt"},
+        {"C:\\Users\\Anna\\AppData\\Local", "\\\\server\\share\\a.txt", ""},  // a share is never virtualised
+        {"C:\\Users\\Anna\\AppData\\Local", "\\Spiele\\a.txt", ""},
+        {"", "C:\\Spiele\\a.txt", ""},
+    };
+    for (const StoreCase& c : cases) EXPECT_EQ(VirtualStoreCopy(c.localAppData, c.path), c.copy) << c.path;
+}
 
 // An error that no step handles: the "Application Error" box, exit code 1, and no step
 // after the failing one (no finishing, so the temporary archive may stay).

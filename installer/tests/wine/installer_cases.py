@@ -34,6 +34,19 @@ ASK_AGAIN_BOX = ('box caption="Warning" text="You already have this update insta
                  'anyway?" buttons=YES,NO icon=warning pressed=%s')
 ERROR_BOX = ('box caption="Application Error" text="Exception %s in module Tessarin.exe at ADDR.\\n%s" '
              "buttons=OK icon=error pressed=OK")
+# A file of the game that cannot be written: before unpacking (Retry, Cancel), and after it.
+IN_USE_BOX = ('box caption="Error" text="Unable to update %s!\\r\\nPlease close the game and try again" '
+              "buttons=RETRY,CANCEL icon=error pressed=%s")
+NOT_WRITTEN_BOX = ('box caption="Error" text="Unable to update %s and %d other files!\\r\\nPlease run the update '
+                   'as administrator" buttons=OK icon=error pressed=OK')
+# Where Windows keeps what a program without an execution level wrote while the folder was
+# denied to it: below the profile's local application data.
+VIRTUAL_STORE = PROFILE + "/AppData/Local/VirtualStore"
+
+
+def escaped(text):
+    """A text as the driver reports it: backslashes doubled."""
+    return text.replace("\\", "\\\\")
 
 
 class Installer:
@@ -97,6 +110,29 @@ class Installer:
     def boxes(self, *options):
         return BoxWatch(self.case, *options, driver=self.driver)
 
+    def hold(self, mode, name, *arguments):
+        """Holds the game's file NAME as the running game does (file_holder.exe: "open" without
+        sharing, "load" as a DLL, "run" as a program with ARGUMENTS) until release() is called."""
+        case = self.case
+        tag = "hold-%s-%s" % (mode, os.path.basename(name))
+        ready, stop = case.path(tag + ".ready"), case.path(tag + ".stop")
+        target = case.windows_path(os.path.join(self.game, name))
+        holder = os.path.join(case.build, "rig", "file_holder.exe")
+        where = [case.windows_path(ready), case.windows_path(stop), target] if mode == "run" else \
+            [target, case.windows_path(ready), case.windows_path(stop)]
+        process = case.start_wine([holder, mode] + where + list(arguments), stdout=tag + ".log", stderr=tag + ".log")
+        if not case.wait_until(lambda: os.path.exists(ready) or process.poll() is not None, case.limit) \
+                or not os.path.exists(ready):
+            case.fail("%s is not held: %s" % (name, case.read_text(case.path(tag + ".log"))))
+
+        class Held:
+            @staticmethod
+            def release():
+                case.touch(stop)
+                if process.wait(timeout=case.limit) != 0:
+                    case.fail("%s was not let go: %s" % (name, case.read_text(case.path(tag + ".log"))))
+        return Held()
+
     def run(self, want):
         start = time.monotonic()
         rc = self.case.wine([self.exe, "some", "ignored", "arguments"], cwd=self.case.work, timeout=self.case.limit)
@@ -150,10 +186,14 @@ class Installer:
             if int(os.stat(source).st_mtime) != int(os.stat(written).st_mtime):
                 self.case.fail("%s has time %s, stored %s" % (name, time.ctime(os.stat(written).st_mtime),
                                                                 time.ctime(os.stat(source).st_mtime)))
-        with zipfile.ZipFile(os.path.join(self.case.build, "installer", "payload.zip")) as z:
-            members = sum(1 for n in z.namelist() if not n.endswith("/"))
+        members = sum(1 for n in self.payload_names() if not n.endswith("/"))
         if len(staged) != members or not staged:
             self.case.fail("%d files staged, the payload has %d" % (len(staged), members))
+
+    def payload_names(self):
+        """The payload's member names in archive order."""
+        with zipfile.ZipFile(os.path.join(self.case.build, "installer", "payload.zip")) as z:
+            return z.namelist()
 
     def link_made(self):
         link = os.path.join(self.group, "Clan-Verwaltung.lnk")
@@ -231,10 +271,21 @@ def no_box_update(record):
     def run(inst):
         inst.prepare(record)
         inst.write("TIRMOLD.EXE", "old\n")
+        # Copies that the game or the helper, virtualised, once wrote of the game's files: the
+        # one of a file the update writes goes, the player's own stays.
+        store = os.path.join(inst.prefix, VIRTUAL_STORE, inst.game_win.split(":", 1)[1].lstrip("\\")
+                             .replace("\\", "/"))
+        shutil.rmtree(store, ignore_errors=True)
+        os.makedirs(store)
+        for name in ("ReadMe.txt", "savegame.dat"):
+            with open(os.path.join(store, name), "w") as f:
+                f.write("written by the game\n")
         boxes = inst.boxes("--count", 0)
         inst.run(0)
         boxes.expect(hide_addresses=True)
         inst.full_update_done()
+        if sorted(os.listdir(store)) != ["savegame.dat"]:
+            inst.case.fail("VirtualStore holds %s, expected savegame.dat alone" % sorted(os.listdir(store)))
     return run
 
 
@@ -367,26 +418,66 @@ def profile_non_ansi_missing(inst):
         inst.case.fail("a profile folder was made")
 
 
-def locked_file(inst):
+def held_files_retry(inst):
+    # The game's plug-in loaded and its helper running, as while the game runs: the installer
+    # names the first of them and waits; once both are let go, Retry completes the update.
     case = inst.case
     inst.prepare("german")
-    inst.write("ReadMe.txt", "held by another program\n")
-    ready, stop = case.path("hold.ready"), case.path("hold.stop")
-    holder = case.start_wine([inst.probe, "hold", case.windows_path(os.path.join(inst.game, "ReadMe.txt")),
-                              case.windows_path(ready), case.windows_path(stop)], stdout="hold.log", stderr="hold.log")
-    if not case.wait_until(lambda: os.path.exists(ready), 30):
-        case.fail("file holder did not start: " + case.read_text(case.path("hold.log")))
-    boxes = inst.boxes("--count", 0)
-    inst.run(0)
-    case.touch(stop)
-    holder.wait()
-    boxes.expect(hide_addresses=True)
-    held = os.path.join(inst.game, "ReadMe.txt")
-    if case.read_bytes(held).rstrip(b"\n") != b"held by another program":
-        case.fail("held file was replaced")
-    shutil.move(held, case.path("held.txt"))
-    shutil.copy2(os.path.join(inst.stage, "ReadMe.txt"), held)  # the one member that could not be written
+    inst.write("TIRMOLD.EXE", "old\n")
+    os.makedirs(os.path.join(inst.game, "AI"))
+    for name in ("AI/Denmark.dll", "nelkar.exe"):
+        with open(os.path.join(inst.game, name), "wb") as f:  # the built one, marked as old
+            f.write(case.read_bytes(os.path.join(case.build, "game", name)) + b"old")
+    holders = [inst.hold("load", "AI\\Denmark.dll"), inst.hold("run", "nelkar.exe", "/C")]
+    shown, answer = case.path("box.shown"), case.path("box.answer")
+    boxes = inst.boxes("--count", 1, "--press", "RETRY", "--exe", "Tessarin.exe",
+                       "--shown-file", case.windows_path(shown), "--answer-when", case.windows_path(answer))
+    installer = case.start_wine([inst.exe], cwd=case.work)
+    if not case.wait_until(lambda: os.path.exists(shown) or installer.poll() is not None, case.limit) \
+            or not os.path.exists(shown):
+        case.fail("no box while the game's files are held")
+    for holder in holders:
+        holder.release()
+    case.touch(answer)
+    rc = installer.wait(timeout=case.limit)
+    if rc != 0:
+        case.fail("Tessarin.exe ended with %d, expected 0" % rc)
+    boxes.expect(IN_USE_BOX % (escaped(inst.game_win + "\\AI\\Denmark.dll"), "RETRY"))
     inst.full_update_done()
+
+
+def held_file_cancel(inst):
+    # A file held open without sharing: Cancel leaves the game folder, the record and the
+    # Start menu as they were, and the exit code says the update was not applied.
+    inst.prepare("german")
+    inst.write("TIRMOLD.EXE", "old\n")
+    inst.write("ReadMe.txt", "held by another program\n")
+    holder = inst.hold("open", "ReadMe.txt")
+    before = inst.snapshot()
+    boxes = inst.boxes("--count", 1, "--press", "CANCEL")
+    inst.run(2)
+    holder.release()
+    boxes.expect(IN_USE_BOX % (escaped(inst.game_win + "\\ReadMe.txt"), "CANCEL"))
+    inst.untouched(before)
+    inst.version_is(None)
+
+
+def denied_game_folder(inst):
+    # A standard user and a game folder that belongs to root, as Program Files belongs to the
+    # administrators: every member is refused, one box says so, nothing is recorded.
+    inst.use_user()
+    inst.prepare("german")
+    inst.write("TIRMOLD.EXE", "old\n")
+    os.chown(inst.game, 0, 0)
+    os.chmod(inst.game, 0o755)
+    before = inst.snapshot()
+    boxes = inst.boxes("--count", 1, "--press", "OK")
+    inst.run(2)
+    members = [n for n in inst.payload_names() if not n.endswith("/")]
+    boxes.expect(NOT_WRITTEN_BOX % (escaped(inst.game_win + "\\" + members[0].replace("/", "\\")),
+                                    len(members) - 1))
+    inst.untouched(before)
+    inst.version_is(None)
 
 
 def window(inst):
@@ -472,7 +563,9 @@ CASES = {name: installer_case(function) for name, function in {
     "stale_update_zip": stale_update_zip,
     "profile_non_ansi": profile_non_ansi,
     "profile_non_ansi_missing": profile_non_ansi_missing,
-    "locked_file": locked_file,
+    "held_files_retry": held_files_retry,
+    "held_file_cancel": held_file_cancel,
+    "denied_game_folder": denied_game_folder,
     "window": window,
     "smoke32": smoke32,
 }.items()}

@@ -1,7 +1,5 @@
 // installer_probe: Windows-side helper of the installer's end-to-end cases.
 //
-//   installer_probe.exe hold FILE READY STOP   open FILE without sharing, create READY,
-//                                              keep it open until STOP exists
 //   installer_probe.exe link LNK               print the shell link's target, icon location
 //                                              and index, arguments, folder and description
 //                                              (LNK may hold any character)
@@ -40,23 +38,6 @@
 namespace {
 
 bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
-
-void Touch(const char* path) {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-}
-
-int Hold(const char* file, const char* ready, const char* stop) {
-    HANDLE h = CreateFileA(file, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        std::fprintf(stderr, "cannot open %s: %lu\n", file, GetLastError());
-        return 1;
-    }
-    Touch(ready);
-    for (int i = 0; i < 6000 && !Exists(stop); ++i) Sleep(50);
-    CloseHandle(h);
-    return 0;
-}
 
 int Link(const wchar_t* lnk) {
     CoInitialize(nullptr);
@@ -300,7 +281,6 @@ int SleepLoop(int count, int ms) {
 }
 
 int main(int argc, char** argv) {
-    if (argc == 5 && !std::strcmp(argv[1], "hold")) return Hold(argv[2], argv[3], argv[4]);
     if (argc == 3 && !std::strcmp(argv[1], "link")) {
         int n = 0;
         wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n);

@@ -111,8 +111,9 @@ class Installer:
         return BoxWatch(self.case, *options, driver=self.driver)
 
     def hold(self, mode, name, *arguments):
-        """Holds the game's file NAME as the running game does (file_holder.exe: "open" without
-        sharing, "load" as a DLL, "run" as a program with ARGUMENTS) until release() is called."""
+        """Holds the game's file NAME ("/" between folders) as the running game does
+        (file_holder.exe: "open" without sharing, "load" as a DLL, "run" as a program with
+        ARGUMENTS) until release() is called."""
         case = self.case
         tag = "hold-%s-%s" % (mode, os.path.basename(name))
         ready, stop = case.path(tag + ".ready"), case.path(tag + ".stop")
@@ -428,7 +429,7 @@ def held_files_retry(inst):
     for name in ("AI/Denmark.dll", "nelkar.exe"):
         with open(os.path.join(inst.game, name), "wb") as f:  # the built one, marked as old
             f.write(case.read_bytes(os.path.join(case.build, "game", name)) + b"old")
-    holders = [inst.hold("load", "AI\\Denmark.dll"), inst.hold("run", "nelkar.exe", "/C")]
+    holders = [inst.hold("load", "AI/Denmark.dll"), inst.hold("run", "nelkar.exe", "/C")]
     shown, answer = case.path("box.shown"), case.path("box.answer")
     boxes = inst.boxes("--count", 1, "--press", "RETRY", "--exe", "Tessarin.exe",
                        "--shown-file", case.windows_path(shown), "--answer-when", case.windows_path(answer))

@@ -1,7 +1,10 @@
 // Folder creation and the path rules of the helper.
 #include "file_util.h"
 
+#include <string_view>
 #include <vector>
+
+#include "windows_names.h"
 
 namespace nelkar {
 namespace {
@@ -115,37 +118,8 @@ void CreateDirPath(FileSys& fs, const std::string& path) {
         fs.CreateDir(path.substr(0, missing[i]));  // a failure shows later, when the file cannot be created
 }
 
-bool IsReservedDeviceName(std::string_view component) {
-    std::string_view name = StripTrailingDotsAndBlanks(component);
-    name = name.substr(0, name.find('.'));  // the extension does not count
-    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-    std::string up;
-    for (char c : name) up += Upper(c);
-    if (up == "CON" || up == "PRN" || up == "AUX" || up == "NUL" || up == "CONIN$" || up == "CONOUT$")
-        return true;
-    if (up.size() != 4 || (up.compare(0, 3, "COM") != 0 && up.compare(0, 3, "LPT") != 0)) return false;
-    unsigned char digit = static_cast<unsigned char>(up[3]);
-    // Code page 1252 has the superscript digits one, two and three, which Windows takes as 1 to 3.
-    return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
-}
-
 bool IsSafeRelativePath(const std::string& path) {
-    if (path.empty()) return false;
-    if (path[0] == '\\' || path[0] == '/') return false;    // rooted, or a UNC share
-    if (path.find(':') != std::string::npos) return false;  // a drive or a stream name
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find_first_of("\\/", start);
-        if (end == std::string::npos) end = path.size();
-        std::string_view part = std::string_view(path).substr(start, end - start);
-        // Windows ignores trailing dots and spaces, so ".. " and "..." name the parent too.
-        size_t last = part.find_last_not_of(". ");
-        if (part.size() >= 2 && last == std::string::npos && part.find("..") != std::string::npos)
-            return false;
-        if (IsReservedDeviceName(part)) return false;
-        start = end + 1;
-    }
-    return true;
+    return winnames::IsSafeName(path, winnames::Prefix::kNone);
 }
 
 bool PathIsWithin(const std::string& path, const std::string& folder) {

@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <string>
-#include <string_view>
 
 #include "file_system.h"
 
@@ -24,14 +23,9 @@ std::string ExtractFileDir(const std::string& fileName);
 // The text up to and including the last "\" or ":" ("" when there is none).
 std::string ExtractFilePath(const std::string& fileName);
 
-// True for a path component that Windows opens as a device: CON, PRN, AUX, NUL, COM1 to
-// COM9, LPT1 to LPT9 (also with the superscript digits 1 to 3 of code page 1252), CONIN$
-// and CONOUT$, in any letter case, with or without an extension, trailing dots or blanks.
-bool IsReservedDeviceName(std::string_view component);
-
-// True for a destination that stays below the current folder: not absolute, no drive or UNC
-// share, no ":" at all, no ".." component and no device name (with "\" or "/" as
-// separators), not empty.
+// True for a destination that Windows opens as a file below the current folder: relative (no
+// drive, root or share), and safe by the name rule of windows_names.h (no device, control
+// character, stream name or component that climbs out; "\" and "/" separate), not empty.
 bool IsSafeRelativePath(const std::string& path);
 
 // True when `path` names `folder` or anything inside it, both absolute, compared as Windows

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "windows_names.h"
+
 namespace tessarin {
 
 namespace {
@@ -209,53 +211,6 @@ std::string StripDriveAndRoot(const std::string& name) {
     }
     if (!name.empty() && name[0] == '\\') return name.substr(1);
     return name;
-}
-
-bool ClimbsOut(const std::string& stripped) {
-    size_t start = 0;
-    while (start <= stripped.size()) {
-        size_t end = stripped.find('\\', start);
-        if (end == std::string::npos) end = stripped.size();
-        size_t dots = 0;
-        bool onlyDotsAndBlanks = end > start;
-        for (size_t i = start; i < end; ++i) {
-            if (stripped[i] == '.')
-                ++dots;
-            else if (stripped[i] != ' ')
-                onlyDotsAndBlanks = false;
-        }
-        if (onlyDotsAndBlanks && dots >= 2) return true;
-        start = end + 1;
-    }
-    return false;
-}
-
-bool NamesReservedDevice(const std::string& stripped) {
-    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
-    size_t start = 0;
-    while (start <= stripped.size()) {
-        size_t end = stripped.find('\\', start);
-        if (end == std::string::npos) end = stripped.size();
-        // The base name: up to an extension or stream name, without trailing blanks.
-        size_t stop = start;
-        while (stop < end && stripped[stop] != '.' && stripped[stop] != ':') ++stop;
-        while (stop > start && stripped[stop - 1] == ' ') --stop;
-        const char* base = stripped.data() + start;
-        auto is = [base](const char* device) {
-            for (size_t i = 0; i < 3; ++i)
-                if ((base[i] & ~0x20) != device[i])  // ASCII letters in either case
-                    return false;
-            return true;
-        };
-        if (stop - start == 3) {
-            for (const char* device : kDevices)
-                if (is(device)) return true;
-        } else if (stop - start == 4 && (is("COM") || is("LPT")) && base[3] >= '1' && base[3] <= '9') {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
 }
 
 std::string BuildOutputPath(const std::string& extractDir, const std::string& fallbackDir,
@@ -537,9 +492,11 @@ void TUnZIP::Locate(InFile& in, const Member& m, const unsigned char* rec) {
     if (nameLen && !ReadExact(in, m.localOffset + kLocalSize, &currentName_[0], nameLen))
         throw MemberFailed(unzip_text::kInconsistentLocal);
     if (m.refused) throw MemberFailed(m.refused);
+    // The whole name, with its length: a NUL in it is refused, not taken as its end. A drive or
+    // root is allowed, as the path rule drops it; any other ":" would name a stream.
     std::string name = Backslashes(fs_.OemNameToAnsi(currentName_));
-    std::string stripped = StripDriveAndRoot(name);
-    if (ClimbsOut(stripped) || NamesReservedDevice(stripped)) throw MemberFailed(unzip_text::kUnsafeName);
+    if (!winnames::IsSafeName(name, winnames::Prefix::kDriveOrRoot))
+        throw MemberFailed(unzip_text::kUnsafeName);
     std::string fallback = FolderPart(archiveFile_);
     if (fallback.empty()) fallback = fs_.CurrentFolder();
     outputPath_ = BuildOutputPath(extractDir_, fallback, name);

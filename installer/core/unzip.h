@@ -26,7 +26,8 @@ inline constexpr const char* kUnsupportedMethod = "Unsupported compression metho
 inline constexpr const char* kCrcFailed = "File fails CRC check";
 inline constexpr const char* kTruncatedData = "Unexpected end of compressed data";
 inline constexpr const char* kCorruptData = "Invalid compressed data";
-// A member whose name climbs out of the destination folder, or names a device, is never written.
+// A member whose name Windows would not open as a file below the destination folder (a
+// device, a control character, a stream, a component that climbs out) is never written.
 inline constexpr const char* kUnsafeName = "Unsafe file name";
 // The destination path does not fit the system's path limit (kMaxPath).
 inline constexpr const char* kPathTooLong = "File name too long";
@@ -53,15 +54,6 @@ uint8_t ProgressPercent(int64_t done, int64_t total);
 
 // The stored name without a leading drive ("C:\", "C:") or root ("\").
 std::string StripDriveAndRoot(const std::string& name);
-
-// True when a component of the (stripped, backslash-separated) name is "..", or only dots and
-// blanks with at least two dots, which Windows resolves to the parent folder as well.
-bool ClimbsOut(const std::string& strippedName);
-
-// True when a component of the name is a device that Windows opens instead of a file: CON,
-// PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9 in any letter case, also with an extension,
-// trailing dots or blanks ("con.txt", "Aux .dat", "NUL.").
-bool NamesReservedDevice(const std::string& strippedName);
 
 // Destination of a member: extractDir (with trailing backslash, or empty) + stored folders + file.
 // fallbackDir is used when extractDir is empty (the archive's folder, else the current folder).

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -12,6 +13,7 @@
 
 #include "helper_run.h"
 #include "inet_conn.h"
+#include "name_table.h"
 #include "posix_files.h"
 #include "posix_socket.h"
 #include "test_server.h"
@@ -126,6 +128,27 @@ std::map<std::string, std::string> With(std::map<std::string, std::string> m,
     return m;
 }
 
+// Every name of the shared table as an update-list destination: only the plain files are
+// downloaded, the others fail without a request.
+HostileCase SharedTableNames() {
+    std::string list;
+    std::vector<std::string> requested = {kListPath};
+    int n = 0;
+    for (const winnames::testing::NameRow& row : winnames::testing::ReadNameTable()) {
+        std::string path = "/r" + std::to_string(++n);
+        list += "127.0.0.1" + path + "\\r\\n1\\r\\n";
+        for (unsigned char c : row.name) {  // as the server's escapes write it
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            list += c == '\\' ? std::string("\\\\") : c > ' ' && c < 0x7F ? std::string(1, c) : hex;
+        }
+        list += "\\r\\n";
+        if (row.verdict == winnames::testing::NameRow::kFile) requested.push_back(path);
+    }
+    return {"shared_table_names", HostileCase::kRun, ServeList(OkWithBody("", list).substr(7)), {},
+            kEmptyLists, "complete", {}, {}, requested, 8192};
+}
+
 std::vector<HostileCase> Cases() {
     const size_t kMiB = 1 << 20;
     // A header of exactly 64 KiB, blank line included: the status line, then filler lines.
@@ -148,7 +171,7 @@ std::vector<HostileCase> Cases() {
     std::string longLine(4097, 'v');
     std::string line4096(4096, 'v');
 
-    return {
+    std::vector<HostileCase> cases = {
         // Header lines without end, 35 MiB of them, and the header limit.
         {"header_flood",
          HostileCase::kExchange,
@@ -429,7 +452,7 @@ std::vector<HostileCase> Cases() {
          {},
          8192,
          false},
-        // Deep paths, device names.
+        // Deep paths.
         {"destination_at_the_path_limit",
          HostileCase::kRun,
          ServeList(OkWithBody("", "127.0.0.1/deep\\r\\n1\\r\\n" + deepDest +
@@ -452,26 +475,9 @@ std::vector<HostileCase> Cases() {
          {},
          {kListPath},
          8192},
-        {"reserved_device_names",
-         HostileCase::kRun,
-         ServeList(OkWithBody("",
-                              "127.0.0.1/a\\r\\n1\\r\\nCON\\r\\n"
-                              "127.0.0.1/b\\r\\n1\\r\\nmaps\\\\nul.txt\\r\\n"
-                              "127.0.0.1/c\\r\\n1\\r\\nCom1.dat\\\\x.dat\\r\\n"
-                              "127.0.0.1/d\\r\\n1\\r\\nmaps\\\\LPT9 . \\r\\n"
-                              "127.0.0.1/e\\r\\n1\\r\\nmaps\\\\console.txt\\r\\n")
-                       .substr(7)),
-         {},
-         kEmptyLists,
-         "complete",
-         {{"INTERNET/downloaded.dat", "127.0.0.1/e\r\n1\r\nmaps\\console.txt\r\n"},
-          {"maps/console.txt", "file body"},
-          {"CON", std::nullopt},
-          {"Com1.dat", std::nullopt}},
-         {},
-         {kListPath, "/e"},
-         8192},
     };
+    cases.push_back(SharedTableNames());
+    return cases;
 }
 
 class HostileTest : public ::testing::TestWithParam<HostileCase> {};

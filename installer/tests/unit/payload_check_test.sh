@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The payload check refuses what the installer could not install and names the member.
-#   payload_check_test.sh CHECK_SCRIPT WORK_DIR
+#   payload_check_test.sh CHECK_SCRIPT WORK_DIR NAME_TABLE
 set -euo pipefail
-check=$1 work=$2
+check=$1 work=$2 table=$3
 rm -rf "$work"
 mkdir -p "$work/src/Info"
 cd "$work/src"
@@ -37,6 +37,35 @@ sed 's|aa/x\.txt|Nul /x.t|g' ../named.zip > ../device-folder.zip
 expect refused ../device-folder.zip 'member "Nul /x.t" names the device NUL'
 sed 's|aa/x\.txt|con2.txt|g' ../named.zip > ../not-device.zip
 expect ok ../not-device.zip
+# Every name of the shared table as the one member of an archive, stored in the OEM code page
+# as a German archiver stores it: the check refuses all but the plain files, naming the member
+# as Windows shows it (control characters as <XX>).
+mkdir ../names
+python3 - "$table" ../names <<'EOF'
+import struct, sys, zlib
+rows = [line.split()[:2] for line in open(sys.argv[1], encoding='latin-1') if line[:1].isalpha()]
+for i, (verdict, written) in enumerate(rows):
+    first, *escaped = written.split('%')
+    ansi, label = first.encode('latin-1'), first
+    for part in escaped:
+        byte = int(part[:2], 16)
+        ansi += bytes([byte]) + part[2:].encode('latin-1')
+        label += ('<%02X>' % byte if byte < 0x20 else bytes([byte]).decode('cp1252')) + part[2:]
+    name = ansi.decode('cp1252').encode('cp850')
+    crc = zlib.crc32(b'data')
+    local = struct.pack('<IHHHIIIIHH', 0x04034B50, 20, 0, 0, 0x2223528F, crc, 4, 4, len(name), 0) + name + b'data'
+    central = struct.pack('<IHHHHIIIIHHHHHII', 0x02014B50, 20, 20, 0, 0, 0x2223528F, crc, 4, 4, len(name),
+                          0, 0, 0, 0, 0x20, 0) + name
+    end = struct.pack('<IHHHHIIH', 0x06054B50, 0, 0, 1, 1, len(central), len(local), 0)
+    with open('%s/%02d.zip' % (sys.argv[2], i), 'wb') as f:
+        f.write(local + central + end)
+    with open('%s/%02d.txt' % (sys.argv[2], i), 'w', encoding='utf-8') as f:
+        f.write('%s\t%s\n' % (verdict, label))
+EOF
+for archive in ../names/*.zip; do
+    IFS=$'\t' read -r verdict label < "${archive%.zip}.txt"
+    if [ "$verdict" = file ]; then expect ok "$archive"; else expect refused "$archive" "member \"$label\" "; fi
+done
 head -c 300 ../good.zip > ../damaged.zip
 expect refused ../damaged.zip 'damaged archive'
 echo "garbage" > ../notzip.zip

@@ -114,7 +114,7 @@ TEST(SettingsTest, InternetExplorerValues) {
         {RegValue::String("https=s:8443;http=h:8080"), "h", 8080},
         {RegValue::String("ftp=f:21;https=s:443"), "f", 21},
         {RegValue::String(";https=s:443"), "s", 443},
-        {RegValue::String("HTTP=cache:3129;ftp=b:21"), "cache", 3129},
+        {RegValue::String("ftp=b:21;HTTP=cache:3129"), "cache", 3129},
         {RegValue::String("http://p:8080"), "p", 8080},
         {RegValue::String("http=http://p:8080/"), "p", 8080},
         {RegValue::String("http=p"), "p", 3128},

@@ -30,6 +30,12 @@ public:
     virtual ~FileLock() = default;
 };
 
+// How a move or replace ended. A file that another program holds is refused with a sharing
+// violation (kInUse: open without sharing, or for a moment by a scanner) or with access denied
+// (kDenied: a running program or a loaded library, which Windows lets be renamed but not
+// overwritten; also a file or folder the user may not write).
+enum class MoveResult { kMoved, kInUse, kDenied, kFailed };
+
 // What a replace does with a read-only target. Windows refuses to replace a read-only file;
 // the POSIX side treats a file without any write permission bit the same way.
 enum class ReadOnlyTarget { kRefuse, kClear };
@@ -46,11 +52,14 @@ public:
     virtual std::string ReadAll(const std::string& path) = 0;
     // At most the first `maxBytes` bytes; throws EFileError when the file cannot be read.
     virtual std::string ReadHead(const std::string& path, size_t maxBytes) = 0;
+    // Deletes a file, a read-only one too; false when that is refused.
     virtual bool Remove(const std::string& path) = 0;
-    // Moves `from` over `to` in one step; false when refused (for instance while another
-    // program holds `to` open). A read-only `to` is refused, or with kClear made writable
-    // first (and read-only again when the move is refused all the same).
-    virtual bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) = 0;
+    // Moves `from` over `to` in one step, written through; refused for instance while another
+    // program holds `to`. A read-only `to` is refused, or with kClear made writable first (and
+    // read-only again when the move is refused all the same).
+    virtual MoveResult Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) = 0;
+    // Renames `from` to `to`, written through; never replaces an existing `to`.
+    virtual MoveResult Move(const std::string& from, const std::string& to) = 0;
     // The folder that relative paths resolve against.
     virtual std::string CurrentDir() = 0;
     // True when both paths name the same existing file or folder, however they spell it

@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "file_place.h"
 #include "file_util.h"
 #include "inet_conn.h"
 #include "lists.h"
@@ -61,6 +62,9 @@ public:
         lock_ = fs_.Lock(dir_ + "nelkar.lck");
         return lock_ != nullptr;
     }
+
+    // Removes the old files that earlier runs left aside because a program held them.
+    void RemoveOldFiles() { RemoveLeftAside(fs_, dir_ + kLeftAsideList); }
 
     // Sends every queued request, the oldest first; one that fails is postponed with its first
     // attempt counted. The queue is read from disk again after every request, so that lines the
@@ -175,6 +179,9 @@ private:
 
 RunEnv ConnectedRunEnv(TInetConn& conn, FileSys& files, std::string internetDir, std::string updateHost,
                        std::function<uint32_t()> tickCount) {
+    // A download whose destination a program holds leaves the old file aside; a later run
+    // removes it.
+    conn.placing.leftAsideList = internetDir + "\\" + kLeftAsideList;
     RunEnv env;
     env.files = &files;
     env.httpGet = [&conn](const std::string& url, const std::string& fileName, uint64_t maxBody) {
@@ -189,6 +196,7 @@ RunEnv ConnectedRunEnv(TInetConn& conn, FileSys& files, std::string internetDir,
 RunEnd RunStages(const RunEnv& env) {
     HelperRun run(env);
     if (!run.TakeLock()) return RunEnd::kLockFailed;
+    run.RemoveOldFiles();
     run.ServeQueue();
     UpdateList updates;
     if (!run.FetchUpdateList(&updates)) return RunEnd::kNoUpdateList;

@@ -38,7 +38,8 @@ struct RunEnv {
 
 class TInetConn;
 
-// A run whose requests go through `conn` and whose files are `files`.
+// A run whose requests go through `conn` and whose files are `files`; `conn` leaves the old
+// file of a held destination aside, listed in the exchange folder for the run to remove.
 RunEnv ConnectedRunEnv(TInetConn& conn, FileSys& files, std::string internetDir, std::string updateHost,
                        std::function<uint32_t()> tickCount);
 
@@ -57,9 +58,10 @@ enum class RunEnd {
     kComplete,      // the postponed requests were retried too
 };
 
-// One run: take the lock, serve the queue, fetch the update list, download what changed,
-// retry the postponed requests. Throws on a failure that ends the program (a list that cannot
-// be read or written); the lock is released when the call returns either way.
+// One run: take the lock, remove the old files that earlier runs left aside, serve the queue,
+// fetch the update list, download what changed, retry the postponed requests. Throws on a
+// failure that ends the program (a list that cannot be read or written); the lock is released
+// when the call returns either way.
 RunEnd RunStages(const RunEnv& env);
 
 }  // namespace nelkar

@@ -150,7 +150,7 @@ bool TInetConn::HttpGet(const std::string& url, const std::string& fileName, uin
                         (length.kind == BodyLength::kNotGiven || sock_.BytesReceived() >= length.bytes) &&
                         (maxBody == kNoBodyLimit || sock_.BytesReceived() <= maxBody);
         if (complete && StatusLinePasses(FirstLine(head)) &&
-            files_.Replace(temp, fileName, ReadOnlyTarget::kClear))
+            PutInPlace(files_, temp, fileName, placing))
             return true;
         files_.Remove(temp);
         return false;

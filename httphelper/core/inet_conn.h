@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "file_place.h"
 #include "file_system.h"
 #include "settings.h"
 #include "sock_client.h"
@@ -60,11 +61,13 @@ public:
 
     // One request; true when the reply's status line holds " 200 OK", its header ended with
     // its empty line within kMaxHeaderBytes, the body is not shorter than a Content-Length
-    // says and not longer than `maxBody` bytes. The body goes to a temporary file beside
-    // `fileName`, which replaces `fileName` (also a read-only one) only then, so a failed or
-    // cut-short transfer never touches an existing file; a body over `maxBody` is not received
-    // further. A `fileName` whose temporary name does not fit in kMaxPath characters fails
-    // before connecting. Raises nothing: every failure, whatever its cause, is false.
+    // says and not longer than `maxBody` bytes, and the body took the place of `fileName`. The
+    // body goes to a temporary file beside `fileName`, flushed to the disk, which replaces
+    // `fileName` (also a read-only one, or one in use, as `placing` says: PutInPlace) only
+    // then, so a failed or cut-short transfer never touches an existing file; a body over
+    // `maxBody` is not received further. A `fileName` whose temporary name does not fit in
+    // kMaxPath characters fails before connecting. Raises nothing: every failure, whatever its
+    // cause, is false, and leaves no temporary file.
     bool HttpGet(const std::string& url, const std::string& fileName, uint64_t maxBody = kNoBodyLimit);
 
     // Opens the test's connection, dispatching messages while it waits; true when it opened.
@@ -83,6 +86,9 @@ public:
     int32_t directPort = 80;
     // The header limit; tests lower it.
     size_t maxHeaderBytes = kMaxHeaderBytes;
+    // How a download replaces a destination that another program holds; without a list of
+    // files left aside such a download fails.
+    Placing placing;
 
 private:
     FileSys& files_;

@@ -213,7 +213,7 @@ void WriteList(FileSys& fs, const std::string& path, const Lines& lines) {
         out->Flush();
         out->Close();
     }
-    if (fs.Replace(temp, path, ReadOnlyTarget::kRefuse)) return;
+    if (fs.Replace(temp, path, ReadOnlyTarget::kRefuse) == MoveResult::kMoved) return;
     fs.Remove(temp);
     std::unique_ptr<OutFile> out = fs.Create(path);
     WriteLines(*out, lines);

@@ -1,6 +1,9 @@
 // Loading, defaulting and storing of the proxy settings; Internet Explorer's settings.
 #include "settings.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace nelkar {
 
 const char* const kSettingsKey = "Software\\Talvorek";
@@ -82,18 +85,52 @@ std::string DefaultBrowserFrom(const RegValue& v) {
 
 bool IEProxyEnabledFrom(const RegValue& v) { return v.kind == RegValue::kDword && v.dword != 0; }
 
+namespace {
+
+// The address that HTTP requests use, of a "ProxyServer" text: "host:port" as it stands; of
+// per-protocol entries ("http=host:port;https=host:port") the "http=" one, else the first one
+// that is not empty; either without a scheme ("http://") and a trailing "/".
+std::string HttpProxyAddress(const std::string& text) {
+    std::string chosen;
+    for (size_t start = 0; start <= text.size();) {
+        size_t end = std::min(text.find(';', start), text.size());
+        std::string entry = text.substr(start, end - start);
+        start = end + 1;
+        size_t eq = entry.find('=');
+        bool http = false;
+        if (eq != std::string::npos && entry.find(':') > eq) {
+            std::string protocol = entry.substr(0, eq);
+            for (char& c : protocol) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            http = protocol == "http";
+            entry.erase(0, eq + 1);
+        }
+        if (http || chosen.empty()) chosen = entry;
+        if (http) break;
+    }
+    size_t scheme = chosen.find("://");
+    if (scheme != std::string::npos) chosen.erase(0, scheme + 3);
+    return chosen.substr(0, chosen.find('/'));
+}
+
+}  // namespace
+
 std::string IEProxyHostFrom(const RegValue& v) {
     if (v.kind == RegValue::kMissing) return "";
     if (v.kind != RegValue::kString) return "proxy";
-    size_t colon = v.text.find(':');
-    return colon == std::string::npos ? v.text : v.text.substr(0, colon);
+    std::string address = HttpProxyAddress(v.text);
+    return address.substr(0, address.find(':'));
 }
 
 int32_t IEProxyPortFrom(const RegValue& v) {
     if (v.kind != RegValue::kString) return 3128;
-    size_t colon = v.text.find(':');
+    std::string address = HttpProxyAddress(v.text);
+    size_t colon = address.find(':');
     if (colon == std::string::npos) return 3128;
-    return StrToInt(v.text.substr(colon + 1));
+    try {
+        return StrToInt(address.substr(colon + 1));
+    } catch (const EConvertError&) {
+        return 3128;  // the set-up dialog shows all the same, with the default port
+    }
 }
 
 }  // namespace nelkar

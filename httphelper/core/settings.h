@@ -76,7 +76,11 @@ extern const char* const kHttpHandlerKey;  // HKEY_CLASSES_ROOT
 extern const char* const kIESettingsKey;   // HKEY_CURRENT_USER
 std::string DefaultBrowserFrom(const RegValue& ddeApplication);
 bool IEProxyEnabledFrom(const RegValue& proxyEnable);
+// The proxy of HTTP requests in "ProxyServer": "host:port", the "http=" entry (else the first)
+// of per-protocol entries ("http=host:port;https=host:port"), with or without a scheme
+// ("http://host:port"). The host is empty for a missing value and "proxy" for one that is not
+// a string; the port is 3128 where none is given or none parses.
 std::string IEProxyHostFrom(const RegValue& proxyServer);
-int32_t IEProxyPortFrom(const RegValue& proxyServer);  // throws EConvertError
+int32_t IEProxyPortFrom(const RegValue& proxyServer);
 
 }  // namespace nelkar

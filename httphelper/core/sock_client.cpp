@@ -420,6 +420,9 @@ void TSockClient::CaptureFile(const std::string& fileName, uint64_t maxBytes) {
             if (code != kWsaEwouldblock) RaiseLastError();
             WaitTurn(kEvRead | kEvClose);
         }
+        // On the disk before the file replaces another one: after a crash the destination
+        // holds its old content or the whole new one, never a file the cache had not written.
+        out->Flush();
         out->Close();
     }
     if (cancel_) RaiseAborted(kSendAborted);

@@ -66,7 +66,8 @@ public:
     std::string ReadLn();
     void FilterHeader(OutFile& stream);
     // Receives until the peer closes; stops early once more than `maxBytes` have arrived, after
-    // writing `maxBytes` + 1 of them (BytesReceived then tells).
+    // writing `maxBytes` + 1 of them (BytesReceived then tells). The file is flushed to the
+    // disk before it is closed.
     void CaptureFile(const std::string& fileName, uint64_t maxBytes = kNoLimit);
     void Abort();
 

@@ -108,20 +108,39 @@ std::string PosixFileSys::ReadHead(const std::string& path, size_t maxBytes) {
 
 bool PosixFileSys::Remove(const std::string& path) { return ::unlink(Native(path).c_str()) == 0; }
 
-bool PosixFileSys::Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) {
+namespace {
+
+// Why a rename failed, in the terms of Windows: a busy file is held by another program, a
+// permission refused is access denied.
+MoveResult RenameFault(int error) {
+    if (error == EBUSY || error == ETXTBSY) return MoveResult::kInUse;
+    if (error == EACCES || error == EPERM) return MoveResult::kDenied;
+    return MoveResult::kFailed;
+}
+
+}  // namespace
+
+MoveResult PosixFileSys::Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) {
     const std::string target = Native(to);
     struct stat st {};
     bool cleared = false;
     // A file without any write bit plays the part of a read-only file, which Windows refuses
     // to replace; checked by its bits, since root may write anything.
     if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) {
-        if (readOnly == ReadOnlyTarget::kRefuse) return false;
-        if (::chmod(target.c_str(), st.st_mode | S_IWUSR) != 0) return false;
+        if (readOnly == ReadOnlyTarget::kRefuse) return MoveResult::kDenied;
+        if (::chmod(target.c_str(), st.st_mode | S_IWUSR) != 0) return RenameFault(errno);
         cleared = true;
     }
-    if (::rename(Native(from).c_str(), target.c_str()) == 0) return true;
+    if (::rename(Native(from).c_str(), target.c_str()) == 0) return MoveResult::kMoved;
+    int error = errno;
     if (cleared) ::chmod(target.c_str(), st.st_mode);
-    return false;
+    return RenameFault(error);
+}
+
+MoveResult PosixFileSys::Move(const std::string& from, const std::string& to) {
+    struct stat st {};
+    if (::lstat(Native(to).c_str(), &st) == 0) return MoveResult::kFailed;  // rename() would replace it
+    return ::rename(Native(from).c_str(), Native(to).c_str()) == 0 ? MoveResult::kMoved : RenameFault(errno);
 }
 
 std::string PosixFileSys::CurrentDir() {

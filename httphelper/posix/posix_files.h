@@ -16,7 +16,8 @@ public:
     std::string ReadAll(const std::string& path) override;
     std::string ReadHead(const std::string& path, size_t maxBytes) override;
     bool Remove(const std::string& path) override;
-    bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) override;
+    MoveResult Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) override;
+    MoveResult Move(const std::string& from, const std::string& to) override;
     std::string CurrentDir() override;
     bool SameFile(const std::string& a, const std::string& b) override;
     std::unique_ptr<FileLock> Lock(const std::string& path) override;

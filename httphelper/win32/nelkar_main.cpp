@@ -83,6 +83,8 @@ int Main() {
     WinsockBackend backend;
     WinFileSys files;
     TInetConn conn(backend, files, settings, folder + "INTERNET\\header.dat");
+    // The pause between two attempts to replace a file that another program holds.
+    conn.placing.wait = [](uint32_t ms) { Sleep(ms); };
 
     std::vector<std::string> args;
     for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i]);

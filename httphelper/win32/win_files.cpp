@@ -1,4 +1,5 @@
-// Win32 only: files through kernel32; the replace is one MoveFileEx, written through.
+// Win32 only: files through kernel32; the replace is one MoveFileEx, written through, and a
+// refused move says from the error code whether another program holds the file.
 #include "win_files.h"
 
 #include <algorithm>
@@ -88,9 +89,34 @@ std::string WinFileSys::ReadHead(const std::string& path, size_t maxBytes) {
     return text;
 }
 
-bool WinFileSys::Remove(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+namespace {
 
-bool WinFileSys::Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) {
+// Why a move failed, from the system's error code: a file another program holds open without
+// sharing gives a sharing violation; a running program, a loaded library or a file the user
+// may not write gives access denied.
+MoveResult MoveFault(DWORD error) {
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return MoveResult::kInUse;
+    if (error == ERROR_ACCESS_DENIED) return MoveResult::kDenied;
+    return MoveResult::kFailed;
+}
+
+}  // namespace
+
+bool WinFileSys::Remove(const std::string& path) {
+    if (DeleteFileA(path.c_str())) return true;
+    // DeleteFile refuses a read-only file: it loses the attribute first, and gets it back when
+    // the file stays all the same (a library still loaded).
+    DWORD attrs = GetFileAttributesA(path.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY) ||
+        !(attrs & FILE_ATTRIBUTE_READONLY) ||
+        !SetFileAttributesA(path.c_str(), attrs & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)))
+        return false;
+    if (DeleteFileA(path.c_str())) return true;
+    SetFileAttributesA(path.c_str(), attrs);
+    return false;
+}
+
+MoveResult WinFileSys::Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) {
     // MoveFileEx refuses to replace a read-only file; a download clears the attribute first
     // and sets it again when the move fails all the same.
     DWORD attrs = GetFileAttributesA(to.c_str());
@@ -98,13 +124,19 @@ bool WinFileSys::Replace(const std::string& from, const std::string& to, ReadOnl
     if (readOnly == ReadOnlyTarget::kClear && attrs != INVALID_FILE_ATTRIBUTES &&
         !(attrs & FILE_ATTRIBUTE_DIRECTORY) && (attrs & FILE_ATTRIBUTE_READONLY)) {
         if (!SetFileAttributesA(to.c_str(), attrs & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY)))
-            return false;
+            return MoveFault(GetLastError());
         cleared = true;
     }
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
+        return MoveResult::kMoved;
+    DWORD error = GetLastError();
     if (cleared) SetFileAttributesA(to.c_str(), attrs);
-    return false;
+    return MoveFault(error);
+}
+
+MoveResult WinFileSys::Move(const std::string& from, const std::string& to) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return MoveResult::kMoved;
+    return MoveFault(GetLastError());
 }
 
 std::string WinFileSys::CurrentDir() {

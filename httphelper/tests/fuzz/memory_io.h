@@ -63,13 +63,16 @@ public:
         return it->second.substr(0, maxBytes);
     }
     bool Remove(const std::string& p) override { return files.erase(Key(p)) > 0; }
-    bool Replace(const std::string& a, const std::string& b, nelkar::ReadOnlyTarget) override {
+    nelkar::MoveResult Replace(const std::string& a, const std::string& b, nelkar::ReadOnlyTarget) override {
         auto it = files.find(Key(a));
-        if (it == files.end()) return false;
+        if (it == files.end()) return nelkar::MoveResult::kFailed;
         std::string content = std::move(it->second);
         files.erase(it);
         files[Key(b)] = std::move(content);
-        return true;
+        return nelkar::MoveResult::kMoved;
+    }
+    nelkar::MoveResult Move(const std::string& a, const std::string& b) override {
+        return Has(b) ? nelkar::MoveResult::kFailed : Replace(a, b, nelkar::ReadOnlyTarget::kClear);
     }
     std::string CurrentDir() override { return kCurrentDir; }
     bool SameFile(const std::string& a, const std::string& b) override { return Key(a) == Key(b); }

@@ -23,7 +23,10 @@ public:
     std::string ReadAll(const std::string&) override { return ""; }
     std::string ReadHead(const std::string&, size_t) override { return ""; }
     bool Remove(const std::string&) override { return false; }
-    bool Replace(const std::string&, const std::string&, ReadOnlyTarget) override { return false; }
+    MoveResult Replace(const std::string&, const std::string&, ReadOnlyTarget) override {
+        return MoveResult::kFailed;
+    }
+    MoveResult Move(const std::string&, const std::string&) override { return MoveResult::kFailed; }
     std::string CurrentDir() override { return ""; }
     bool SameFile(const std::string&, const std::string&) override { return false; }
     std::unique_ptr<FileLock> Lock(const std::string&) override { return nullptr; }

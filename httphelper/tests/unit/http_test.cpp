@@ -233,7 +233,7 @@ public:
         };
         return std::make_unique<Failing>(*this, std::move(out));
     }
-    bool Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) override {
+    MoveResult Replace(const std::string& from, const std::string& to, ReadOnlyTarget readOnly) override {
         if (Hits(to, kReplace)) Fail();
         return PosixFileSys::Replace(from, to, readOnly);
     }
@@ -315,7 +315,7 @@ TEST_F(HttpGetTest, ReadOnlyDestinationIsReplaced) {
     WriteFile(dest, "old");
     ASSERT_EQ(0, chmod(dest.c_str(), 0444));
     WriteFile(dir_ / "other.new", "x");
-    EXPECT_FALSE(files_.Replace(dir_ / "other.new", dest, ReadOnlyTarget::kRefuse));
+    EXPECT_EQ(MoveResult::kDenied, files_.Replace(dir_ / "other.new", dest, ReadOnlyTarget::kRefuse));
     EXPECT_EQ("old", ReadFile(dest));
     EXPECT_TRUE(conn->HttpGet("127.0.0.1/x", dest));
     EXPECT_EQ("body", ReadFile(dest));

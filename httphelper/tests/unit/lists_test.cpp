@@ -40,7 +40,9 @@ TEST(ListsTest, JoinLinesEndsEveryLineWithCrLf) {
 
 class RefusingReplace : public PosixFileSys {
 public:
-    bool Replace(const std::string&, const std::string&, ReadOnlyTarget) override { return false; }
+    MoveResult Replace(const std::string&, const std::string&, ReadOnlyTarget) override {
+        return MoveResult::kFailed;
+    }
 };
 
 TEST(ListsTest, WriteListReplacesAndFallsBackToRewriting) {

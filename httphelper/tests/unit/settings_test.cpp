@@ -97,19 +97,33 @@ TEST(SettingsTest, InternetExplorerValues) {
     EXPECT_FALSE(IEProxyEnabledFrom(RegValue::Missing()));
     EXPECT_FALSE(IEProxyEnabledFrom(RegValue::String("1")));
 
+    // The proxy of HTTP requests, whatever form Internet Explorer's value takes; where no port
+    // parses, the default port.
     struct Row {
         RegValue server;
         std::string host;
         int32_t port;
-    } rows[] = {{RegValue::String("host:81"), "host", 81}, {RegValue::String("host"), "host", 3128},
-                {RegValue::String("a:1:2"), "a", -1},      {RegValue::Missing(), "", 3128},
-                {RegValue::Dword(5), "proxy", 3128},       {RegValue::String(":8080"), "", 8080}};
+    } rows[] = {
+        {RegValue::String("host:81"), "host", 81},
+        {RegValue::String("host"), "host", 3128},
+        {RegValue::String("a:1:2"), "a", 3128},
+        {RegValue::Missing(), "", 3128},
+        {RegValue::Dword(5), "proxy", 3128},
+        {RegValue::String(":8080"), "", 8080},
+        {RegValue::String("http=proxy:8080;https=proxy:8443"), "proxy", 8080},
+        {RegValue::String("https=s:8443;http=h:8080"), "h", 8080},
+        {RegValue::String("ftp=f:21;https=s:443"), "f", 21},
+        {RegValue::String(";https=s:443"), "s", 443},
+        {RegValue::String("ftp=b:21;HTTP=cache:3129"), "cache", 3129},
+        {RegValue::String("http://p:8080"), "p", 8080},
+        {RegValue::String("http=http://p:8080/"), "p", 8080},
+        {RegValue::String("http=p"), "p", 3128},
+        {RegValue::String("p:abc"), "p", 3128},
+    };
     for (const Row& r : rows) {
         EXPECT_EQ(r.host, IEProxyHostFrom(r.server)) << r.server.text;
-        if (r.port != -1) EXPECT_EQ(r.port, IEProxyPortFrom(r.server)) << r.server.text;
+        EXPECT_EQ(r.port, IEProxyPortFrom(r.server)) << r.server.text;
     }
-    EXPECT_THROW(IEProxyPortFrom(RegValue::String("a:1:2")), EConvertError);
-    EXPECT_THROW(IEProxyPortFrom(RegValue::String("http=a:80;ftp=b:21")), EConvertError);
 }
 
 TEST(SettingsTest, StrToInt) {

@@ -105,8 +105,10 @@ class ExchangeCase:
         """The lines of the given section KIND [ARG]."""
         return next((lines for a, lines in self.given(kind) if a == arg), None)
 
-    def server_script(self):
-        return "".join(line + "\n" for line in self.lines("server")).encode("latin-1")
+    def server_script(self, **fields):
+        """The server's script; with fields, {NAME} in it stands for their values."""
+        lines = [line.format(**fields) if fields else line for line in self.lines("server")]
+        return "".join(line + "\n" for line in lines).encode("latin-1")
 
     def prepare(self, helper, **fields):
         """Writes the settings and the game folder's files as the case gives them."""

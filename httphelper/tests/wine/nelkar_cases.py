@@ -8,6 +8,7 @@ by dialog_driver.exe and its message boxes answered by the rig's driver.
 """
 import os
 import re
+import shutil
 import subprocess
 import sys
 import threading
@@ -69,6 +70,88 @@ def second_instance(case):
     case.same_file(upload, b"")
     if not any("GET /q/second" in r for r in server.requests()):
         case.fail("the line appended during the run was not served")
+
+
+class Holder:
+    """file_holder.exe holding a file of the game folder as the game does (MODE "open": open
+    without sharing; "load": loaded as a library) until release()."""
+
+    def __init__(self, helper, mode, path):
+        case = self.case = helper.case
+        self.ready, self.stop = case.path(mode + ".ready"), case.path(mode + ".stop")
+        self.process = case.start_wine([os.path.join(case.build, "rig", "file_holder.exe"), mode,
+                                        case.windows_path(helper.file(path)), case.windows_path(self.ready),
+                                        case.windows_path(self.stop)], stderr=mode + ".err")
+        if not case.wait_until(lambda: os.path.exists(self.ready) or self.process.poll() is not None, case.limit) \
+                or not os.path.exists(self.ready):
+            case.fail("file_holder cannot hold %s: %s" % (path, case.read_text(case.path(mode + ".err"))))
+
+    def release(self):
+        self.case.touch(self.stop)
+        try:
+            self.process.wait(timeout=self.case.limit)
+        except subprocess.TimeoutExpired:
+            self.case.fail("file_holder did not let go")
+
+
+def replaced_case(case, path, hold=None):
+    """The exchange case CASE: its update list names the file PATH of the game folder, which is
+    served as its old content with bytes appended (a program or library still runs so). With
+    hold, a file_holder holds PATH in that mode during the run. Returns the helper, the holder
+    (or None), the old and the new content."""
+    helper = Helper(case)
+    exchange = ExchangeCase(case.name)
+    os.makedirs(os.path.dirname(helper.file(path)), exist_ok=True)
+    if path == "AI/Denmark.dll":
+        shutil.copy(os.path.join(case.build, "game", "AI", "Denmark.dll"), helper.file(path))
+    old = case.read_bytes(helper.file(path))
+    new = old + b"\0 the new build\0"
+    with open(case.path("new-file"), "wb") as f:
+        f.write(new)
+    exchange.prepare(helper)
+    server = TestServer(case, exchange.server_script(new_file=case.path("new-file")))
+    holder = Holder(helper, hold, path) if hold else None
+    helper.run()
+    exchange.check(helper, server)
+    case.same_file(helper.file(path), new)
+    case.same_file(helper.file(path + ".old"), old)
+    # The list names the old file and its destination in full, as the run's current folder gives them.
+    case.same_file(os.path.join(helper.internet, "replaced.dat"),
+                   crlf(case.windows_path(helper.file(path + ".old")), case.windows_path(helper.file(path))))
+    return helper, holder, old, new
+
+
+def replace_loaded_plugin(case):
+    helper, holder, old, new = replaced_case(case, "AI/Denmark.dll", hold="load")
+    # While the game still holds it, the old file stays for a later run.
+    helper.run()
+    case.same_file(helper.file("AI/Denmark.dll.old"), old)
+    holder.release()
+    helper.run()
+    if os.path.exists(helper.file("AI/Denmark.dll.old")) or os.path.exists(
+            os.path.join(helper.internet, "replaced.dat")):
+        case.fail("the old file or its list stays after the game let go")
+    case.same_file(helper.file("AI/Denmark.dll"), new)
+
+
+def replace_running_helper(case):
+    helper, _, _, new = replaced_case(case, "nelkar.exe")
+    # The new program runs, and removes the old one.
+    helper.run()
+    if os.path.exists(helper.file("nelkar.exe.old")):
+        case.fail("the new program left the old one")
+    case.same_file(helper.file("nelkar.exe"), new)
+
+
+def held_open_file(case):
+    helper = Helper(case)
+    exchange = ExchangeCase(case.name)
+    exchange.prepare(helper)
+    server = TestServer(case, exchange.server_script())
+    holder = Holder(helper, "open", "maps/held.map")
+    helper.run()
+    holder.release()
+    exchange.check(helper, server)
 
 
 class SetupMode:
@@ -197,7 +280,9 @@ def dialog_ie_yes_discard(case):
     helper.settings(['"nelkarUseProxy"=dword:00000000', '"nelkarProxyAddr"="stored.example"',
                      '"nelkarProxyPort"=dword:00000c38', '"nelkarDebugLevel"=dword:00000002'],
                     ["[HKEY_CLASSES_ROOT\\http\\shell\\open\\ddeexec\\Application]", '@="IExplore"', "",
-                     "[%s]" % internet_settings, '"ProxyEnable"=dword:00000001', '"ProxyServer"="host:81"'])
+                     "[%s]" % internet_settings, '"ProxyEnable"=dword:00000001',
+                     # Per-protocol entries: the proxy of "http=" counts.
+                     '"ProxyServer"="https=other:8443;http=host:81"'])
     case.at_end(lambda: registry.import_lines(case, "internet-settings-removed", [
         "[%s]" % internet_settings, '"ProxyServer"=-', '"ProxyEnable"=-']))
     boxes = BoxWatch(case, "--count", 1, "--press", "YES")
@@ -410,6 +495,9 @@ def dialog_keyboard(case):
 CASES = {name: exchange_case for name in ("run_direct", "run_proxy", "missing_internet_defaults", "run_shipped32")}
 CASES.update({
     "second_instance": second_instance,
+    "replace_loaded_plugin": replace_loaded_plugin,
+    "replace_running_helper": replace_running_helper,
+    "held_open_file": held_open_file,
     "dialog_defaults_discard": dialog_defaults_discard,
     "dialog_ie_yes_discard": dialog_ie_yes_discard,
     "dialog_test_button": dialog_test_button,

@@ -1,0 +1,98 @@
+// A download put in place of a destination that other programs may hold.
+#include "file_place.h"
+
+#include "lists.h"
+
+namespace nelkar {
+
+const char* const kLeftAsideList = "replaced.dat";
+
+namespace {
+
+bool Held(MoveResult r) { return r == MoveResult::kInUse || r == MoveResult::kDenied; }
+
+// The name as the system resolves it from the current folder: a later run may be started in
+// another one.
+std::string FullPath(FileSys& fs, const std::string& path) {
+    bool rooted = !path.empty() && (path[0] == '\\' || path[0] == '/');
+    if (rooted || (path.size() >= 2 && path[1] == ':')) return path;
+    std::string dir = fs.CurrentDir();
+    if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
+    return dir + path;
+}
+
+// A free name beside `dest` for its old file; an earlier one may still be loaded. Empty when
+// every name is taken.
+std::string AsideName(FileSys& fs, const std::string& dest) {
+    for (int n = 1; n <= 9; ++n) {
+        std::string name = dest + ".old" + (n == 1 ? "" : std::to_string(n));
+        if (!fs.FileExists(name) && !fs.DirExists(name)) return name;
+    }
+    return "";
+}
+
+// The listed pairs; an odd last line is no pair.
+Lines ReadLeftAside(FileSys& fs, const std::string& list) {
+    Lines lines = fs.FileExists(list) ? ReadList(fs, list) : Lines();
+    if (lines.size() % 2) lines.erase(lines.size() - 1);
+    return lines;
+}
+
+// An empty list leaves no file behind.
+void StoreLeftAside(FileSys& fs, const std::string& list, const Lines& lines) {
+    if (lines.empty())
+        fs.Remove(list);
+    else
+        WriteList(fs, list, lines);
+}
+
+}  // namespace
+
+bool PutInPlace(FileSys& fs, const std::string& temp, const std::string& dest, const Placing& placing) {
+    MoveResult r = fs.Replace(temp, dest, ReadOnlyTarget::kClear);
+    for (uint32_t waited = 0; Held(r) && waited < kPlaceRetryMs; waited += kPlaceRetryStepMs) {
+        if (placing.wait) placing.wait(kPlaceRetryStepMs);
+        r = fs.Replace(temp, dest, ReadOnlyTarget::kClear);
+    }
+    if (r == MoveResult::kMoved) return true;
+    if (!Held(r) || placing.leftAsideList.empty() || !fs.FileExists(dest)) return false;
+
+    // Windows renames a running program or a loaded library, though it refuses to overwrite it.
+    const std::string aside = AsideName(fs, dest);
+    if (aside.empty()) return false;
+    const std::string& list = placing.leftAsideList;
+    Lines listed = ReadLeftAside(fs, list);
+    Lines withAside = listed;
+    withAside.push_back(FullPath(fs, aside));
+    withAside.push_back(FullPath(fs, dest));
+    WriteList(fs, list, withAside);
+    if (fs.Move(dest, aside) == MoveResult::kMoved) {
+        if (fs.Move(temp, dest) == MoveResult::kMoved) return true;
+        // Still listed, an old file that cannot go back now does so at the next run's start.
+        if (fs.Move(aside, dest) != MoveResult::kMoved) return false;
+    }
+    StoreLeftAside(fs, list, listed);
+    return false;
+}
+
+void RemoveLeftAside(FileSys& fs, const std::string& leftAsideList) {
+    try {
+        Lines listed = ReadLeftAside(fs, leftAsideList);
+        Lines kept;
+        for (size_t i = 0; i < listed.size(); i += 2) {
+            const std::string aside(listed[i]), dest(listed[i + 1]);
+            if (!fs.FileExists(aside)) continue;
+            bool done = fs.FileExists(dest) ? fs.Remove(aside) : fs.Move(aside, dest) == MoveResult::kMoved;
+            if (!done) {
+                kept.push_back(listed[i]);
+                kept.push_back(listed[i + 1]);
+            }
+        }
+        if (kept != listed || (listed.empty() && fs.FileExists(leftAsideList)))
+            StoreLeftAside(fs, leftAsideList, kept);
+    } catch (const EFileError&) {
+        // Housekeeping only: the run's own work goes on.
+    }
+}
+
+}  // namespace nelkar

@@ -12,9 +12,10 @@
 //     click NAME        click a control and wait until the dialog has handled it
 //     post NAME         click a control without waiting (for clicks that show a message box)
 //     mouse NAME N      N clicks of the left mouse button on the control's centre, as real input
-//                       (2: a double click); does not wait
+//                       (2: a double click); returns once the dialog has taken them
 //     keys KEY,...      key strokes as real input to the focused window: tab, backtab, up, down,
-//                       space, enter, esc
+//                       space, enter, esc; returns once the dialog has taken each
+//     waitdisabled      until the dialog takes no input (a connection test runs), 60 s at most
 //     focus             prints "focus NAME" for the control that has the keyboard focus
 //                       ("focus form" for the form itself, "focus none" for no window)
 //     waitbox           until a message box of the dialog's process is up (60 s at most); prints
@@ -119,6 +120,16 @@ void Dump() {
     std::fflush(stdout);
 }
 
+// Returns once the dialog's thread has taken the input sent before: each time it looks for a
+// message it first handles the messages sent to it, then takes at most one posted or input
+// message, so a message sent after another has returned is handled only at its next look.
+// A few looks per input event (one more for the characters that a key posts) cover them all,
+// however long the machine keeps the dialog waiting.
+void Settle(int inputs) {
+    for (int i = 0; i < 2 * inputs + 4; ++i)
+        SendMessageTimeoutA(g_form, WM_NULL, 0, 0, SMTO_NORMAL, 10000, nullptr);
+}
+
 // Real input goes through the system's input queue, so a disabled window does not get it.
 void SendMouseClicks(HWND c, int count) {
     RECT r;
@@ -131,6 +142,7 @@ void SendMouseClicks(HWND c, int count) {
         in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
         SendInput(2, in, sizeof(INPUT));
     }
+    Settle(2 * count);
 }
 
 struct Key {
@@ -164,7 +176,7 @@ bool SendKeys(const std::string& list) {
         add(key->vk, true);
         if (key->shift) add(VK_SHIFT, true);
         SendInput(n, in, sizeof(INPUT));
-        Sleep(100);
+        Settle(n);
         start = end + 1;
     }
     return true;
@@ -283,6 +295,8 @@ int main(int argc, char** argv) {
                                         : "none",
                         IsWindowEnabled(g_form) ? 1 : 0);
             std::fflush(stdout);
+        } else if (cmd == "waitdisabled") {
+            if (!WaitFor([] { return !IsWindowEnabled(g_form); }, 60)) return Fail("the dialog stays enabled");
         } else if (cmd == "boxes") {
             std::printf("boxes %d\n", CountBoxes());
             std::fflush(stdout);

@@ -17,6 +17,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "..
 from winekit import registry  # noqa: E402
 from winekit.boxes import BoxWatch  # noqa: E402
 from winekit.case import run_cases  # noqa: E402
+from winekit.folders import Arrivals  # noqa: E402
 from winekit.rig import USER_ID  # noqa: E402
 
 HERE = os.path.dirname(os.path.realpath(__file__))
@@ -334,13 +335,11 @@ def profile_non_ansi(inst):
     inst.prepare("german")
     non_ansi_profile(inst, present=True)
     inst.write("TIRMOLD.EXE", "old\n")
-    archive = os.path.join(inst.lukasz, "Temp", "update.zip")
-    seen = []
-    with inst.case.polling(lambda: os.path.exists(archive) and seen.append(True), 0.1):
-        boxes = inst.boxes("--count", 0)
-        inst.run(0)
-        boxes.expect(hide_addresses=True)
-    if not seen:
+    arrivals = Arrivals(inst.case, os.path.join(inst.lukasz, "Temp"))
+    boxes = inst.boxes("--count", 0)
+    inst.run(0)
+    boxes.expect(hide_addresses=True)
+    if "update.zip" not in arrivals.names():
         inst.case.fail("no archive in %s/Temp during the run" % inst.lukasz)
     if os.path.exists(inst.group):
         inst.case.fail("link made in the other profile")
@@ -374,7 +373,8 @@ def locked_file(inst):
     ready, stop = case.path("hold.ready"), case.path("hold.stop")
     holder = case.start_wine([inst.probe, "hold", case.windows_path(os.path.join(inst.game, "ReadMe.txt")),
                               case.windows_path(ready), case.windows_path(stop)], stdout="hold.log", stderr="hold.log")
-    if not case.wait_until(lambda: os.path.exists(ready), 30):
+    if not case.wait_until(lambda: os.path.exists(ready) or holder.poll() is not None, case.limit) \
+            or not os.path.exists(ready):
         case.fail("file holder did not start: " + case.read_text(case.path("hold.log")))
     boxes = inst.boxes("--count", 0)
     inst.run(0)

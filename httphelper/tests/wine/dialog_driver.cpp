@@ -12,9 +12,10 @@
 //     click NAME        click a control and wait until the dialog has handled it
 //     post NAME         click a control without waiting (for clicks that show a message box)
 //     mouse NAME N      N clicks of the left mouse button on the control's centre, as real input
-//                       (2: a double click); returns once the dialog has taken them
+//                       (2: a double click); does not wait
 //     keys KEY,...      key strokes as real input to the focused window: tab, backtab, up, down,
-//                       space, enter, esc; returns once the dialog has taken each
+//                       space, enter, esc; returns once the dialog has taken each (at most
+//                       10 s each: a dialog that takes no input leaves them in its queue)
 //     waitdisabled      until the dialog takes no input (a connection test runs), 60 s at most
 //     focus             prints "focus NAME" for the control that has the keyboard focus
 //                       ("focus form" for the form itself, "focus none" for no window)
@@ -120,16 +121,6 @@ void Dump() {
     std::fflush(stdout);
 }
 
-// Returns once the dialog's thread has taken the input sent before: each time it looks for a
-// message it first handles the messages sent to it, then takes at most one posted or input
-// message, so a message sent after another has returned is handled only at its next look.
-// A few looks per input event (one more for the characters that a key posts) cover them all,
-// however long the machine keeps the dialog waiting.
-void Settle(int inputs) {
-    for (int i = 0; i < 2 * inputs + 4; ++i)
-        SendMessageTimeoutA(g_form, WM_NULL, 0, 0, SMTO_NORMAL, 10000, nullptr);
-}
-
 // Real input goes through the system's input queue, so a disabled window does not get it.
 void SendMouseClicks(HWND c, int count) {
     RECT r;
@@ -142,7 +133,6 @@ void SendMouseClicks(HWND c, int count) {
         in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
         SendInput(2, in, sizeof(INPUT));
     }
-    Settle(2 * count);
 }
 
 struct Key {
@@ -175,8 +165,24 @@ bool SendKeys(const std::string& list) {
         add(key->vk, false);
         add(key->vk, true);
         if (key->shift) add(VK_SHIFT, true);
+        // With the driver's input attached to the dialog's thread, GetKeyState gives the key
+        // state as of the last key message the dialog took from its queue; a key pressed and
+        // released flips its toggle bit. Once the key released last has been taken, the
+        // dialog has handled every key before it. The input stays attached from the first key
+        // on: attaching again starts from a fresh key state, which the toggle bit cannot be
+        // compared with.
+        WORD last = key->shift ? VK_SHIFT : key->vk;
+        static bool attached = AttachThreadInput(GetCurrentThreadId(),
+                                                 GetWindowThreadProcessId(g_form, nullptr), TRUE) != FALSE;
+        SHORT before = GetKeyState(last);
         SendInput(n, in, sizeof(INPUT));
-        Settle(n);
+        for (int i = 0; attached && i < 200; ++i) {
+            SHORT now = GetKeyState(last);
+            if ((now & 1) != (before & 1) && !(now & 0x8000)) break;
+            Sleep(50);
+        }
+        // ... and the key released last too, once a message sent after it has been handled.
+        SendMessageTimeoutA(g_form, WM_NULL, 0, 0, SMTO_NORMAL, 10000, nullptr);
         start = end + 1;
     }
     return true;

@@ -8,11 +8,11 @@ set(CMAKE_FIND_ROOT_PATH /usr/${KIT_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# The build's Windows programs run under Wine, in the rig of the build folder (a fresh prefix
-# and display per test run, made by the wine_prefix_setup test): KIT_WINE_EMULATOR is the one
-# command that runs them, for every Wine case. (Not CMAKE_CROSSCOMPILING_EMULATOR: CMake would
+# The build's Windows programs run under Wine, in the rigs of the build folder (each a fresh
+# prefix and display per test run in KIT_WINE_DIR/NAME, made by its wine_NAME_setup test):
+# "KIT_WINE_TOOL run RIG_FOLDER" is the one command that runs them, for every Wine case (see
+# kit_wine_cases in tests/rig/CMakeLists.txt). (Not CMAKE_CROSSCOMPILING_EMULATOR: CMake would
 # put it in front of every test command that names an executable target, the imported Python
 # interpreter of the shipped-file check among them.)
 get_filename_component(KIT_WINE_TOOL ${CMAKE_CURRENT_LIST_DIR}/../tests/rig/wine.py ABSOLUTE)
 set(KIT_WINE_DIR ${CMAKE_BINARY_DIR}/wine-run)
-set(KIT_WINE_EMULATOR ${KIT_WINE_TOOL} run ${KIT_WINE_DIR})

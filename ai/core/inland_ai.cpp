@@ -22,15 +22,18 @@ void UpdateDipQuota(HostHandle& type, int32_t low, int32_t high) {
     if (Count(type) > high) SetDipQuota(1);
 }
 
-// A request repeated `times` times in a row; the host decides what repeats mean.
+// The same request `times` times in a row, on purpose: the game decides what repeats mean,
+// and the traces hold every one of them (16 or 100 identical lines).
 void WantRepeatedly(HostHandle& type, int32_t count, int32_t times) {
-    for (int32_t i = 0; i < times; ++i) Want(type, count, 20, 100);
+    for (int32_t i = 0; i < times; ++i) Want(type, count, 20, kFullWeight);
 }
 
 // The second dragoons of the DIP quota are not asked for once they cost 120 or more of
 // resource 1 (a host without GetUnitCost answers 0 and lets the test pass), nor while
 // resource 1 is at 1500 or less.
-bool DipDragoonsAffordable() { return UnitCost(U.Dragun_18_DIP, 1) < 120 && Money(1) > 1500; }
+bool DipDragoonsAffordable() {
+    return UnitCost(U.Dragun_18_DIP, res::kMined1) < 120 && Money(res::kMined1) > 1500;
+}
 
 void NormalArmyRound() {
     Want(U.Kreposnoi_pruss, 1000, 20, 100);
@@ -63,7 +66,7 @@ void RichArmyRound() {
 }
 
 // A building request with the usual weights.
-void Build(HostHandle& type, int32_t count) { Want(type, count, 100, 100); }
+void Build(HostHandle& type, int32_t count) { Want(type, count, kFullWeight, kFullWeight); }
 
 void BasicBuildings() {
     Build(U.Melnica, 1);
@@ -171,7 +174,7 @@ void RichBuildOrder() {
     Build(U.artileri_depo, 1);
     Build(U.Konushnia_Swesair, 1);
     if (!Running(G.MAINDA)) return;
-    if (AllFinished(U.Europ)) Build(U.Europ, host::GetExtraction(1) < 100 ? 6 : 4);
+    if (AllFinished(U.Europ)) Build(U.Europ, host::GetExtraction(res::kMined1) < 100 ? 6 : 4);
     if (AllFinished(U.Konushnia_Swesair)) Build(U.Konushnia_Swesair, 7);
     if (AllFinished(U.artileri_depo)) Build(U.artileri_depo, 3);
 }

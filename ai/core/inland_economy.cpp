@@ -35,6 +35,8 @@ void RecordOpeningTrade() { host::SetAIRegister(AINation, 1); }
 
 }  // namespace
 
+// Every rule sends its distribution as it goes, so the game receives several in one tick and
+// keeps the last: on purpose, including (9, 4, 4) twice in a row and the field asked twice.
 void PeasantDistributionModule() {
     host::SetPDistribution(0, 4, 4);
     if (!HasField()) return;
@@ -46,13 +48,17 @@ void PeasantDistributionModule() {
     }
     host::SetPDistribution(9, 4, 4);
     if (!Running(G.Melnica_GETRES2))
-        Distribute(ShortOf(UpgradeCost(G.Melnica_GETRES2, 3), 11, 10, 3), 9, 4, 4, 9, 6, 6);
-    if (!Running(G.MAINDA)) Distribute(ShortOf(UpgradeCost(G.MAINDA, 3), 11, 10, 3), 9, 2, 9, 9, 6, 6);
-    if (!Running(G.AKA24DA)) Distribute(ShortOf(UpgradeCost(G.AKA24DA, 3), 13, 10, 3), 9, 9, 1, 6, 9, 1);
-    if ((!Running(G.Pikiner_evro[kAttack4]) || !Running(G.Pikiner_evro[kShield4])) && Money(3) < 9000)
+        Distribute(ShortOf(UpgradeCost(G.Melnica_GETRES2, res::kRecruit3), 11, 10, res::kRecruit3), 9, 4, 4,
+                   9, 6, 6);
+    if (!Running(G.MAINDA))
+        Distribute(ShortOf(UpgradeCost(G.MAINDA, res::kRecruit3), 11, 10, res::kRecruit3), 9, 2, 9, 9, 6, 6);
+    if (!Running(G.AKA24DA))
+        Distribute(ShortOf(UpgradeCost(G.AKA24DA, res::kRecruit3), 13, 10, res::kRecruit3), 9, 9, 1, 6, 9, 1);
+    if ((!Running(G.Pikiner_evro[kAttack4]) || !Running(G.Pikiner_evro[kShield4])) &&
+        Money(res::kRecruit3) < 9000)
         host::SetPDistribution(9, 4, 1);
     if (Count(U.Dip_korpus) == 0 && host::GetPeaceTimeLeft() < 2)
-        Distribute(ShortOf(UnitCost(U.Dip_korpus, 2), 11, 10, 2), 9, 5, 3, 9, 7, 1);
+        Distribute(ShortOf(UnitCost(U.Dip_korpus, res::kSold2), 11, 10, res::kSold2), 9, 5, 3, 9, 7, 1);
     if (!Running(G.AKA08DA)) host::SetPDistribution(9, 1, 1);
     if (!Running(G.AKA01DA) || !Running(G.KUZ01DA)) host::SetPDistribution(9, 4, 1);
     if (Count(U.akademia_E) == 0) host::SetPDistribution(6, 4, 4);
@@ -63,39 +69,39 @@ void MarketModule() {
     if (Ready(U.Rinok) == 0) return;
     if (host::GetStartRes() == 3) {
         if (!OpeningTradeMade()) {
-            Trade(2, 3, 500000);
-            Trade(0, 3, 80000);
+            Trade(res::kSold2, res::kRecruit3, 500000);
+            Trade(res::kSold0, res::kRecruit3, 80000);
             RecordOpeningTrade();
         }
         return;
     }
     if (Ready(U.Rinok) == 0) return;
     if (!OpeningTradeMade()) {
-        Trade(5, 3, 4000);
+        Trade(res::kMined5, res::kRecruit3, 4000);
         if (host::GetStartRes() == 2) {
-            Trade(4, 0, 1000);
-            Trade(4, 2, 1000);
+            Trade(res::kMined4, res::kSold0, 1000);
+            Trade(res::kMined4, res::kSold2, 1000);
         }
         if (host::GetStartRes() == 1) {
-            Trade(4, 0, 600);
-            Trade(4, 2, 600);
+            Trade(res::kMined4, res::kSold0, 600);
+            Trade(res::kMined4, res::kSold2, 600);
         }
         RecordOpeningTrade();
     }
     if (Running(G.AKA08DA) && !Running(G.AKA24DA) && Ready(U.akademia_E) != 0)
-        BuyResource(5, Scaled(UpgradeCost(G.AKA24DA, 5), 11, 10), 0);
+        BuyResource(res::kMined5, Scaled(UpgradeCost(G.AKA24DA, res::kMined5), 11, 10), res::kSold0);
     // Resources for "MAINDA": 3, then 1, then 4, each only after the one before was had.
     if (Running(G.AKA24DA) && !Running(G.MAINDA) &&
-        BuyResource(3, Scaled(UpgradeCost(G.MAINDA, 3), 11, 10), 2) &&
-        BuyResource(1, Scaled(UpgradeCost(G.MAINDA, 1), 105, 100), 2))
-        BuyResource(4, Scaled(UpgradeCost(G.MAINDA, 4), 11, 10), 2);
-    if (Money(2) > 100000) {
-        Trade(0, 2, 5000);
-        Trade(2, 1, Money(2));
+        BuyResource(res::kRecruit3, Scaled(UpgradeCost(G.MAINDA, res::kRecruit3), 11, 10), res::kSold2) &&
+        BuyResource(res::kMined1, Scaled(UpgradeCost(G.MAINDA, res::kMined1), 105, 100), res::kSold2))
+        BuyResource(res::kMined4, Scaled(UpgradeCost(G.MAINDA, res::kMined4), 11, 10), res::kSold2);
+    if (Money(res::kSold2) > 100000) {
+        Trade(res::kSold0, res::kSold2, 5000);
+        Trade(res::kSold2, res::kMined1, Money(res::kSold2));
     }
-    if (Money(0) > 100000) {
-        Trade(2, 0, 5000);
-        Trade(0, 1, Money(0));
+    if (Money(res::kSold0) > 100000) {
+        Trade(res::kSold2, res::kSold0, 5000);
+        Trade(res::kSold0, res::kMined1, Money(res::kSold0));
     }
 }
 

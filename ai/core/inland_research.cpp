@@ -10,15 +10,15 @@ namespace {
 constexpr UnitHandles& U = Units;
 constexpr UpgradeHandles& G = Upgrades;
 
-// Upgrades of one family by suffix, each with weight (a, 100).
+// Upgrades of one family by suffix, each with weights (weightA, kFullWeight).
 struct SuffixRequest {
     UpgradeSuffix suffix;
-    int32_t a;
+    int32_t weightA;
 };
 
 template <std::size_t N>
 void ResearchFamily(UpgradeFamily& family, const SuffixRequest (&list)[N]) {
-    for (const SuffixRequest& r : list) Research(family[r.suffix], r.a, 100);
+    for (const SuffixRequest& r : list) Research(family[r.suffix], r.weightA, kFullWeight);
 }
 
 const SuffixRequest kPikesFirst[] = {{kAttack, 80}, {kAttack3, 85}, {kAttack4, 90},

@@ -29,14 +29,15 @@ struct LandView {
 // Peasants are driven hard unless the stocks of 3, 1 and 4 are all high while "MAINDA" is
 // not yet done.
 bool PeasantDrive(bool mainDone) {
-    return !(Money(3) > 55000 && Money(1) > 10000 && Money(4) > 7000 && !mainDone);
+    return !(Money(res::kRecruit3) > 55000 && Money(res::kMined1) > 10000 && Money(res::kMined4) > 7000 &&
+             !mainDone);
 }
 
 void ReadGaugesAndBuildings(LandView& v) {
-    v.galleyGauge = UsageCount(27);
-    const int32_t u25 = UsageCount(25);
-    const int32_t u28 = UsageCount(28);
-    const int32_t u14 = UsageCount(14);
+    v.galleyGauge = UsageCount(kGalleyGaugeUsage);
+    const int32_t u25 = UsageCount(kFrigateGaugeUsage);
+    const int32_t u28 = UsageCount(kQuarterFrigateGaugeUsage);
+    const int32_t u14 = UsageCount(kFourfoldFrigateGaugeUsage);
     v.frigateGauge = Add32(Add32(u28 / 4, u25), Mul32(4, u14));
     v.mainDone = Done(G.MAINDA);
     HostHandle* const kBuildings[] = {&U.Konushnia_Swesair, &U.Dip_korpus, &U.Europ, &U.PorE};
@@ -45,7 +46,7 @@ void ReadGaugesAndBuildings(LandView& v) {
 
 void ReadArmyAndEconomy(LandView& v) {
     v.peasants = Count(U.Kreposnoi_pruss);
-    v.stock3 = Money(3);
+    v.stock3 = Money(res::kRecruit3);
     v.kuz03Started = Running(G.KUZ03DA);
     v.musketeers = Count(U.Mushketer_ev);
     v.armySize = ArmySize();
@@ -87,7 +88,7 @@ void Fleet(const LandView& v) {
         Want(U.Fregat, Add32(v.frigateGauge, 9), 15, 50);
         Want(U.Fregat, Add32(v.frigateGauge, 10), 10, 50);
     }
-    if (UsageCount(31) != 0) Research(kTowerPauseSet);
+    if (UsageCount(kTowerPauseUsage) != 0) Research(kTowerPauseSet);
 }
 
 void Buildings(const LandView& v) {
@@ -136,18 +137,23 @@ const UnitRequest kBattleships[] = {
 // Resource 1 is also locked while the mines are at certain levels and the stocks allow.
 void SecondUpgradeLockRule(int32_t mineLevel) {
     if (!(Running(G.AKA06DA) && Running(G.AKA07DA) && Done(G.KUZ03DA))) return;
-    if ((mineLevel == 10 || mineLevel == 18) && Money(3) > 50000 && Money(1) < 8200)
-        host::SetUpgradeLock(1, 1);
-    if (!Running(G.MAINDA) && Money(3) > 60000 && Money(1) < 11000) host::SetUpgradeLock(1, 1);
+    if ((mineLevel == 10 || mineLevel == 18) && Money(res::kRecruit3) > 50000 && Money(res::kMined1) < 8200)
+        host::SetUpgradeLock(res::kMined1, 1);
+    if (!Running(G.MAINDA) && Money(res::kRecruit3) > 60000 && Money(res::kMined1) < 11000)
+        host::SetUpgradeLock(res::kMined1, 1);
     if (!Done(G.MAINDA)) return;
     bool lock = false;
     switch (mineLevel) {
-    case 28: lock = Money(3) > 50000 && Money(4) > 7300 && Money(1) < 20000; break;
-    case 40: lock = Money(3) > 50000 && Money(4) > 9800 && Money(1) < 24000; break;
-    case 55: lock = Money(3) > 80000 && Money(1) < 26000; break;
+    case 28:
+        lock = Money(res::kRecruit3) > 50000 && Money(res::kMined4) > 7300 && Money(res::kMined1) < 20000;
+        break;
+    case 40:
+        lock = Money(res::kRecruit3) > 50000 && Money(res::kMined4) > 9800 && Money(res::kMined1) < 24000;
+        break;
+    case 55: lock = Money(res::kRecruit3) > 80000 && Money(res::kMined1) < 26000; break;
     default: break;
     }
-    if (lock) host::SetUpgradeLock(1, 1);
+    if (lock) host::SetUpgradeLock(res::kMined1, 1);
 }
 
 void ArmyAndAcademy(const LandView& v) {
@@ -169,45 +175,45 @@ void ArmyAndAcademy(const LandView& v) {
 
 // Rich in 4 and 5 are both bought with 2, the scarcer one first (4 on a tie).
 void BuyFourAndFive() {
-    const int32_t s4 = Money(4);
-    const int32_t s5 = Money(5);
+    const int32_t s4 = Money(res::kMined4);
+    const int32_t s5 = Money(res::kMined5);
     if (s5 < s4) {
-        Trade(2, 5, 25000);
-        Trade(2, 4, 25000);
+        Trade(res::kSold2, res::kMined5, 25000);
+        Trade(res::kSold2, res::kMined4, 25000);
     } else {
-        Trade(2, 4, 25000);
-        Trade(2, 5, 25000);
+        Trade(res::kSold2, res::kMined4, 25000);
+        Trade(res::kSold2, res::kMined5, 25000);
     }
 }
 
-bool FiveShortWithZeroAtHand() { return Money(5) < 5000 && Money(0) != 0; }
+bool FiveShortWithZeroAtHand() { return Money(res::kMined5) < 5000 && Money(res::kSold0) != 0; }
 
 void TradeForResearch() {
     if (!(Done(G.KUZ02DA) && Done(G.AKA09DA))) {
-        if (Money(2) > 110000) Trade(2, 1, 90000);
+        if (Money(res::kSold2) > 110000) Trade(res::kSold2, res::kMined1, 90000);
         return;
     }
-    if (Money(2) > 110000) Trade(2, 1, 100000);
-    if (Money(0) == 0) return;
-    if (Money(1) != 0 && Money(4) < 5000) {
+    if (Money(res::kSold2) > 110000) Trade(res::kSold2, res::kMined1, 100000);
+    if (Money(res::kSold0) == 0) return;
+    if (Money(res::kMined1) != 0 && Money(res::kMined4) < 5000) {
         BuyFourAndFive();
         return;
     }
-    if (FiveShortWithZeroAtHand()) Trade(2, 5, 50000);
-    if (FiveShortWithZeroAtHand()) Trade(2, 5, 50000);
+    if (FiveShortWithZeroAtHand()) Trade(res::kSold2, res::kMined5, 50000);
+    if (FiveShortWithZeroAtHand()) Trade(res::kSold2, res::kMined5, 50000);
 }
 
 // Trading at a finished market; every stock is read afresh at its test.
 void LandTrading() {
     if (Ready(U.Rinok) == 0) return;
-    if (Count(U.akademia_E) != 0 && !Running(G.AKA08DA) && Money(1) > 800 && Money(3) < 6000 &&
-        Money(4) > 3000)
-        Trade(4, 3, 3000);
-    if (Money(3) < 1000 && Money(2) > 5000) Trade(2, 3, 4000);
+    if (Count(U.akademia_E) != 0 && !Running(G.AKA08DA) && Money(res::kMined1) > 800 &&
+        Money(res::kRecruit3) < 6000 && Money(res::kMined4) > 3000)
+        Trade(res::kMined4, res::kRecruit3, 3000);
+    if (Money(res::kRecruit3) < 1000 && Money(res::kSold2) > 5000) Trade(res::kSold2, res::kRecruit3, 4000);
     TradeForResearch();
-    if (Money(0) > 150000) Trade(0, 1, 100000);
-    if (Money(4) > 80000) Trade(4, 1, 40000);
-    if (Money(5) > 80000) Trade(5, 1, 40000);
+    if (Money(res::kSold0) > 150000) Trade(res::kSold0, res::kMined1, 100000);
+    if (Money(res::kMined4) > 80000) Trade(res::kMined4, res::kMined1, 40000);
+    if (Money(res::kMined5) > 80000) Trade(res::kMined5, res::kMined1, 40000);
 }
 
 // Steps that need peasants and a mill; false when the tick ends for want of a mill.

@@ -101,9 +101,9 @@ void AcademyAndMortarResearch() {
 }
 
 void FirstUpgradeLockRule() {
-    host::SetUpgradeLock(1, 0);
-    if (Money(0) > 14000 && Running(G.AKA30DA) && Money(1) < 7500 && !Running(G.AKA06DA))
-        host::SetUpgradeLock(1, 1);
+    host::SetUpgradeLock(res::kMined1, 0);
+    if (Money(res::kSold0) > 14000 && Running(G.AKA30DA) && Money(res::kMined1) < 7500 && !Running(G.AKA06DA))
+        host::SetUpgradeLock(res::kMined1, 1);
 }
 
 void Boats() {

@@ -11,6 +11,26 @@
 
 namespace denmark {
 
+// Resource stocks by the index that the game's functions take (GetMoney, GetExtraction,
+// AI_Torg, SetUpgradeLock, the cost functions) and the traces show. What each index stands
+// for is the game's business; the names say the part it plays in this plug-in.
+namespace res {
+constexpr int32_t kSold0 = 0;     // sold in bulk once it piles up
+constexpr int32_t kMined1 = 1;    // mined by peasants; what surpluses are sold for; the upgrade lock
+constexpr int32_t kSold2 = 2;     // sold in bulk; what most purchases are paid with
+constexpr int32_t kRecruit3 = 3;  // peasants and pikemen are asked for only above a stock of it
+constexpr int32_t kMined4 = 4;    // mined by peasants; bought when low
+constexpr int32_t kMined5 = 5;    // mined by peasants; bought when low
+}  // namespace res
+
+// Unit counts by usage code, GetUnitsByUsage(0, code); what a code counts is the game's.
+constexpr int32_t kGalleyGaugeUsage = 27;           // the land strategy's GalleyGauge
+constexpr int32_t kFrigateGaugeUsage = 25;          // counts once toward the FrigateGauge
+constexpr int32_t kQuarterFrigateGaugeUsage = 28;   // counts a quarter (remainder dropped)
+constexpr int32_t kFourfoldFrigateGaugeUsage = 14;  // counts four times
+constexpr int32_t kTowerPauseUsage = 31;            // any such unit asks for the tower pause upgrades
+// (The sea strategy sizes its galleys by the first three codes: a quarter of 28, plus 27 and 25.)
+
 // Reads. Every call goes to the host; nothing is cached.
 inline int32_t Count(HostHandle& type) { return host::GetUnits(&type); }
 inline int32_t Ready(HostHandle& type) { return host::GetReadyUnits(&type); }
@@ -36,29 +56,38 @@ inline bool AllFinished(HostHandle& type) {
     return Count(type) == ready;
 }
 
-// Requests.
-inline void Want(HostHandle& type, int32_t count, int32_t a, int32_t b) { host::TryUnit(&type, count, a, b); }
-inline void Research(HostHandle& upgrade, int32_t a, int32_t b) { host::TryUpgrade(&upgrade, a, b); }
+// Requests. Each passes two weights, A and B, through to the game (TryUnit after the wanted
+// count, TryUpgrade after the upgrade; the last two numbers of a trace line); the game
+// decides what they mean and this plug-in never looks at them again. kFullWeight is the
+// value most requests give.
+constexpr int32_t kFullWeight = 100;
+
+inline void Want(HostHandle& type, int32_t count, int32_t weightA, int32_t weightB) {
+    host::TryUnit(&type, count, weightA, weightB);
+}
+inline void Research(HostHandle& upgrade, int32_t weightA, int32_t weightB) {
+    host::TryUpgrade(&upgrade, weightA, weightB);
+}
 inline void Trade(int32_t sold, int32_t bought, int32_t amount) { host::AI_Torg(sold, bought, amount); }
 
 struct UnitRequest {
     HostHandle* type;
-    int32_t count, a, b;
+    int32_t count, weightA, weightB;
 };
 
 struct UpgradeRequest {
     HostHandle* upgrade;
-    int32_t a, b;
+    int32_t weightA, weightB;
 };
 
 template <std::size_t N>
 void Want(const UnitRequest (&list)[N]) {
-    for (const UnitRequest& r : list) host::TryUnit(r.type, r.count, r.a, r.b);
+    for (const UnitRequest& r : list) host::TryUnit(r.type, r.count, r.weightA, r.weightB);
 }
 
 template <std::size_t N>
 void Research(const UpgradeRequest (&list)[N]) {
-    for (const UpgradeRequest& r : list) host::TryUpgrade(r.upgrade, r.a, r.b);
+    for (const UpgradeRequest& r : list) host::TryUpgrade(r.upgrade, r.weightA, r.weightB);
 }
 
 // A cost times num / den in wrapping 32-bit arithmetic, truncated toward zero.

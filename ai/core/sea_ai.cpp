@@ -25,10 +25,12 @@ struct SeaView {
 };
 
 void SeaPikeUpgrades() {
-    if (Money(3) > 1650) Research(kSeaPikeSet);
+    if (Money(res::kRecruit3) > 1650) Research(kSeaPikeSet);
 }
 
 void FieldEconomy(const SeaView& v) {
+    // With a large stock the game gets (9, 6, 6) and then (9, 5, 5) in the same tick: on
+    // purpose, the second replaces the first.
     if (v.stock3 > 12000) host::SetPDistribution(9, 6, 6);
     host::SetPDistribution(9, 5, 5);
     if (v.stock3 > 300) {
@@ -89,14 +91,15 @@ void Buildings(const SeaView& v) {
 // stocks of 1, 4 and 5 are high; otherwise surpluses of 5 and 4 are sold for 1.
 void LockReleaseOrSale() {
     if (Ready(U.Konushnia_Swesair) == 0 || Running(G.KUZ03DA) ||
-        (Money(1) > 3700 && Money(4) > 5500 && Money(5) > 8400)) {
-        host::SetUpgradeLock(1, 0);
-        host::SetUpgradeLock(4, 0);
-        host::SetUpgradeLock(3, 0);
-        host::SetUpgradeLock(1, 0);
-    } else if (Money(0) != 0 && Money(5) > 8400) {
-        if (Money(5) > 14000) Trade(5, 1, 5000);
-        if (Money(4) > 13000) Trade(4, 1, 5000);
+        (Money(res::kMined1) > 3700 && Money(res::kMined4) > 5500 && Money(res::kMined5) > 8400)) {
+        // Resource 1 released twice, first and last, on purpose: the game sees four calls.
+        host::SetUpgradeLock(res::kMined1, 0);
+        host::SetUpgradeLock(res::kMined4, 0);
+        host::SetUpgradeLock(res::kRecruit3, 0);
+        host::SetUpgradeLock(res::kMined1, 0);
+    } else if (Money(res::kSold0) != 0 && Money(res::kMined5) > 8400) {
+        if (Money(res::kMined5) > 14000) Trade(res::kMined5, res::kMined1, 5000);
+        if (Money(res::kMined4) > 13000) Trade(res::kMined4, res::kMined1, 5000);
     }
 }
 
@@ -108,9 +111,9 @@ void Fleet() {
         Want(U.Fregat, 10, 50, 50);
         return;
     }
-    int32_t n = UsageCount(28) / 4;
-    n = Add32(n, UsageCount(27));
-    n = Add32(n, UsageCount(25));
+    int32_t n = UsageCount(kQuarterFrigateGaugeUsage) / 4;
+    n = Add32(n, UsageCount(kGalleyGaugeUsage));
+    n = Add32(n, UsageCount(kFrigateGaugeUsage));
     if (n > 6) {
         Want(U.GALERA, 6, 50, 50);
     } else if (n >= 1) {
@@ -161,12 +164,13 @@ void BuyThree(const Stocks& s) {
         int32_t stock, above, sold, amount;
     };
     const Offer offers[] = {
-        {s.s2, 5000, 2, 3000}, {s.s2, 1000, 2, 900}, {s.s0, 5000, 0, 3000}, {s.s0, 1000, 0, 900},
-        {s.s5, 2000, 5, 800},  {s.s4, 2000, 4, 800}, {s.s1, 1000, 1, 500},
+        {s.s2, 5000, res::kSold2, 3000}, {s.s2, 1000, res::kSold2, 900},  {s.s0, 5000, res::kSold0, 3000},
+        {s.s0, 1000, res::kSold0, 900},  {s.s5, 2000, res::kMined5, 800}, {s.s4, 2000, res::kMined4, 800},
+        {s.s1, 1000, res::kMined1, 500},
     };
     for (const Offer& o : offers) {
         if (o.stock > o.above) {
-            Trade(o.sold, 3, o.amount);
+            Trade(o.sold, res::kRecruit3, o.amount);
             return;
         }
     }
@@ -175,16 +179,16 @@ void BuyThree(const Stocks& s) {
 // Selling at a smithy before "KUZ03DA": for 1 while 1 is short, for 4 while 1 is plentiful.
 void SmithyTrading() {
     if (!(Count(U.Kuznica) != 0 && !Running(G.KUZ03DA))) return;
-    if (Money(5) > 9000 && Money(0) != 0 && Money(1) < 4000) {
-        if (Money(5) > 12000) Trade(5, 1, 3000);
-        if (Money(4) > 8000) Trade(4, 1, 2000);
-        if (Money(2) > 20000) Trade(2, 1, 12000);
-        if (Money(3) > 30000) Trade(3, 1, 15000);
+    if (Money(res::kMined5) > 9000 && Money(res::kSold0) != 0 && Money(res::kMined1) < 4000) {
+        if (Money(res::kMined5) > 12000) Trade(res::kMined5, res::kMined1, 3000);
+        if (Money(res::kMined4) > 8000) Trade(res::kMined4, res::kMined1, 2000);
+        if (Money(res::kSold2) > 20000) Trade(res::kSold2, res::kMined1, 12000);
+        if (Money(res::kRecruit3) > 30000) Trade(res::kRecruit3, res::kMined1, 15000);
     }
-    if (Money(5) > 9000 && Money(1) != 0 && Money(1) > 4000) {
-        if (Money(5) > 12000) Trade(5, 4, 3000);
-        if (Money(2) > 20000) Trade(2, 4, 12000);
-        if (Money(3) > 30000) Trade(3, 4, 15000);
+    if (Money(res::kMined5) > 9000 && Money(res::kMined1) != 0 && Money(res::kMined1) > 4000) {
+        if (Money(res::kMined5) > 12000) Trade(res::kMined5, res::kMined4, 3000);
+        if (Money(res::kSold2) > 20000) Trade(res::kSold2, res::kMined4, 12000);
+        if (Money(res::kRecruit3) > 30000) Trade(res::kRecruit3, res::kMined4, 15000);
     }
 }
 
@@ -195,7 +199,7 @@ bool NationInTable(int32_t nation) { return nation >= 0 && nation < kOpeningTrad
 void OpeningTrade() {
     const int32_t nation = host::GetAINation();
     if (!NationInTable(nation) || OpeningTradeDone[nation] != 0) return;
-    Trade(5, 3, 4000);
+    Trade(res::kMined5, res::kRecruit3, 4000);
     const int32_t again = host::GetAINation();
     if (NationInTable(again)) OpeningTradeDone[again] = 1;
 }
@@ -203,18 +207,18 @@ void OpeningTrade() {
 void SeaTrading(const SeaView& v) {
     if (Ready(U.Rinok) == 0) return;
     Stocks s;
-    s.s0 = Money(0);
-    s.s2 = Money(2);
-    s.s4 = Money(4);
-    s.s5 = Money(5);
-    s.s1 = Money(1);
+    s.s0 = Money(res::kSold0);
+    s.s2 = Money(res::kSold2);
+    s.s4 = Money(res::kMined4);
+    s.s5 = Money(res::kMined5);
+    s.s1 = Money(res::kMined1);
     if (v.stock3 < 150) BuyThree(s);
     if (Ready(U.akademia_E) != 0 && s.s1 > 1000 && !Running(G.AKA08DA)) {
-        if (s.s4 > 3000) Trade(4, 3, 2000);
-        if (s.s5 > 4000) Trade(5, 3, 3000);
+        if (s.s4 > 3000) Trade(res::kMined4, res::kRecruit3, 2000);
+        if (s.s5 > 4000) Trade(res::kMined5, res::kRecruit3, 3000);
     }
-    if (Money(2) > 120000) Trade(2, 1, 100000);
-    if (Money(0) > 100000) Trade(0, 1, 90000);
+    if (Money(res::kSold2) > 120000) Trade(res::kSold2, res::kMined1, 100000);
+    if (Money(res::kSold0) > 100000) Trade(res::kSold0, res::kMined1, 90000);
     SmithyTrading();
     OpeningTrade();
 }
@@ -226,7 +230,7 @@ void ProcessMiddleSeaAI() {
     host::SetMineBalanse(kMineBalanceSteps, MineBalanceSea);
     SeaView v;
     v.peasants = Count(U.Kreposnoi_pruss);
-    v.stock3 = Money(3);
+    v.stock3 = Money(res::kRecruit3);
     v.kuz03Started = Running(G.KUZ03DA);
     v.armySize = ArmySize();
     if (host::GetDifficulty() > 0) Want(U.Kozak_loshad_DIP, 15, 20, 40);

@@ -154,9 +154,13 @@ void InitAI() {
 
     RegisterUpgrades(kFirstUpgrades);
     RegisterUnitTypes({{&U.Dragun, "Dragun(DA)"}});
+    // Twice on purpose, into the same handles: the game receives each of the twelve dragoon
+    // upgrade names twice in a row (24 calls, in the expected traces too), as it always has.
+    // Folding the rounds into one changes what the game sees.
     RegisterUpgradeFamily(G.Dragun, "Dragun(DA)", kAllLevels);
     RegisterUpgradeFamily(G.Dragun, "Dragun(DA)", kAllLevels);
     RegisterUnitTypes({{&U.Dragun_18, "Dragun_18(DA)"}});
+    // Twice on purpose as well, for the same reason.
     RegisterUpgradeFamily(G.Dragun_18, "Dragun_18(DA)", kAllLevels);
     RegisterUpgradeFamily(G.Dragun_18, "Dragun_18(DA)", kAllLevels);
     RegisterUnitTypes({{&U.Sveshenik_evro, "Sveshenik_evro(DA)"}});
@@ -180,6 +184,8 @@ void InitAI() {
         {&U.Kreposnoi_pruss, "Kreposnoi_pruss(DA)"},
         {&U.Grenader_DIP, "Grenader_DIP(DA)"},
         {&U.Mushketer_ev, "Mushketer_ev(DA)"},
+        // When the draw picked dragoons, "Dragun(DA)" is registered a second time here, into a
+        // handle of its own: on purpose, the game sees that name twice as a unit type.
         {&U.ChosenCavalry, cavalryName},
         {&U.Kirasir, "Kirasir(DA)"},
         {&U.Grenader, grenadierName},
@@ -211,6 +217,8 @@ void InitAI() {
     RegisterUpgrades(kMillAndSmithyUpgrades);
     RegisterUpgradeFamily(G.Pikiner_evro, "Pikiner_evro(DA)", kPikemenLevels);
     RegisterUpgradeFamily(G.Mushketer_ev, "Mushketer_ev(DA)", kMusketeerLevels);
+    // With dragoons drawn, their twelve upgrade names reach the game a third time here (once
+    // through SafeRegisterUpgrade), into the chosen cavalry's handles: on purpose.
     SafeRegisterFamily(G.ChosenCavalry, cavalryName);
     RegisterUpgradeFamily(G.Kirasir, "Kirasir(DA)", kAllLevels);
     SafeRegisterFamily(G.Grenader, grenadierName);

@@ -6,6 +6,7 @@
 #include "host.h"
 #include "mine_tables.h"
 #include "plugin.h"
+#include "requests.h"
 #include "strategies.h"
 
 namespace denmark {
@@ -17,7 +18,7 @@ int32_t FreePeasants;
 
 namespace {
 
-constexpr int32_t kPeasantResources[] = {1, 4, 5};
+constexpr int32_t kPeasantResources[] = {res::kMined1, res::kMined4, res::kMined5};
 
 void RaiseFirstBuildingRule() { MineBuildingRulesNormal[0].count = 4; }
 
@@ -30,13 +31,18 @@ void UpdateTickState() {
     int32_t peasants = host::GetUnits(&Units.Kreposnoi_pruss);
     for (int32_t res : kPeasantResources) peasants = Sub32(peasants, host::GetExtraction(res));
     FreePeasants = peasants;
+    // GetStartRes is asked again here although ProcessAI has just read it: on purpose, the
+    // game sees both calls.
     if (host::GetStartRes() == 0) RaiseFirstBuildingRule();
+    // The first of the mine settings that ProcessAI sends several times a tick (see there).
     host::SetMineBalanse(kMineBalanceSteps, MineBalanceNormal);
     host::SetMinesUpgradeRules(MineUpgradeRulesZero);
     host::SetMinesBuildingRules(MineBuildingRulesNormal, kMineBuildingRulesNormalCount);
 }
 
 void ChooseMineUpgradeRules() {
+    // The zero rules go first even when a rule below replaces them in the same call: on
+    // purpose, every tick sends them here (again, after UpdateTickState).
     host::SetMinesUpgradeRules(MineUpgradeRulesZero);
     if (host::UpgIsRun(&Upgrades.Pikiner_evro[kAttack4]) &&
         host::UpgIsRun(&Upgrades.Pikiner_evro[kShield4])) {
@@ -58,13 +64,18 @@ void TryFormationLeaders() {
     host::TryUnit(&Units.Barabanshik_ev1, n, 20, 50);
 }
 
+// The mine settings go to the game several times a tick, on purpose, and the expected traces
+// hold every one: the normal balance twice (UpdateTickState, then right below) and for land
+// types 0 and 5 without rich start resources a third time; the normal building rules twice
+// or three times the same way; the zero upgrade rules up to four times. The game keeps the
+// last of each, but it sees every call: sending each only once changes what it receives.
 void ProcessAI() {
     LandType = host::GetLandType();
     StartRes = host::GetStartRes();
     UpdateTickState();
-    host::SetMineBalanse(kMineBalanceSteps, MineBalanceNormal);
+    host::SetMineBalanse(kMineBalanceSteps, MineBalanceNormal);  // the second time this tick
     ChooseMineUpgradeRules();
-    host::SetMinesBuildingRules(MineBuildingRulesNormal, kMineBuildingRulesNormalCount);
+    host::SetMinesBuildingRules(MineBuildingRulesNormal, kMineBuildingRulesNormalCount);  // second time
 
     switch (LandType) {
     case 0:
@@ -75,6 +86,8 @@ void ProcessAI() {
             host::SetMinesBuildingRules(MineBuildingRulesRich, kMineBuildingRulesRichCount);
             InlandAI(true);
         } else {
+            // The normal balance, zero rules and normal building rules once more (the third
+            // balance of this tick), and the first record raised again: all on purpose.
             host::SetMineBalanse(kMineBalanceSteps, MineBalanceNormal);
             host::SetMinesUpgradeRules(MineUpgradeRulesZero);
             if (StartRes == 0) RaiseFirstBuildingRule();

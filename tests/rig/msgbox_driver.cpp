@@ -323,8 +323,9 @@ double match_score(const IconPicture& pic, const std::vector<DWORD>& shot) {
 // On Windows the system icons are shared handles, so STM_GETICON's answer equals this
 // process's LoadIcon(NULL, ...). Wine keeps such handles per process, so there the icon is
 // recognised by comparing what the control shows on screen with the standard icons drawn
-// here at the control's size.
-std::string identify_icon(HWND icon_ctl) {
+// here at the control's size, until the box's pixels show one of them or the deadline passes
+// (a busy machine may take seconds to paint the box).
+std::string identify_icon(HWND icon_ctl, ULONGLONG deadline) {
     if (!icon_ctl) return "none";
     DWORD_PTR res = 0;
     if (!SendMessageTimeoutA(icon_ctl, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &res)) res = 0;
@@ -352,8 +353,8 @@ std::string identify_icon(HWND icon_ctl) {
         pics.push_back(pic);
     }
 
-    // The box may not be painted yet right after it became visible; look a few times.
-    for (int attempt = 0; attempt < 10; ++attempt) {
+    // The box may not be painted yet right after it became visible; look again until it is.
+    for (int attempt = 0; attempt < 10 || GetTickCount64() < deadline; ++attempt) {
         std::vector<DWORD> shot;
         if (picture(w, h, origin.x, origin.y, nullptr, 0, shot)) {
             double best = 0.0, second = 0.0;
@@ -653,7 +654,7 @@ int main(int argc, char** argv) {
 
             std::string caption = window_text(box.hwnd);
             std::string text = box.text ? window_text(box.text) : std::string();
-            std::string icon = identify_icon(box.icon);
+            std::string icon = identify_icon(box.icon, deadline);
             debug("box %ld: read, icon %s", handled, icon.c_str());
 
             int want = 0;

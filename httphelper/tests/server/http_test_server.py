@@ -11,6 +11,7 @@ Every connection is served from a script file, read afresh for each connection:
     repeat N TEXT             send TEXT N times
     sendfile PATH             send the bytes of a file
     sleep SECONDS             wait
+    waitfile NAME             wait until the file NAME (beside the script) exists, at most 10 minutes
     hang                      send nothing and keep the connection until the client closes
     close                     close (also done after the last command)
     reset                     abort the connection (the client sees a reset)
@@ -129,6 +130,11 @@ class Server:
                             conn.sendall(chunk)
                 elif word == "sleep":
                     time.sleep(float(rest))
+                elif word == "waitfile":
+                    path = os.path.join(os.path.dirname(os.path.abspath(self.args.script)), rest)
+                    end = time.monotonic() + 600
+                    while not os.path.exists(path) and time.monotonic() < end:
+                        time.sleep(0.05)
                 elif word == "hang":
                     while conn.recv(65536):
                         pass

@@ -14,7 +14,9 @@
 //     mouse NAME N      N clicks of the left mouse button on the control's centre, as real input
 //                       (2: a double click); does not wait
 //     keys KEY,...      key strokes as real input to the focused window: tab, backtab, up, down,
-//                       space, enter, esc
+//                       space, enter, esc; returns once the dialog has taken each (at most
+//                       10 s each: a dialog that takes no input leaves them in its queue)
+//     waitdisabled      until the dialog takes no input (a connection test runs), 60 s at most
 //     focus             prints "focus NAME" for the control that has the keyboard focus
 //                       ("focus form" for the form itself, "focus none" for no window)
 //     waitbox           until a message box of the dialog's process is up (60 s at most); prints
@@ -163,8 +165,24 @@ bool SendKeys(const std::string& list) {
         add(key->vk, false);
         add(key->vk, true);
         if (key->shift) add(VK_SHIFT, true);
+        // With the driver's input attached to the dialog's thread, GetKeyState gives the key
+        // state as of the last key message the dialog took from its queue; a key pressed and
+        // released flips its toggle bit. Once the key released last has been taken, the
+        // dialog has handled every key before it. The input stays attached from the first key
+        // on: attaching again starts from a fresh key state, which the toggle bit cannot be
+        // compared with.
+        WORD last = key->shift ? VK_SHIFT : key->vk;
+        static bool attached = AttachThreadInput(GetCurrentThreadId(),
+                                                 GetWindowThreadProcessId(g_form, nullptr), TRUE) != FALSE;
+        SHORT before = GetKeyState(last);
         SendInput(n, in, sizeof(INPUT));
-        Sleep(100);
+        for (int i = 0; attached && i < 200; ++i) {
+            SHORT now = GetKeyState(last);
+            if ((now & 1) != (before & 1) && !(now & 0x8000)) break;
+            Sleep(50);
+        }
+        // ... and the key released last too, once a message sent after it has been handled.
+        SendMessageTimeoutA(g_form, WM_NULL, 0, 0, SMTO_NORMAL, 10000, nullptr);
         start = end + 1;
     }
     return true;
@@ -283,6 +301,8 @@ int main(int argc, char** argv) {
                                         : "none",
                         IsWindowEnabled(g_form) ? 1 : 0);
             std::fflush(stdout);
+        } else if (cmd == "waitdisabled") {
+            if (!WaitFor([] { return !IsWindowEnabled(g_form); }, 60)) return Fail("the dialog stays enabled");
         } else if (cmd == "boxes") {
             std::printf("boxes %d\n", CountBoxes());
             std::fflush(stdout);

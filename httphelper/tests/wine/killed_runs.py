@@ -2,7 +2,9 @@
 """The kill test of nelkar.exe under Wine: the helper is killed at points spread over a slow run
 (cases/killed_runs.case: between and during requests and list writes); after each kill
 nothing queued is lost, every list is whole, and every destination holds its old or its new
-content. The last run completes.
+content. The last run completes. The points are counted from the run's progress (the test
+server's requests), not from its start, so they fall in the same places however long Wine
+takes to start the program.
 
     killed_runs.py killed_runs --rig RIG_FOLDER --build BUILD_FOLDER -- EMULATOR...
 """
@@ -15,8 +17,12 @@ from exchange import ExchangeCase, Helper  # noqa: E402
 from winekit.case import run_cases  # noqa: E402
 from winekit.net import TestServer  # noqa: E402
 
-# Seconds after the start at which a run is killed; the last run is not.
-DELAYS = [0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 1.0, 1.1, 1.2, 1.3, 1.4, 1.5, 1.6, 1.7, 1.8, 1.9, None]
+# A complete run makes 8 requests: the 3 queued ones, the update list and its 2 files, then the
+# 2 postponed ones (the one that has just failed among them). Each run is killed the given
+# seconds after the server has read its N-th request: at once while the reply is pending, and
+# later, while the helper takes the reply and writes its lists (the server waits 0.1 to 0.2 s
+# in each reply); the last run is not killed.
+POINTS = [(n, delay) for n in range(1, 9) for delay in (0.0, 0.08, 0.16)] + [None]
 NEW_ONE = b"new one " * 8000
 
 
@@ -29,14 +35,20 @@ def killed_runs(case):
 
     def read(name):
         return case.read_bytes(os.path.join(helper.internet, name))
-    for delay in DELAYS:
-        after = "killed after %s s" % delay if delay is not None else "the complete run"
+    for point in POINTS:
+        after = "killed %s s after request %d" % (point[1], point[0]) if point else "the complete run"
         exchange.write_files(helper)
         before = len(server.requests())
         run = case.start_wine(["nelkar.exe"], cwd=helper.game)
-        if delay is not None:
-            time.sleep(delay)
-            run.kill()
+        if point:
+            if not case.wait_until(lambda: len(server.requests()) - before >= point[0] or run.poll() is not None,
+                                   case.limit, interval=0.01):
+                case.fail("%s: no request %d" % (after, point[0]))
+            time.sleep(point[1])
+            if run.poll() is None:
+                run.kill()
+            else:  # the last reply came quickly: the run was complete
+                after += " (ended before)"
         run.wait()
         sent = server.requests()[before:]
         for name in ("upload.dat", "postponed.dat", "downloaded.dat"):

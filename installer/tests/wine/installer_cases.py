@@ -17,6 +17,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "..
 from winekit import registry  # noqa: E402
 from winekit.boxes import BoxWatch  # noqa: E402
 from winekit.case import run_cases  # noqa: E402
+from winekit.folders import Arrivals  # noqa: E402
 from winekit.rig import USER_ID  # noqa: E402
 
 HERE = os.path.dirname(os.path.realpath(__file__))
@@ -386,13 +387,11 @@ def profile_non_ansi(inst):
     inst.prepare("german")
     non_ansi_profile(inst, present=True)
     inst.write("TIRMOLD.EXE", "old\n")
-    archive = os.path.join(inst.lukasz, "Temp", "update.zip")
-    seen = []
-    with inst.case.polling(lambda: os.path.exists(archive) and seen.append(True), 0.1):
-        boxes = inst.boxes("--count", 0)
-        inst.run(0)
-        boxes.expect(hide_addresses=True)
-    if not seen:
+    arrivals = Arrivals(inst.case, os.path.join(inst.lukasz, "Temp"))
+    boxes = inst.boxes("--count", 0)
+    inst.run(0)
+    boxes.expect(hide_addresses=True)
+    if "update.zip" not in arrivals.names():
         inst.case.fail("no archive in %s/Temp during the run" % inst.lukasz)
     if os.path.exists(inst.group):
         inst.case.fail("link made in the other profile")
@@ -482,8 +481,9 @@ def denied_game_folder(inst):
 
 
 def window(inst):
-    # The window recorded by the probe, and screenshots of its stages as test artifacts:
-    # window-stage-N.png for each stable size, window-copying.png with the long path below.
+    # The window as the program drew it (recorded from inside it by the probe's hook), and
+    # screenshots of its stages as test artifacts: window-stage-N.png at the end of each size
+    # it rests at, window-copying.png with the long path below; the run waits for each.
     # The game folder's name makes the progress text of AI\Denmark.dll, cut to 220 pixels
     # in the label's font, 234 pixels wide with its "\..." (14 pixels): one more than the
     # label, so one more character goes, and a word-wrapping label would break it at a blank.
@@ -493,32 +493,35 @@ def window(inst):
     inst.prepare("german")
     with open(case.path("font.txt"), "w", encoding="latin-1", newline="") as f:
         f.write(case.wine_output([inst.probe, "font"], "the font probe failed"))
-    window_log, stop = case.path("window.txt"), case.path("watch.stop")
-    watcher = case.start_wine([inst.probe, "watch", case.windows_path(window_log), case.windows_path(stop)],
-                              stdout="watch.log", stderr="watch.log")
-    if not case.wait_until(lambda: os.path.exists(window_log), 30):
-        case.fail("window probe did not start")
+    window_log, stop, shots = case.path("window.txt"), case.path("watch.stop"), case.path("shots")
+    os.makedirs(shots)
+    watcher = case.start_wine([inst.probe, "watch", case.windows_path(window_log), case.windows_path(stop),
+                               case.windows_path(shots), long_path], stdout="watch.log", stderr="watch.log")
+    if not case.wait_until(lambda: os.path.exists(window_log) or watcher.poll() is not None, case.limit) \
+            or watcher.poll() is not None:
+        case.fail("window probe did not start: " + case.read_text(case.path("watch.log")))
 
-    def shoot(name):
-        subprocess.run(["import", "-display", case.rig.display, "-window", "root", case.path(name)],
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-
-    shots = {"stages": 0, "copying": False}
+    taken = {"lines": 0, "stages": 0}
 
     def take_screenshots():
         text = case.read_text(window_log)
-        stages = sum(1 for line in text.split("\n") if " geometry " in line)
-        if stages > shots["stages"]:
-            shots["stages"] = stages
-            shoot("window-stage-%d.png" % stages)
-        if not shots["copying"] and " drawn " + long_path in text:
-            shots["copying"] = True
-            shoot("window-copying.png")
+        lines = case.lines(text[:text.rfind("\n") + 1])  # whole lines only
+        for line in lines[taken["lines"]:]:
+            words = line.split()
+            if words[1:2] == ["shot"]:
+                if words[3] == "stage":
+                    taken["stages"] += 1
+                    name = "window-stage-%d.png" % taken["stages"]
+                else:
+                    name = "window-copying.png"
+                subprocess.run(["import", "-display", case.rig.display, "-window", "root", case.path(name)],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                case.touch(os.path.join(shots, words[2] + ".done"))
+        taken["lines"] = len(lines)
     with case.polling(take_screenshots, 0.05):
         boxes = inst.boxes("--count", 0)
         inst.run(0)
-        time.sleep(0.5)
-        case.touch(stop)
+    case.touch(stop)
     watcher.wait()
     boxes.expect(hide_addresses=True)
     inst.full_update_done()
@@ -526,10 +529,8 @@ def window(inst):
                              inst.game_win, long_path])
     if checks.returncode != 0:
         case.fail("window checks failed")
-    if not any(n.startswith("window-stage-") and n.endswith(".png") for n in os.listdir(case.work)) \
-            or not os.path.exists(case.path("window-copying.png")):
-        case.fail("no screenshots")
-    inst.pacing_report()
+    if taken["stages"] != 5 or not os.path.exists(case.path("window-copying.png")):
+        case.fail("screenshots missing: %d stages" % taken["stages"])
 
 
 def smoke32(inst):

@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""Checks what the installer probe recorded of Tessarin.exe's window during a full update: its
-stable geometries, the texts of its status line and which of them reached the screen whole,
-the task-bar title, and the fonts the rig draws with.
+"""Checks what Tessarin.exe recorded of its window during a full update (through the installer
+probe's hook, in the order it did things): the geometries it rested at, the texts of its status
+line and which of them it drew whole, the task-bar title, and the fonts the rig draws with.
 
     window_checks.py WORK STAGE GAME_WIN LONG_PATH
 
-WORK holds the probe's "window.txt" (installer_probe.exe watch) and "font.txt" (installer_probe.exe
-font); STAGE is the payload's staging folder, GAME_WIN the game folder as Windows names it and
+WORK holds the probe's "window.txt" (installer_probe.exe watch, see window_hook.cpp) and
+"font.txt" (installer_probe.exe font); STAGE is the payload's staging folder, GAME_WIN the game folder as Windows names it and
 LONG_PATH the progress text that must be drawn whole. The texts compared go to WORK as
 NAME.expected and NAME.actual. Exit code 0, or 1 with the first difference on stderr.
 """
@@ -29,8 +29,11 @@ def check(work, stage, game_win, long_path):
     log = [re.sub(r"^[0-9]+ ", "", line.replace("\r", ""))
            for line in read_lines(os.path.join(work, "window.txt"))]
 
-    # Stable geometries, the outer size from the frame the system draws around the client area.
+    # The geometries the window rested at (as it was shown, at each status text and as it was
+    # hidden; the same one in a row once), the outer size from the frame the system draws
+    # around the client area.
     geometry = [line for line in log if line.startswith("geometry")]
+    geometry = [line for n, line in enumerate(geometry) if n == 0 or line != geometry[n - 1]]
     if not geometry:
         raise CaseFailed("no geometry recorded")
     m = re.search(r"outer=([0-9]+)x([0-9]+) client=([0-9]+)x([0-9]+)", geometry[0])
@@ -46,9 +49,8 @@ def check(work, stage, game_win, long_path):
                    geo(286, 46, 8, title), geo(104, 46, 32, "Veltmark")], geometry, "window geometry differs",
                   work, "geometry")
 
-    # ("Initializing ..." is replaced a moment after the label appears; a probe may miss it.)
-    status = [line for line in log if line.startswith("message ") and not line.startswith("message " + PROGRESS)
-              and line != "message Initializing ..."]
+    # ("Initializing ...", the label's first text, is not set but made with it.)
+    status = [line for line in log if line.startswith("message ") and not line.startswith("message " + PROGRESS)]
     compare_lines(["message " + t for t in STATUS_TEXTS], status, "status texts differ", work, "status")
 
     # Progress texts: "\..." and the end of the destination path, cut from the front.
@@ -75,11 +77,8 @@ def check(work, stage, game_win, long_path):
         raise CaseFailed('no progress text "%s"' % long_path)
     if "drawn " + long_path not in log:
         raise CaseFailed('"%s" not drawn whole as one line' % long_path)
-    # ("Finalizing ..." is drawn at the end of its wait, and the line is hidden right after.)
-    drawn = [line for line in log if line.startswith("drawn ") and not line.startswith("drawn " + PROGRESS)
-             and line not in ("drawn Initializing ...", "drawn Finalizing ...")]
-    compare_lines(["drawn " + t for t in STATUS_TEXTS if t != "Finalizing ..."], drawn,
-                  "status texts drawn differ", work, "drawn")
+    drawn = [line for line in log if line.startswith("drawn ") and not line.startswith("drawn " + PROGRESS)]
+    compare_lines(["drawn " + t for t in STATUS_TEXTS], drawn, "status texts drawn differ", work, "drawn")
 
     # The task bar shows the application title for the whole run, whatever the caption.
     taskbar = sorted(set(line for line in log if re.match(r"^taskbar .", line)))

@@ -4,5 +4,6 @@
     case      a case runner: arguments, work folder, failures, background processes, files
     boxes     the message-box driver in the background, and the boxes a case expects
     registry  registry records imported from .reg files, values queried and set
+    folders   names that appear in a folder during a run, however briefly
     net       free ports, the scriptable HTTP server, tinyproxy, a port whose connects stay pending
 """

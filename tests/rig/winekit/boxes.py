@@ -12,7 +12,7 @@ import re
 
 
 class BoxWatch:
-    def __init__(self, case, *options, driver=None):
+    def __init__(self, case, *options, driver=None, wait=True):
         self.case = case
         self.ready = case.path("driver.ready")
         self.stop = case.path("driver.stop")
@@ -23,6 +23,13 @@ class BoxWatch:
         self.process = case.start_wine([driver, "--timeout", case.limit, "--ready-file", case.windows_path(self.ready),
                                         "--stop-file", case.windows_path(self.stop)] + list(options),
                                        stdout="boxes", stderr="boxes.err")
+        if wait:
+            self.wait_ready()
+
+    def wait_ready(self):
+        """Returns once the driver watches (wait=False leaves that to the case: a box shown
+        before would be missed)."""
+        case = self.case
         if not case.wait_until(lambda: os.path.exists(self.ready) or self.process.poll() is not None,
                                case.limit) or not os.path.exists(self.ready):
             case.fail("message-box driver did not start: " + self._text("boxes.err"))

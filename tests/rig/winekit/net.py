@@ -35,7 +35,7 @@ class TestServer:
             f.write(script)
         self.process = case.start([sys.executable, os.path.realpath(SERVER), "--port", port, "--script",
                                    case.path("script"), "--log", self.log, "--ready", ready], stderr="server.err")
-        if not case.wait_until(lambda: os.path.exists(ready) or self.process.poll() is not None, 10) \
+        if not case.wait_until(lambda: os.path.exists(ready) or self.process.poll() is not None, 60) \
                 or not os.path.exists(ready):
             case.fail("test server did not start: " + case.read_text(case.path("server.err")))
         with open(ready) as f:
@@ -63,7 +63,7 @@ class Tinyproxy:
             f.write("Port %d\nListen 127.0.0.1\nTimeout 60\nMaxClients 20\nAllow 127.0.0.1\nLogLevel Info\n"
                     'LogFile "%s"\nPidFile "%s"\n' % (port, case.path("tinyproxy.log"), case.path("tinyproxy.pid")))
         case.start(["tinyproxy", "-d", "-c", conf], stdout="tinyproxy.out", stderr="tinyproxy.out")
-        if not case.wait_until(lambda: _listening(port), 5):
+        if not case.wait_until(lambda: _listening(port), 60):
             case.fail("tinyproxy did not start: " + case.read_text(case.path("tinyproxy.out")))
         self.port = port
 

@@ -5,8 +5,15 @@ programs through the 32-bit loader, which on these machines is emulated and slow
 (the X display number), "xvfb.pid", the prefix "prefix/" and the logs of its set-up. A second
 prefix, for uid and gid 65534, serves the cases where root would bypass a file's permissions
 (read-only files); its folder is named in "user-root".
+
+Every prefix is a copy of a pristine one, the template, made once per machine, Wine version
+and architecture in a cache folder outside the checkout ($KIT_WINE_CACHE, else
+$XDG_CACHE_HOME/veltmark-kit or ~/.cache/veltmark-kit), as compiler caches do: making one takes
+minutes here, copying it a second. Deleting the cache folder only costs that time once more.
 """
+import fcntl
 import os
+import re
 import shutil
 import subprocess
 import time
@@ -17,10 +24,36 @@ WINE_FONTS = "/usr/share/wine/fonts"
 USER_ID = 65534
 # No "install Mono/Gecko" dialogs in a test prefix.
 DLL_OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d"
+# Raised whenever _make_template makes a different prefix, so that no cache keeps an old one.
+TEMPLATE_RECIPE = 1
 
 
 class RigError(Exception):
     pass
+
+
+def _pe_machine(path):
+    """The machine field of a PE file (0x14C i386, 0x8664 amd64), or None for anything else,
+    such as the name of one of Wine's own programs."""
+    try:
+        with open(path, "rb") as f:
+            head = f.read(4096)
+    except OSError:
+        return None
+    if head[:2] != b"MZ" or len(head) < 64:
+        return None
+    pe = int.from_bytes(head[60:64], "little")
+    if head[pe:pe + 4] != b"PE\0\0":
+        return None
+    return int.from_bytes(head[pe + 4:pe + 6], "little")
+
+
+def _zombie(pid):
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] == "Z"
+    except (OSError, IndexError):
+        return True
 
 
 def windows_path(path):
@@ -51,15 +84,29 @@ class Rig:
     def prefix(self):
         return self._path("prefix")
 
-    def _template(self, arch):
-        # A pristine prefix per build folder, copied for every run.
-        return os.path.join(os.path.dirname(self.folder), "wine-template-" + arch)
+    @staticmethod
+    def _template(arch):
+        """The machine's pristine prefix for arch and this Wine (see the top of this file)."""
+        cache = os.environ.get("KIT_WINE_CACHE") or os.path.join(
+            os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache"), "veltmark-kit")
+        version = subprocess.run([LOADERS["64"], "--version"], capture_output=True, text=True).stdout.strip()
+        key = re.sub(r"[^A-Za-z0-9.+-]+", "-", version).strip("-") or "unknown"
+        return os.path.join(cache, "wine-template-%s-%s-r%d" % (arch, key, TEMPLATE_RECIPE))
 
-    # The one way a Windows program runs: the loader of the rig's architecture, in its prefix
-    # and on its display, as root or as the unprivileged user.
+    def _loader(self, program):
+        # A 32-bit rig's prefix holds a 64-bit half too (Wine makes every new prefix so when
+        # both loaders are installed), sharing one registry, file system and server. Only PE32
+        # programs need the emulated 32-bit loader there; Wine's own tools (regedit, reg,
+        # wineboot and the services it starts) run in the 64-bit half at native speed.
+        if self.arch == "32" and _pe_machine(program) == 0x14C:
+            return LOADERS["32"]
+        return LOADERS["64"]
+
+    # The one way a Windows program runs: the loader of the program's architecture, in the
+    # rig's prefix and on its display, as root or as the unprivileged user.
     def command(self, argv, as_user=False):
         """The command and environment that run argv (a Windows program and its arguments)."""
-        loader = LOADERS[self.arch]
+        loader = self._loader(argv[0]) if argv else LOADERS[self.arch]
         if as_user:
             root = self.user_root()
             # A clean environment; LANG makes Wine read Unix file names and arguments as UTF-8.
@@ -88,7 +135,11 @@ class Rig:
             subprocess.run(argv, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT)
 
     def setup(self, arch):
-        """Starts Xvfb, makes the prefix (from the template, made first if needed), warms its server."""
+        """Starts Xvfb, makes the prefix (from the template, made first if needed), warms its server.
+        Whatever an earlier set-up of this folder started is ended first (a repeated test run
+        sets the rig up again without tearing it down)."""
+        self.user_teardown()
+        self.teardown()
         shutil.rmtree(self.folder, ignore_errors=True)
         os.makedirs(self.folder)
         with open(self._path("arch"), "w") as f:
@@ -109,26 +160,37 @@ class Rig:
                 break
             time.sleep(0.1)
         start = time.time()
-        template = self._template(arch)
-        if not os.path.isfile(os.path.join(template, "ready")):
-            self._make_template(template, arch)
+        template = self._ready_template(arch)
+        subprocess.run(["cp", "-a", os.path.join(template, "prefix"), self.prefix], check=True)
         # Wine's own fonts: "MS Sans Serif" (sserife.fon) with the metrics that dialogs are laid
         # out for, Marlett for caption buttons, Tahoma for message boxes. This Wine build misses
         # them where the package puts them and loads fonts only from the prefix's Fonts folder
         # and the system's font folders (WINEDEBUG=+font), so they are copied into the prefix;
-        # without them every face falls back to a wider substitute. Older templates get them too.
+        # without them every face falls back to a wider substitute.
         if not os.path.isfile(os.path.join(WINE_FONTS, "sserife.fon")):
             raise RigError("%s/sserife.fon missing (package fonts-wine)" % WINE_FONTS)
-        subprocess.run(["cp", "-u"] + sorted(os.path.join(WINE_FONTS, n) for n in os.listdir(WINE_FONTS))
-                       + [os.path.join(template, "prefix/drive_c/windows/Fonts/")], check=True)
-        subprocess.run(["cp", "-a", os.path.join(template, "prefix"), self.prefix], check=True)
+        subprocess.run(["cp"] + sorted(os.path.join(WINE_FONTS, n) for n in os.listdir(WINE_FONTS))
+                       + [os.path.join(self.prefix, "drive_c/windows/Fonts/")], check=True)
         # A persistent server keeps the prefix warm between the test programs.
         self._start_services("services.log")
         return "%s-bit prefix ready in %d s on display %s" % (arch, time.time() - start, self.display)
 
+    def _ready_template(self, arch):
+        """The template's folder, made first when the cache lacks it. Rigs set up at the same
+        time wait for one another; a template appears whole or not at all."""
+        template = self._template(arch)
+        os.makedirs(os.path.dirname(template), exist_ok=True)
+        with open(template + ".lock", "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)
+            if not os.path.isfile(os.path.join(template, "ready")):
+                making = template + ".new"
+                self._make_template(making, arch)
+                shutil.rmtree(template, ignore_errors=True)
+                os.rename(making, template)
+        return template
+
     def _make_template(self, template, arch):
-        # Creating a prefix takes minutes here (its 32-bit half runs emulated), so it is made
-        # once per build folder.
+        # Creating a prefix takes minutes here (its 32-bit half runs emulated).
         shutil.rmtree(template, ignore_errors=True)
         os.makedirs(os.path.join(template, "prefix"))
         env = dict(os.environ, WINEPREFIX=os.path.join(template, "prefix"), WINEDEBUG="-all",
@@ -146,15 +208,31 @@ class Rig:
         open(os.path.join(template, "ready"), "w").close()
 
     def teardown(self):
-        """Ends every process of the prefix and the display."""
-        if os.path.isfile(self._path("display")):
+        """Ends every process of the prefix, its server and the display, and waits for them."""
+        if os.path.isfile(self._path("arch")) and os.path.isfile(self._path("display")) \
+                and os.path.isdir(self.prefix):
             self._server("-k")
+            self._server("-w")
         if os.path.isfile(self._path("xvfb.pid")):
-            try:
-                os.kill(int(self._read("xvfb.pid")), 15)
-            except (OSError, ValueError):
-                pass
+            self._stop_xvfb()
             os.remove(self._path("xvfb.pid"))
+
+    def _stop_xvfb(self):
+        # Only the Xvfb of this rig's display: its process id may have been reused meanwhile.
+        try:
+            pid, number = int(self._read("xvfb.pid")), self._read("display")
+            with open("/proc/%d/cmdline" % pid, "rb") as f:
+                argv = f.read().split(b"\0")
+        except (OSError, ValueError):
+            return
+        if not argv or not argv[0].endswith(b"Xvfb") or (":" + number).encode() not in argv:
+            return
+        os.kill(pid, 15)
+        for _ in range(100):
+            if not os.path.exists("/proc/%d" % pid) or _zombie(pid):
+                return
+            time.sleep(0.1)
+        os.kill(pid, 9)
 
     # The unprivileged user's prefix.
     def user_root(self):
@@ -163,12 +241,12 @@ class Rig:
         return self._read("user-root")
 
     def user_setup(self):
-        """Makes the user's folder with a copy of the pristine prefix, owned by the user."""
+        """Makes the user's folder with a copy of the pristine prefix, owned by the user. What an
+        earlier set-up of the user's prefix started is ended first."""
         template = self._template(self.arch)
         if not os.path.isfile(os.path.join(template, "ready")):
             raise RigError("the rig in %s is not set up" % self.folder)
-        if os.path.isfile(self._path("user-root")) and self.user_root() != self._path("user"):
-            shutil.rmtree(self.user_root(), ignore_errors=True)
+        self.user_teardown()
         shutil.rmtree(self._path("user"), ignore_errors=True)
         reachable = subprocess.run(["setpriv", "--reuid=%d" % USER_ID, "--regid=%d" % USER_ID, "--clear-groups",
                                     "test", "-x", self.folder]).returncode == 0
@@ -192,9 +270,11 @@ class Rig:
         return "prefix of uid %d ready in %s" % (USER_ID, root)
 
     def user_teardown(self):
-        """Ends the user's Wine processes and removes a temporary folder."""
+        """Ends the user's Wine processes and server, and removes a temporary folder."""
         if os.path.isfile(self._path("user-root")):
-            self._server("-k", as_user=True)
+            if os.path.isdir(os.path.join(self.user_root(), "prefix")) and os.path.isfile(self._path("display")):
+                self._server("-k", as_user=True)
+                self._server("-w", as_user=True)
             if self.user_root() != self._path("user"):
                 shutil.rmtree(self.user_root(), ignore_errors=True)
             os.remove(self._path("user-root"))

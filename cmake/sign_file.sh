@@ -28,7 +28,7 @@ if [ -n "$password_file" ]; then
     args+=(-readpass "$password_file")
     sign() { "$tool" "${args[@]}" -in "$file" -out "$signed"; }
 elif [ -n "${KIT_SIGNING_PASSWORD+set}" ]; then
-    args+=(-readpass -)
+    args+=(-readpass /dev/stdin)
     sign() { printf '%s\n' "$KIT_SIGNING_PASSWORD" | "$tool" "${args[@]}" -in "$file" -out "$signed"; }
 else
     sign() { "$tool" "${args[@]}" -in "$file" -out "$signed"; }

@@ -2,9 +2,10 @@
 """The kit as a maintainer ships it and a player checks it, each check on a second build:
 
   kit_checks.py reproducible --build BUILD --work WORK
-      builds the kit a second time from a copy of the source under WORK (other absolute paths
-      for the source and the build, another time zone, umask and locale, a later clock) and
-      compares Tessarin.exe, nelkar.exe and AI/Denmark.dll with BUILD's byte for byte.
+      builds the kit a second time from a copy of the source (other absolute paths for the
+      source and the build, on a memory file system when there is one, else under WORK; another
+      time zone, umask and locale, a later clock) and compares Tessarin.exe, nelkar.exe and
+      AI/Denmark.dll with BUILD's byte for byte.
   kit_checks.py signed --build BUILD --work WORK --rig RIG -- EMULATOR...
       makes a throw-away code-signing certificate, builds the kit signed with it under WORK
       (BUILD's source and toolchain), and checks that every file verifies against that
@@ -22,6 +23,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 import zipfile
 
@@ -39,6 +41,7 @@ IN_PAYLOAD = ("nelkar.exe", "AI/Denmark.dll")
 SHAPING = ("CMAKE_BUILD_TYPE", "NELKAR_UPDATE_HOST", "TESSARIN_PAYLOAD",
            "KIT_SIGNING_CERT", "KIT_SIGNING_PASSWORD_FILE", "KIT_SIGNING_TIMESTAMP_URL")
 SIGNER = "Kit test signer"
+MEMORY_FS = "/dev/shm"
 
 
 class Failed(Exception):
@@ -90,10 +93,18 @@ def reproducible(args):
     first = cache(args.build)
     stamp = pe_time_stamp(os.path.join(args.build, SHIPPED["nelkar.exe"]))
     if str(stamp) != first["KIT_SOURCE_DATE_EPOCH"]:
-        raise Failed("the files of %s carry the date %d, its configuration has %s: build it first"
+        raise Failed("nelkar.exe of %s carries the time stamp %d, not the source's date %s: a build"
+                     " older than its configuration, or the date does not reach the linker"
                      % (args.build, stamp, first["KIT_SOURCE_DATE_EPOCH"]))
-    work = os.path.realpath(args.work)
-    shutil.rmtree(work, ignore_errors=True)
+    shutil.rmtree(args.work, ignore_errors=True)
+    # On a memory file system when the machine has one: its folders list their entries in the
+    # order they were made, a disk's file system in an order of its own, and nothing in the
+    # files may follow either.
+    if os.path.isdir(MEMORY_FS) and os.access(MEMORY_FS, os.W_OK):
+        work = tempfile.mkdtemp(prefix="kit-second-build-", dir=MEMORY_FS)
+    else:
+        work = os.path.realpath(args.work)
+        os.makedirs(work)
     # Paths of other lengths than the first build's, the build folder outside the source.
     source = os.path.join(work, "copy-of-the-source")
     build = os.path.join(work, "b")
@@ -123,7 +134,8 @@ def reproducible(args):
         payloads = [os.path.join(b, "installer", "payload.zip") for b in (args.build, build)]
         if all(os.path.exists(p) for p in payloads) and sha256(payloads[0]) != sha256(payloads[1]):
             differ.append("(the payload archives differ too)")
-        raise Failed("not reproducible: " + ", ".join(differ))
+        raise Failed("not reproducible: %s (the second build stays in %s)" % (", ".join(differ), work))
+    shutil.rmtree(work)
 
 
 def make_certificate(folder):

@@ -29,6 +29,12 @@ python3 tests/shipped/check_shipped.py --machine i386 dist > build/dist-check.tx
     || { cat build/dist-check.txt; exit 1; }
 echo "== dist/ (the shipped kit, PE32)"
 (cd dist && find . -type f -printf '   %-24p %s bytes\n')
+# The files' SHA-256 digests, in the format of sha256sum, for players and maintainers to check
+# a copy against, or a build of their own (README: "Shipping, checking and signing the kit").
+(cd dist && find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort | xargs sha256sum > SHA256SUMS)
+epoch=$(sed -n 's/^KIT_SOURCE_DATE_EPOCH:INTERNAL=//p' build/win32/CMakeCache.txt)
+echo "== dist/SHA256SUMS (built with the source's date $(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S UTC'), SOURCE_DATE_EPOCH=$epoch)"
+sed 's/^/   /' dist/SHA256SUMS
 
 # A sample game installation: the test host stands in for the game executable.
 game="$root/build/sample-game-$arch"

@@ -14,6 +14,7 @@ packages=(
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev
     wine wine64 fonts-wine xvfb x11-apps imagemagick xdotool
     zip unzip libarchive-tools
+    osslsigncode openssl
     python3 curl
 )
 # Servers for the HTTP helper's tests and benchmark; the suites start them themselves.

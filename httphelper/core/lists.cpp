@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <ostream>
 
 namespace nelkar {
 namespace {
@@ -77,12 +76,6 @@ size_t Lines::LongestLine() const {
         start = end;
     }
     return longest;
-}
-
-std::ostream& operator<<(std::ostream& o, const Lines& lines) {
-    o << "{";
-    for (size_t i = 0; i < lines.size(); ++i) o << (i ? ", \"" : " \"") << lines[i] << "\"";
-    return o << " }";
 }
 
 Lines SplitLines(std::string text) {

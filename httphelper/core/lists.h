@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
-#include <iosfwd>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -74,8 +73,6 @@ private:
     std::string text_;
     std::vector<uint32_t> ends_;  // the end of every line in text_
 };
-
-std::ostream& operator<<(std::ostream& o, const Lines& lines);
 
 // A request that failed: its URL and how many attempts it has had, as "postponed.dat" writes
 // them, on two lines.

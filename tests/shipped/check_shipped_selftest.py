@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Shows that the shipped-file check can fail: copies of the freshly built files, each with
 one fault patched in (another machine, a foreign DLL import, a function XP lacks, a changed execution level, a
-broken manifest, a renamed export, a newer subsystem, another version), must each be refused
-with the matching reason.
+broken manifest, a renamed export, a newer subsystem, another version, a size past the ceiling),
+must each be refused with the matching reason.
 
 usage: check_shipped_selftest.py --machine i386|amd64 WORKDIR Tessarin.exe nelkar.exe Denmark.dll
 """
@@ -76,6 +76,7 @@ CASES = [
      lambda d: replace_once(d, struct.pack("<II", 0xFEEF04BD, 0x10000) + struct.pack("<II", 0x20002, 0),
                             struct.pack("<II", 0xFEEF04BD, 0x10000) + struct.pack("<II", 0x20003, 0)),
      "file version 2.3"),
+    ("Tessarin.exe", "400 KiB more program", lambda d: d + bytes(400 * 1024), "without its payload exceed the ceiling"),
 ]
 
 

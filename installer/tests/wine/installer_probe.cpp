@@ -36,6 +36,11 @@ namespace {
 
 bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
+void Touch(const char* path) {
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+}
+
 int Link(const wchar_t* lnk) {
     CoInitialize(nullptr);
     IShellLinkA* link = nullptr;

@@ -109,9 +109,11 @@ WriteRefusal Win32FileSystem::CheckWritable(const std::string& path) {
     DWORD a = GetFileAttributesA(path.c_str());
     if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY)) return WriteRefusal::kNone;
     // Opened without sharing, so that any other program's open handle shows; OPEN_EXISTING
-    // cuts nothing. Of a file whose attributes block the write, the right to clear them is
-    // what the extraction will need first.
-    DWORD access = (a & kReplaceBlocking) ? FILE_WRITE_ATTRIBUTES : GENERIC_WRITE;
+    // cuts nothing. A file whose attributes block the write is opened for reading instead:
+    // an open that asks for its attributes alone is never checked against other handles, and
+    // whether the attributes may be cleared shows when the extraction clears them (a refusal
+    // there ends in the box of files not written).
+    DWORD access = (a & kReplaceBlocking) ? GENERIC_READ : GENERIC_WRITE;
     HANDLE h = CreateFileA(path.c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return RefusalOf(GetLastError());
     CloseHandle(h);

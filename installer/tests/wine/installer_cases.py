@@ -447,11 +447,11 @@ def held_files_retry(inst):
 
 
 def held_file_cancel(inst):
-    # A file held open without sharing: Cancel leaves the game folder, the record and the
-    # Start menu as they were, and the exit code says the update was not applied.
+    # A read-only file held open without sharing: Cancel leaves the game folder, the record and
+    # the Start menu as they were, and the exit code says the update was not applied.
     inst.prepare("german")
     inst.write("TIRMOLD.EXE", "old\n")
-    inst.write("ReadMe.txt", "held by another program\n")
+    inst.write("ReadMe.txt", "held by another program\n", read_only=True)
     holder = inst.hold("open", "ReadMe.txt")
     before = inst.snapshot()
     boxes = inst.boxes("--count", 1, "--press", "CANCEL")

@@ -3,9 +3,8 @@
 
     wine.py setup DIR 64|32             start Xvfb, create the prefix in DIR, keep its server warm
     wine.py run DIR [--as-user] PROG ARGS
-                                        run a Windows program in that prefix and display (the
-                                        build's KIT_WINE_EMULATOR); --as-user runs it
-                                        as uid 65534 in the user's prefix
+                                        run a Windows program in that prefix and display;
+                                        --as-user runs it as uid 65534 in the user's prefix
     wine.py teardown DIR                end every process of the prefix and the display
     wine.py user-setup DIR              make the prefix of uid 65534 (after setup)
     wine.py user-teardown DIR           end its processes and remove its temporary folder

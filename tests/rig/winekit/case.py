@@ -9,8 +9,8 @@ and is started by CTest as
 
     RUNNER CASE --rig RIG_FOLDER --build BUILD_FOLDER -- EMULATOR...
 
-where EMULATOR is the build's KIT_WINE_EMULATOR (set by the toolchain files), the command that
-runs a Windows program under the rig's Wine. The runner prints "PASS: CASE", or
+where EMULATOR is "KIT_WINE_TOOL run RIG_FOLDER" (tests/rig/wine.py, named by the toolchain
+files), the command that runs a Windows program under the rig's Wine. The runner prints "PASS: CASE", or
 "FAIL: CASE: what" and ends with exit code 1.
 """
 import argparse

@@ -6,6 +6,7 @@ that the case gives (written with the escapes a .reg string needs).
 """
 import re
 import subprocess
+import time
 
 
 def reg_string(text):
@@ -19,9 +20,17 @@ def import_lines(case, name, lines):
     path = case.path(name + ".reg")
     with open(path, "wb") as f:
         f.write("".join(line + "\r\n" for line in ["REGEDIT4", ""] + list(lines)).encode("latin-1"))
-    rc = case.wine(["regedit", "/S", case.windows_path(path)], timeout=case.limit)
-    if rc != 0:
-        case.fail("regedit ended with %d" % rc)
+    # Wine's launcher once in a while fails to start regedit at all ("Application could not be
+    # started ... ShellExecuteEx failed", exit code 1, well under a second) while the rig's
+    # previous case is still ending; the import changes nothing on a second go, so it is tried
+    # up to three times. A record the prefix refuses fails every time.
+    for attempt in range(3):
+        if attempt:
+            time.sleep(1)
+        rc = case.wine(["regedit", "/S", case.windows_path(path)], timeout=case.limit)
+        if rc == 0:
+            return
+    case.fail("regedit ended with %d, three times" % rc)
 
 
 def import_file(case, template, **texts):

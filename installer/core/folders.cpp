@@ -9,7 +9,7 @@ namespace tessarin {
 // the missing ones from the top down. Every level is a prefix of path, so one string is cut
 // on the way up and grown again on the way down: a name of any depth costs a list of lengths,
 // not a stack frame and a copy of the path per level.
-void EnsureFolder(FileSystem& fs, const std::string& path) {
+WriteRefusal EnsureFolder(FileSystem& fs, const std::string& path) {
     std::vector<size_t> missing;  // lengths of the folders to create, deepest first
     std::string dir = path;
     while (!dir.empty()) {
@@ -25,17 +25,21 @@ void EnsureFolder(FileSystem& fs, const std::string& path) {
     }
     for (size_t i = missing.size(); i-- > 0;) {
         dir.append(path, dir.size(), missing[i] - dir.size());
-        fs.MakeFolder(dir);
+        if (WriteRefusal refusal = fs.MakeFolder(dir)) return refusal;
     }
+    return WriteRefusal();
+}
+
+std::string VirtualStoreFolder(const std::string& localAppData) {
+    if (localAppData.empty()) return std::string();
+    return localAppData + (localAppData.back() == '\\' ? "" : "\\") + "VirtualStore";
 }
 
 std::string VirtualStoreCopy(const std::string& localAppData, const std::string& path) {
     bool drive = path.size() > 3 && path[1] == ':' && path[2] == '\\' &&
                  ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
     if (!drive || localAppData.empty()) return std::string();
-    std::string copy = localAppData;
-    if (copy.back() != '\\') copy += '\\';
-    return copy + "VirtualStore" + path.substr(2);
+    return VirtualStoreFolder(localAppData) + path.substr(2);
 }
 
 }  // namespace tessarin

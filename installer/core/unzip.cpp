@@ -191,7 +191,7 @@ DataEnd FindDataEnd(Window& window, uint64_t dataStart, uint64_t fileSize) {
 // Thrown inside the member loop; absorbed there.
 class TUnZIP::MemberFailed {
 public:
-    explicit MemberFailed(const char* m, WriteRefusal r = WriteRefusal::kNone) : message(m), refusal(r) {}
+    explicit MemberFailed(const char* m, WriteRefusal r = WriteRefusal()) : message(m), refusal(std::move(r)) {}
     const char* message;
     WriteRefusal refusal;
 };
@@ -266,12 +266,14 @@ void TUnZIP::Recognise() {
             // End record: signature, disk numbers, entry counts, central size, central offset.
             const unsigned char* end = &tail[i];
             uint64_t central = Le32(end + 16);
+            uint16_t declared = Le16(end + 10);
             unsigned char rec[kCentralSize];
             if (ReadExact(*in, central, rec, kCentralSize) && Le32(rec) == kCentralSig) {
                 unsigned char local[4];
                 if (ReadExact(*in, Le32(rec + 42), local, 4) && Le32(local) == kLocalSig) {
                     kind_ = ArchiveKind::CentralDirectory;
                     centralOffset_ = central;
+                    declaredMembers_ = declared;
                     return;
                 }
             }
@@ -292,9 +294,11 @@ bool TUnZIP::Selected(const std::string& name) const {
     return false;
 }
 
-void TUnZIP::AddMember(const Member& m, const DriveInfo& drive) {
-    if (drive.known && drive.removable && m.size >= drive.freeBytes)
+void TUnZIP::AddMember(const Member& m, const std::string& name, const DriveInfo& drive) {
+    if (drive.known && drive.removable && m.size >= drive.freeBytes) {
+        currentName_ = name;
         throw EUnZipError(unzip_text::kNoDiskSpace);
+    }
     // Saturates: Zip64 sizes could otherwise add up past the signed range.
     uint64_t total = static_cast<uint64_t>(archiveTotal_) + m.size;
     archiveTotal_ = static_cast<int64_t>(std::min<uint64_t>(total, INT64_MAX));
@@ -303,6 +307,7 @@ void TUnZIP::AddMember(const Member& m, const DriveInfo& drive) {
 
 void TUnZIP::CollectCentral(InFile& in, const DriveInfo& drive) {
     uint64_t pos = centralOffset_;
+    uint32_t walked = 0;  // central records, folders included
     unsigned char rec[kCentralSize];
     std::string name;
     std::vector<unsigned char> extra;
@@ -329,10 +334,14 @@ void TUnZIP::CollectCentral(InFile& in, const DriveInfo& drive) {
             name.resize(nameLen);
             if (nameLen && !ReadExact(in, m.nameOffset, &name[0], nameLen)) break;
             std::string ansi = Backslashes(fs_.OemNameToAnsi(name));
-            if (!NamesFolder(ansi) && Selected(ansi)) AddMember(m, drive);
+            if (!NamesFolder(ansi) && Selected(ansi)) AddMember(m, ansi, drive);
         }
         pos += kCentralSize + nameLen + extraLen + commentLen;
+        ++walked;
     }
+    // Zip64 archives may count their members elsewhere (0xFFFF here): not checked.
+    constexpr uint32_t kCountInZip64Record = 0xFFFF;
+    directoryCut_ = declaredMembers_ != kCountInZip64Record && walked < declaredMembers_;
 }
 
 void TUnZIP::CollectLocal(InFile& in, const DriveInfo& drive) {
@@ -373,7 +382,7 @@ void TUnZIP::CollectLocal(InFile& in, const DriveInfo& drive) {
             next = end.next;
         }
         std::string ansi = Backslashes(fs_.OemNameToAnsi(name));
-        if (!NamesFolder(ansi) && Selected(ansi)) AddMember(m, drive);
+        if (!NamesFolder(ansi) && Selected(ansi)) AddMember(m, ansi, drive);
         pos = next;
     }
 }
@@ -398,7 +407,7 @@ void TUnZIP::Report(uint8_t byFile, uint8_t byArchive) {
     if (OnProgress) OnProgress(byFile, byArchive);
 }
 
-void TUnZIP::Fail(const std::string& name, const char* message, WriteRefusal refusal) {
+void TUnZIP::Fail(const std::string& name, const char* message, const WriteRefusal& refusal) {
     if (OnError) OnError(name, message, refusal);
 }
 
@@ -421,6 +430,7 @@ std::unique_ptr<InFile> TUnZIP::OpenArchive() {
 bool TUnZIP::Collect(InFile& in, const DriveInfo& drive) {
     members_.clear();
     archiveTotal_ = 0;
+    directoryCut_ = false;
     try {
         if (kind_ == ArchiveKind::CentralDirectory)
             CollectCentral(in, drive);
@@ -434,16 +444,17 @@ bool TUnZIP::Collect(InFile& in, const DriveInfo& drive) {
     return true;
 }
 
-void TUnZIP::ForEachDestination(const std::function<bool(const std::string& outputPath)>& visit) {
+bool TUnZIP::ForEachDestination(const std::function<bool(const std::string& outputPath, uint64_t size)>& visit) {
     std::unique_ptr<InFile> in;
     try {
         in = OpenArchive();
     } catch (const EUnZipError&) {
-        return;  // Extract reports it
+        return true;  // Extract reports it
     }
     // The drive is not examined here: its prompt belongs to Extract, and writing nothing
     // needs no free space.
-    if (Collect(*in, DriveInfo{})) {
+    bool whole = Collect(*in, DriveInfo{}) && kind_ == ArchiveKind::CentralDirectory && !directoryCut_;
+    if (whole) {
         unsigned char rec[kLocalSize];
         for (const Member& m : members_) {
             try {
@@ -452,11 +463,12 @@ void TUnZIP::ForEachDestination(const std::function<bool(const std::string& outp
             } catch (const MemberFailed&) {
                 continue;
             }
-            if (!visit(outputPath_)) break;
+            if (!visit(outputPath_, m.size)) break;
         }
     }
     members_.clear();
     outputPath_.clear();
+    return whole;
 }
 
 int TUnZIP::Extract() {
@@ -467,7 +479,11 @@ int TUnZIP::Extract() {
 
     std::unique_ptr<InFile> in = OpenArchive();
     std::string dir = extractDir_.empty() ? FolderPart(archiveFile_) : extractDir_;
-    if (!Collect(*in, fs_.ExamineDrive(dir))) return count;
+    if (!Collect(*in, fs_.ExamineDrive(dir))) {
+        Fail(currentName_, unzip_text::kNoDiskSpace);
+        return count;
+    }
+    if (directoryCut_) Fail(archiveFile_, unzip_text::kDirectoryCut);
     // Anything else that fails outside a member (no memory, say) leaves Extract: the run
     // ends with its error box instead of skipping the remaining members unseen.
     archiveRemaining_ = archiveTotal_;
@@ -538,13 +554,7 @@ void TUnZIP::ExtractMember(InFile& in, const Member& m, int& count) {
         throw MemberFailed(unzip_text::kUnsupportedMethod);
     std::string folder = FolderPart(outputPath_);
     if (folder.empty()) throw MemberFailed(unzip_text::kCannotMakeFolder);
-    EnsureFolder(fs_, folder);
-    std::unique_ptr<OutFile> out = fs_.Create(outputPath_);
-    if (!out && fs_.HasReadOnlyHiddenOrSystem(outputPath_)) {
-        fs_.ClearReadOnlyHiddenSystem(outputPath_);
-        out = fs_.Create(outputPath_);
-    }
-    if (!out) throw MemberFailed(unzip_text::kErrorOpening, fs_.LastCreateRefusal());
+    std::unique_ptr<OutFile> out = CreateOutput(EnsureFolder(fs_, folder));
 
     uint32_t crc = 0;
     const char* failure = nullptr;
@@ -554,6 +564,7 @@ void TUnZIP::ExtractMember(InFile& in, const Member& m, int& count) {
         failure = f.message;
     }
     out->SetDosTime(dosTime);
+    std::string written = out->FinalPath();
     out->Close();
     out.reset();
     if (m.attributes != kAttrArchive) fs_.SetAttributes(outputPath_, m.attributes);
@@ -561,7 +572,23 @@ void TUnZIP::ExtractMember(InFile& in, const Member& m, int& count) {
     if (crc != m.crc)
         Fail(currentName_, unzip_text::kCrcFailed);
     else if (OnWritten)
-        OnWritten(outputPath_);
+        OnWritten(written.empty() ? outputPath_ : written);
+}
+
+std::unique_ptr<OutFile> TUnZIP::CreateOutput(const WriteRefusal& folderRefusal) {
+    for (unsigned waited = 0;; waited += kInUseRetryStepMs) {
+        std::unique_ptr<OutFile> out = fs_.Create(outputPath_);
+        if (!out && fs_.HasReadOnlyHiddenOrSystem(outputPath_)) {
+            fs_.ClearReadOnlyHiddenSystem(outputPath_);
+            out = fs_.Create(outputPath_);
+        }
+        if (out) return out;
+        // A folder that could not be made says why better than the file it would have held.
+        WriteRefusal refusal = folderRefusal ? folderRefusal : fs_.LastCreateRefusal();
+        if (refusal.kind != WriteRefusal::Kind::kInUse || !RetryWait || waited >= kInUseRetryMs)
+            throw MemberFailed(unzip_text::kErrorOpening, refusal);
+        RetryWait(kInUseRetryStepMs);
+    }
 }
 
 void TUnZIP::Written(OutFile& out, const unsigned char* data, size_t n, const Member& m, uint32_t& crc) {

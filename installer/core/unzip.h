@@ -38,7 +38,15 @@ inline constexpr const char* kOverlapping = "File data overlaps another member";
 // Local-header walk: a member whose sizes follow its data, and whose data descriptor is not
 // found before the next header.
 inline constexpr const char* kNoDescriptor = "Missing data descriptor";
+// The central directory ends before the number of members its end record declares: the
+// archive was cut or changed, and members are missing.
+inline constexpr const char* kDirectoryCut = "Archive directory incomplete";
 }  // namespace unzip_text
+
+// A destination that another program holds is tried again for this long, every
+// kInUseRetryStepMs (a scanner lets go of a file it has just seen written), when a wait is set.
+inline constexpr unsigned kInUseRetryMs = 1000;
+inline constexpr unsigned kInUseRetryStepMs = 100;
 
 // Longest destination path the ANSI file calls take, terminator included (MAX_PATH).
 inline constexpr size_t kMaxPath = 260;
@@ -82,19 +90,27 @@ public:
     std::function<void(uint8_t byFile, uint8_t byArchive)> OnProgress;
     // Non-fatal reports: the member's stored name, the message and, when the destination could
     // not be opened, why the system refused it (OutputPath names the destination once built).
-    std::function<void(const std::string& fileName, const std::string& message, WriteRefusal refusal)> OnError;
-    // A member written whole and closed, with its destination path.
-    std::function<void(const std::string& outputPath)> OnWritten;
+    std::function<void(const std::string& fileName, const std::string& message, const WriteRefusal& refusal)>
+        OnError;
+    // A member written whole and closed, with the full path the system wrote it to
+    // (OutFile::FinalPath, else its destination path).
+    std::function<void(const std::string& writtenPath)> OnWritten;
+    // Waits before a destination held by another program is tried again; none: no retry.
+    std::function<void(unsigned milliseconds)> RetryWait;
 
-    // Calls visit with the destination of every selected member that Extract would hand to
-    // writing (members refused for their name or path length are left out), in archive order,
-    // until visit returns false; writes nothing and reports nothing. An archive that Extract
-    // would refuse has none.
-    void ForEachDestination(const std::function<bool(const std::string& outputPath)>& visit);
+    // Calls visit with the destination and size of every selected member that Extract would
+    // hand to writing (members refused for their name or path length are left out), in
+    // archive order, until visit returns false; writes nothing and reports nothing. False when
+    // the archive is damaged: its central directory ends before the members its end record
+    // declares, or it has no central directory to read. An archive that Extract would refuse
+    // has no members.
+    bool ForEachDestination(const std::function<bool(const std::string& outputPath, uint64_t size)>& visit);
 
     // Extracts the selected members; returns how many were handed to writing. Throws
     // EUnZipError for a missing, unrecognised or unopenable archive; per-member errors go to
-    // OnError, and any other failure (no memory) leaves Extract as it is.
+    // OnError, and so do a directory that ends early (named by the archive, before the first
+    // member) and a member that does not fit on a removable drive (which ends the extraction
+    // before anything is written). Any other failure (no memory) leaves Extract as it is.
     int Extract();
 
     // Full destination path of the member being written.
@@ -123,8 +139,13 @@ private:
     void Recognise();
     // Opens the archive for Extract; throws its three fatal errors.
     std::unique_ptr<InFile> OpenArchive();
-    // Pass 1 into members_; false when the free-space rule ends the extraction.
+    // Pass 1 into members_; false when the free-space rule ends the extraction (the member
+    // that does not fit in currentName_).
     bool Collect(InFile& in, const DriveInfo& drive);
+    // Creates the member's output, clearing read-only, hidden and system when they block it,
+    // and trying a held destination again while RetryWait allows; throws MemberFailed, with
+    // folderRefusal as the reason when its folder could not be made.
+    std::unique_ptr<OutFile> CreateOutput(const WriteRefusal& folderRefusal);
     // The member's name from its local header and its destination by the path rule, into
     // currentName_ and outputPath_; throws MemberFailed for a member that is not written.
     void Locate(InFile& in, const Member& m, const unsigned char* localHeader);
@@ -132,18 +153,20 @@ private:
     void CollectCentral(InFile& in, const DriveInfo& drive);
     void CollectLocal(InFile& in, const DriveInfo& drive);
     bool Overlaps(uint64_t start, uint64_t end);
-    void AddMember(const Member& m, const DriveInfo& drive);
+    void AddMember(const Member& m, const std::string& name, const DriveInfo& drive);
     void ExtractMember(InFile& in, const Member& m, int& count);
     bool Decode(InFile& in, const Member& m, uint64_t dataStart, OutFile& out, uint32_t& crc);
     void Written(OutFile& out, const unsigned char* data, size_t n, const Member& m, uint32_t& crc);
     void Report(uint8_t byFile, uint8_t byArchive);
-    void Fail(const std::string& name, const char* message, WriteRefusal refusal = WriteRefusal::kNone);
+    void Fail(const std::string& name, const char* message, const WriteRefusal& refusal = WriteRefusal());
 
     FileSystem& fs_;
     std::string archiveFile_;
     std::string extractDir_;
     ArchiveKind kind_ = ArchiveKind::None;
     uint64_t centralOffset_ = 0;
+    uint32_t declaredMembers_ = 0;  // the end record's count of central records
+    bool directoryCut_ = false;     // the last pass 1 found fewer
     std::string outputPath_;
     std::string currentName_;
 

@@ -15,27 +15,56 @@ constexpr int kPauseSteps = 21;
 constexpr unsigned kPauseStepMilliseconds = 50;
 
 // What the player can do about a file the update cannot write, by the system's reason.
-const char* Advice(WriteRefusal refusal) {
-    return refusal == WriteRefusal::kInUse ? "Please close the game and try again"
-                                           : "Please run the update as administrator";
+std::string Advice(const WriteRefusal& refusal) {
+    switch (refusal.kind) {
+    case WriteRefusal::Kind::kInUse: return "Please close the game and try again";
+    case WriteRefusal::Kind::kInTheWay: return "Please move " + refusal.detail + " out of the way and try again";
+    default: break;
+    }
+    // An administrator's run is elevated already; another account has no game record.
+    const char* const kOwnAccount = "Your account must be allowed to change the game folder";
+    return refusal.detail.empty() ? kOwnAccount : refusal.detail + "\r\n" + kOwnAccount;
 }
 
+std::string UnableToUpdate(const std::string& path, const std::string& reason) {
+    return "Unable to update " + path + "!\r\n" + reason;
+}
+
+// Space a file takes up on a drive of the given cluster size.
+uint64_t Allocated(uint64_t bytes, uint64_t clusterBytes) {
+    uint64_t cluster = clusterBytes ? clusterBytes : 1;
+    return bytes / cluster * cluster + (bytes % cluster ? cluster : 0);
+}
+
+std::string NotEnoughSpaceText(const DriveInfo& drive, uint64_t missing) {
+    const uint64_t kKilobyte = 1024;
+    return "Not enough disk space on " + drive.root + "!\r\nThe update needs " +
+           std::to_string((missing + kKilobyte - 1) / kKilobyte) +
+           " KB more: please free some space and try again";
+}
+
+}  // namespace
+
 // The first file that could not be written while unpacking, and how many could not.
-struct UnpackFailures {
+struct UpdateRun::Failures {
     int count = 0;
     std::string first;
     std::string message;  // the extractor's, for a member that was not refused by the system
-    WriteRefusal refusal = WriteRefusal::kNone;
+    WriteRefusal refusal;
 
+    void Add(const std::string& path, const std::string& why, const WriteRefusal& refused) {
+        if (count++ > 0) return;
+        first = path;
+        message = why;
+        refusal = refused;
+    }
     std::string Text() const {
-        std::string text = "Unable to update " + first;
-        if (count == 2) text += " and 1 other file";
-        if (count > 2) text += " and " + std::to_string(count - 1) + " other files";
-        return text + "!\r\n" + (refusal == WriteRefusal::kNone ? message : std::string(Advice(refusal)));
+        std::string files = first;
+        if (count == 2) files += " and 1 other file";
+        if (count > 2) files += " and " + std::to_string(count - 1) + " other files";
+        return UnableToUpdate(files, refusal ? Advice(refusal) : message);
     }
 };
-
-}  // namespace
 
 int UpdateRun::Run() {
     window_.Show();
@@ -84,18 +113,17 @@ bool UpdateRun::Update(const std::string& installDir) {
     std::string archivePath = files_.TempFolder();
     EnsureFolder(files_, archivePath);
     archivePath += "update.zip";
-    payload_.WriteTo(archivePath);
+    std::unique_ptr<HeldFile> archive = WriteArchive(archivePath);
 
     TUnZIP unzip(files_);
     unzip.SetArchiveFile(archivePath);
     unzip.SetExtractDir(installDir);
     unzip.FileSpec.clear();
     unzip.FileSpec.push_back("*.*");
-    // Nothing of the game is touched while one of its files is held or refused: a game left
-    // half updated would be worse than one left as it was.
-    if (!DestinationsWritable(unzip)) {
-        window_.ShowStatus("Deleting any temporary files used ...");
-        RemoveArchive(archivePath);
+    // Nothing of the game is touched until the whole update can be written: a game left half
+    // updated would be worse than one left as it was.
+    if (!AskUntilUpdateFits(unzip)) {
+        RemoveArchive(*archive);
         return false;
     }
 
@@ -106,18 +134,78 @@ bool UpdateRun::Update(const std::string& installDir) {
     files_.RemoveFile(oldGame);
 
     window_.ShowStatus("Opening archive ...");
+    Failures failures;
+    Unpack(unzip, failures);
+    // A file that could not be written (a scanner held it, the disk is full, the member is
+    // damaged) leaves the update unrecorded, so that the next run does not take it as done.
+    if (failures.count > 0) {
+        CloseProgress();
+        boxes_.Show(failures.Text(), "Error", BoxIcon::kStop, BoxButtons::kOk);
+        RemoveArchive(*archive);
+        return false;
+    }
+
+    window_.ShowStatus("Updating game information ...");
+    CloseProgress();
+    // The level is recorded before the shortcut and the clean-up, which may still fail.
+    record_.WriteVersion(kUpdateVersion);
+
+    window_.ShowStatus("Creating shortcuts ...");
+    shortcuts_.CreateShortcut(installDir + "\\clans.url", "Clan-Verwaltung");
+    RemoveArchive(*archive);
+    return true;
+}
+
+std::unique_ptr<HeldFile> UpdateRun::WriteArchive(const std::string& archivePath) {
+    std::unique_ptr<HeldFile> archive = files_.CreateHeld(archivePath);
+    if (!archive) throw EKitError("EFCreateError", "Cannot create file " + archivePath);
+    payload_.WriteTo(*archive);
+    return archive;
+}
+
+bool UpdateRun::AskUntilUpdateFits(TUnZIP& unzip) {
+    for (;;) {
+        std::string first;
+        WriteRefusal refusal;
+        DriveInfo drive = files_.ExamineDrive(unzip.ExtractDir());
+        // What the members take up on the drive, less what the files they replace take now.
+        int64_t needed = 0;
+        bool whole = unzip.ForEachDestination([&](const std::string& path, uint64_t size) {
+            refusal = files_.CheckWritable(path);
+            first = path;
+            needed += static_cast<int64_t>(Allocated(size, drive.clusterBytes)) -
+                      static_cast<int64_t>(Allocated(files_.FileSize(path), drive.clusterBytes));
+            return !refusal;
+        });
+        if (!whole) {
+            boxes_.Show("The update is damaged!\r\nPlease download it again", "Error", BoxIcon::kStop,
+                        BoxButtons::kOk);
+            return false;
+        }
+        std::string text;
+        if (refusal)
+            text = UnableToUpdate(first, Advice(refusal));
+        else if (drive.known && needed > 0 && static_cast<uint64_t>(needed) > drive.freeBytes)
+            text = NotEnoughSpaceText(drive, static_cast<uint64_t>(needed) - drive.freeBytes);
+        else
+            return true;
+        if (boxes_.Show(text, "Error", BoxIcon::kStop, BoxButtons::kRetryCancel) != BoxAnswer::kRetry) return false;
+    }
+}
+
+void UpdateRun::Unpack(TUnZIP& unzip, Failures& failures) {
     unzip.OnProgress = [&](uint8_t byFile, uint8_t byArchive) {
         window_.UnZIPProgress(unzip, byFile, byArchive);
     };
-    UnpackFailures failures;
-    unzip.OnError = [&](const std::string& name, const std::string& message, WriteRefusal refusal) {
-        if (failures.count++ > 0) return;
-        failures.first = unzip.OutputPath().empty() ? name : unzip.OutputPath();
-        failures.message = message;
-        failures.refusal = refusal;
+    unzip.OnError = [&](const std::string& name, const std::string& message, const WriteRefusal& refusal) {
+        failures.Add(unzip.OutputPath().empty() ? name : unzip.OutputPath(), message, refusal);
     };
     const std::string localAppData = files_.LocalAppDataFolder();
-    unzip.OnWritten = [&](const std::string& path) { RemoveVirtualStoreCopy(localAppData, path); };
+    unzip.OnWritten = [&](const std::string& path) { RemoveVirtualStoreCopy(localAppData, path, failures); };
+    unzip.RetryWait = [&](unsigned milliseconds) {
+        window_.Wait(milliseconds);
+        window_.ProcessMessages();
+    };
 
     window_.Enlarge();
     window_.ShowProgress(true);
@@ -126,62 +214,26 @@ bool UpdateRun::Update(const std::string& installDir) {
     window_.StartAnimation();
     unzip.Extract();
     window_.StopAnimation();
+}
 
-    // A file that could not be written (a scanner held it, the disk is full, the member is
-    // damaged) leaves the update unrecorded, so that the next run does not take it as done.
-    if (failures.count > 0) {
-        window_.ShowProgress(false);
-        window_.PaintNow();
-        window_.Shrink();
-        window_.PaintNow();
-        boxes_.Show(failures.Text(), "Error", BoxIcon::kStop, BoxButtons::kOk);
-        window_.ShowStatus("Deleting any temporary files used ...");
-        RemoveArchive(archivePath);
-        return false;
-    }
-
-    window_.ShowStatus("Updating game information ...");
+void UpdateRun::CloseProgress() {
     window_.ShowProgress(false);
     window_.PaintNow();
     window_.Shrink();
     window_.PaintNow();
-    // The level is recorded before the shortcut and the clean-up, which may still fail.
-    record_.WriteVersion(kUpdateVersion);
+}
 
-    window_.ShowStatus("Creating shortcuts ...");
-    shortcuts_.CreateShortcut(installDir + "\\clans.url", "Clan-Verwaltung");
-
+void UpdateRun::RemoveArchive(HeldFile& archive) {
     window_.ShowStatus("Deleting any temporary files used ...");
-    RemoveArchive(archivePath);
-    return true;
+    archive.Remove();
 }
 
-bool UpdateRun::DestinationsWritable(TUnZIP& unzip) {
-    for (;;) {
-        std::string first;
-        WriteRefusal refusal = WriteRefusal::kNone;
-        unzip.ForEachDestination([&](const std::string& path) {
-            refusal = files_.CheckWritable(path);
-            first = path;
-            return refusal == WriteRefusal::kNone;
-        });
-        if (refusal == WriteRefusal::kNone) return true;
-        if (boxes_.Show("Unable to update " + first + "!\r\n" + Advice(refusal), "Error", BoxIcon::kStop,
-                        BoxButtons::kRetryCancel) != BoxAnswer::kRetry)
-            return false;
-    }
-}
-
-void UpdateRun::RemoveArchive(const std::string& archivePath) {
-    files_.SetAttributes(archivePath, kPlainFile);
-    files_.DeleteMatchingFiles(archivePath);
-}
-
-void UpdateRun::RemoveVirtualStoreCopy(const std::string& localAppData, const std::string& path) {
-    std::string copy = VirtualStoreCopy(localAppData, path);
+void UpdateRun::RemoveVirtualStoreCopy(const std::string& localAppData, const std::string& writtenPath,
+                                       Failures& failures) {
+    std::string copy = VirtualStoreCopy(localAppData, writtenPath);
     if (copy.empty()) return;
-    if (files_.HasReadOnlyHiddenOrSystem(copy)) files_.ClearReadOnlyHiddenSystem(copy);
-    files_.RemoveFile(copy);
+    WriteRefusal refusal = files_.RemoveBelow(VirtualStoreFolder(localAppData), copy);
+    if (refusal) failures.Add(copy, std::string(), refusal);
 }
 
 void UpdateRun::Finish() {

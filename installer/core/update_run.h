@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -100,9 +101,8 @@ public:
 class Payload {
 public:
     virtual ~Payload() = default;
-    // Writes the whole archive to path, creating the file or replacing its contents; a file
-    // that cannot be created throws "Cannot create file PATH".
-    virtual void WriteTo(const std::string& path) = 0;
+    // Writes the whole archive to file; throws when it cannot.
+    virtual void WriteTo(HeldFile& file) = 0;
 };
 
 // Start-menu shortcuts in the game's program group.
@@ -131,18 +131,30 @@ public:
     int Run();
 
 private:
+    struct Failures;
+
     // The three checks; false when one of them ends the run.
     bool ChecksPass(std::string& installDir);
     // False when the update could not be applied whole; it is then not recorded.
     bool Update(const std::string& installDir);
-    // Until every existing destination can be written, names the first that cannot and asks
-    // to retry; false when the user cancels.
-    bool DestinationsWritable(TUnZIP& unzip);
-    // The temporary archive goes, read-only or not.
-    void RemoveArchive(const std::string& archivePath);
-    // The copy that a virtualised program (the game, the helper) may have left of the file at
-    // path in the user's VirtualStore, which such a program would read instead.
-    void RemoveVirtualStoreCopy(const std::string& localAppData, const std::string& path);
+    // The payload written to archivePath and held there until the run removes it; a file that
+    // cannot be created throws "Cannot create file PATH".
+    std::unique_ptr<HeldFile> WriteArchive(const std::string& archivePath);
+    // Until every file of the update can be written and its drive has room for them, names
+    // what stands in the way and asks to retry; false when the user cancels or the archive is
+    // damaged.
+    bool AskUntilUpdateFits(TUnZIP& unzip);
+    // The members unpacked with the bars shown; what could not be written is in failures.
+    void Unpack(TUnZIP& unzip, Failures& failures);
+    // The bars hidden and the window shrunk back.
+    void CloseProgress();
+    // "Deleting any temporary files used ...", and the temporary archive goes.
+    void RemoveArchive(HeldFile& archive);
+    // The copy that a virtualised program (the game, the helper) may have left of the written
+    // file in the user's VirtualStore, which such a program would read instead; one that
+    // cannot go is a failure.
+    void RemoveVirtualStoreCopy(const std::string& localAppData, const std::string& writtenPath,
+                                Failures& failures);
     void Finish();
     // 21 times 50 ms, the window's messages handled after each.
     void Pause();

@@ -2,13 +2,13 @@
 #include "posix_files.h"
 
 #include <fcntl.h>
-#include <glob.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 namespace tessarin {
@@ -77,6 +77,18 @@ private:
     int fd_;
 };
 
+// POSIX has no sharing modes: the file is only written through this hold and unlinked by name.
+class PosixHeld : public HeldFile {
+public:
+    PosixHeld(int fd, std::string unixPath) : out_(fd), unixPath_(std::move(unixPath)) {}
+    bool Write(const void* buf, size_t n) override { return out_.Write(buf, n); }
+    bool Remove() override { return ::unlink(unixPath_.c_str()) == 0; }
+
+private:
+    PosixOut out_;
+    std::string unixPath_;
+};
+
 }  // namespace
 
 std::string PosixFileSystem::UnixPath(const std::string& path) {
@@ -99,7 +111,9 @@ std::unique_ptr<InFile> PosixFileSystem::OpenRead(const std::string& path) {
 namespace {
 
 // POSIX has no sharing modes: a file is never in use, only refused.
-WriteRefusal RefusalOf(int error) { return error == ETXTBSY ? WriteRefusal::kInUse : WriteRefusal::kRefused; }
+WriteRefusal RefusalOf(int error) {
+    return error == ETXTBSY ? WriteRefusal::InUse() : WriteRefusal::Denied(std::strerror(error));
+}
 
 }  // namespace
 
@@ -115,13 +129,14 @@ std::unique_ptr<OutFile> PosixFileSystem::Create(const std::string& path) {
 WriteRefusal PosixFileSystem::CheckWritable(const std::string& path) {
     struct stat st;
     std::string unixPath = UnixPath(path);
-    if (::stat(unixPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return WriteRefusal::kNone;
+    if (::stat(unixPath.c_str(), &st) != 0) return WriteRefusal();
+    if (S_ISDIR(st.st_mode)) return WriteRefusal::InTheWay(path);
     // A file without write permission counts as writable when its owner may add it back.
-    if (!(st.st_mode & S_IWUSR)) return st.st_uid == ::geteuid() ? WriteRefusal::kNone : WriteRefusal::kRefused;
+    if (!(st.st_mode & S_IWUSR)) return st.st_uid == ::geteuid() ? WriteRefusal() : RefusalOf(EACCES);
     int fd = ::open(unixPath.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) return RefusalOf(errno);
     ::close(fd);
-    return WriteRefusal::kNone;
+    return WriteRefusal();
 }
 
 // POSIX files have no hidden or system attribute: read-only is a missing write bit.
@@ -140,7 +155,9 @@ bool PosixFileSystem::FolderExists(const std::string& path) {
     return ::stat(UnixPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-void PosixFileSystem::MakeFolder(const std::string& path) { ::mkdir(UnixPath(path).c_str(), 0755); }
+WriteRefusal PosixFileSystem::MakeFolder(const std::string& path) {
+    return ::mkdir(UnixPath(path).c_str(), 0755) == 0 ? WriteRefusal() : RefusalOf(errno);
+}
 
 void PosixFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
     struct stat st;
@@ -169,23 +186,16 @@ std::string PosixFileSystem::TempFolder() {
 
 bool PosixFileSystem::RemoveFile(const std::string& path) { return ::unlink(UnixPath(path).c_str()) == 0; }
 
-bool PosixFileSystem::DeleteMatchingFiles(const std::string& mask) {
-    glob_t found{};
-    // GLOB_PERIOD: names beginning with "." are listed too, and then passed over below.
-    if (::glob(UnixPath(mask).c_str(), GLOB_PERIOD, nullptr, &found) != 0) {
-        ::globfree(&found);
-        return false;
-    }
-    bool ok = true;
-    for (size_t i = 0; i < found.gl_pathc && ok; ++i) {
-        std::string path = found.gl_pathv[i];
-        struct stat st;
-        if (path[path.rfind('/') + 1] == '.' || ::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
-            continue;
-        ok = ::unlink(path.c_str()) == 0;
-    }
-    ::globfree(&found);
-    return ok;
+std::unique_ptr<HeldFile> PosixFileSystem::CreateHeld(const std::string& path) {
+    std::string unixPath = UnixPath(path);
+    int fd = ::open(unixPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    return fd < 0 ? nullptr : std::make_unique<PosixHeld>(fd, unixPath);
+}
+
+WriteRefusal PosixFileSystem::RemoveBelow(const std::string& folder, const std::string& path) {
+    std::string unixPath = UnixPath(path);
+    if (unixPath.compare(0, folder.size() + 1, UnixPath(folder) + "/") != 0) return WriteRefusal();
+    return ::unlink(unixPath.c_str()) == 0 || errno == ENOENT ? WriteRefusal() : RefusalOf(errno);
 }
 
 }  // namespace tessarin

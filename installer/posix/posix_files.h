@@ -14,19 +14,21 @@ public:
     bool HasReadOnlyHiddenOrSystem(const std::string& path) override;
     void ClearReadOnlyHiddenSystem(const std::string& path) override;
     bool FolderExists(const std::string& path) override;
-    void MakeFolder(const std::string& path) override;
+    WriteRefusal MakeFolder(const std::string& path) override;
     void SetAttributes(const std::string& path, uint32_t attributes) override;
     DriveInfo ExamineDrive(const std::string& dir) override;
     std::string CurrentFolder() override;
     // TMPDIR, else "/tmp".
     std::string TempFolder() override;
+    std::unique_ptr<HeldFile> CreateHeld(const std::string& path) override;
     bool RemoveFile(const std::string& path) override;
-    bool DeleteMatchingFiles(const std::string& mask) override;
+    // Links are followed: the benchmark and the tests own what they remove.
+    WriteRefusal RemoveBelow(const std::string& folder, const std::string& path) override;
 
     static std::string UnixPath(const std::string& path);
 
 private:
-    WriteRefusal lastRefusal_ = WriteRefusal::kNone;
+    WriteRefusal lastRefusal_;
 };
 
 }  // namespace tessarin

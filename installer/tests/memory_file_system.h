@@ -21,6 +21,7 @@ public:
         uint64_t length = 0;  // kept even when data is not
         bool readOnly = false;
         bool locked = false;  // held open by another program: cannot be created or written
+        int busyCreates = 0;  // held for this many more attempts to create it
         bool denied = false;  // the user may not write it
         uint32_t dosTime = 0;
         uint32_t attributes = 0x20;
@@ -32,10 +33,13 @@ public:
     std::vector<std::string> created;       // every Create call that succeeded, in order
     bool keepData = true;                   // the fuzzer only counts bytes
     uint64_t failWritesAfter = UINT64_MAX;  // bytes a file takes before writing fails
-    DriveInfo drive{true, false, 0};
+    DriveInfo drive{true, false, UINT64_MAX, 1, "C:\\"};
     std::string current = "C:\\Work\\";
     std::string temp = "C:\\Temp\\";
     std::string localAppData;  // none unless a test gives one
+    // Folders as named -> the folders they lead to (a junction, a short name): what
+    // OutFile::FinalPath reports.
+    std::map<std::string, std::string> junctions;
     uint64_t bytesRead = 0;  // every byte read from any file opened for reading
     static constexpr uint32_t kHiddenSystem = 0x06;
 
@@ -52,10 +56,17 @@ public:
 
     std::unique_ptr<OutFile> Create(const std::string& path) override {
         auto it = files.find(path);
-        lastRefusal = it == files.end() ? WriteRefusal::kNone : Refusal(it->second, false);
-        if (lastRefusal != WriteRefusal::kNone) return nullptr;
-        lastRefusal = WriteRefusal::kRefused;  // a folder, or no folder for it
-        if (folders.count(path)) return nullptr;
+        lastRefusal = it == files.end() ? WriteRefusal() : Refusal(it->second, false);
+        if (it != files.end() && it->second.busyCreates > 0) {
+            --it->second.busyCreates;
+            lastRefusal = WriteRefusal::InUse();
+        }
+        if (lastRefusal) return nullptr;
+        if (folders.count(path)) {
+            lastRefusal = WriteRefusal::Denied(kAccessDenied);
+            return nullptr;
+        }
+        lastRefusal = WriteRefusal::Denied(kPathNotFound);
         size_t slash = path.rfind('\\');
         if (slash == std::string::npos || slash + 1 == path.size()) return nullptr;
         std::string parent = path.substr(0, slash);
@@ -64,13 +75,21 @@ public:
         f.data.clear();
         f.length = 0;
         created.push_back(path);
-        lastRefusal = WriteRefusal::kNone;
-        return std::make_unique<Out>(*this, f);
+        lastRefusal = WriteRefusal();
+        return std::make_unique<Out>(*this, f, path);
     }
     WriteRefusal LastCreateRefusal() override { return lastRefusal; }
+    // A folder at path, or a file where one of its folders goes, is in the way.
     WriteRefusal CheckWritable(const std::string& path) override {
+        if (folders.count(path)) return WriteRefusal::InTheWay(path);
+        for (size_t slash = path.find('\\'); slash != std::string::npos; slash = path.find('\\', slash + 1))
+            if (files.count(path.substr(0, slash))) return WriteRefusal::InTheWay(path.substr(0, slash));
         auto it = files.find(path);
-        return it == files.end() ? WriteRefusal::kNone : Refusal(it->second, true);
+        return it == files.end() ? WriteRefusal() : Refusal(it->second, true);
+    }
+    uint64_t FileSize(const std::string& path) override {
+        auto it = files.find(path);
+        return it == files.end() ? 0 : it->second.length;
     }
 
     bool HasReadOnlyHiddenOrSystem(const std::string& path) override {
@@ -85,13 +104,14 @@ public:
         }
     }
     bool FolderExists(const std::string& path) override { return folders.count(path) > 0; }
-    void MakeFolder(const std::string& path) override {
-        if (files.count(path)) return;
+    WriteRefusal MakeFolder(const std::string& path) override {
+        if (files.count(path)) return WriteRefusal::InTheWay(path);
         size_t slash = path.rfind('\\');
         std::string parent = slash == std::string::npos ? std::string() : path.substr(0, slash);
-        if (parent.size() > 2 && !folders.count(parent)) return;
+        if (parent.size() > 2 && !folders.count(parent)) return WriteRefusal::Denied(kPathNotFound);
         folders.insert(path);
         madeFolders.push_back(path);
+        return WriteRefusal();
     }
     void SetAttributes(const std::string& path, uint32_t attributes) override {
         auto it = files.find(path);
@@ -104,6 +124,12 @@ public:
     std::string CurrentFolder() override { return current; }
     std::string LocalAppDataFolder() override { return localAppData; }
     std::string TempFolder() override { return temp; }
+    std::unique_ptr<HeldFile> CreateHeld(const std::string& path) override {
+        std::unique_ptr<OutFile> out = Create(path);
+        return out ? std::make_unique<Held>(*this, path, std::move(out)) : nullptr;
+    }
+    // The run removes the file it holds.
+    virtual void RemoveHeld(const std::string& path) { files.erase(path); }
     // Like Windows, refuses a read-only or locked file.
     bool RemoveFile(const std::string& path) override {
         auto it = files.find(path);
@@ -111,8 +137,15 @@ public:
         files.erase(it);
         return true;
     }
-    // A mask here names one file: no wildcards.
-    bool DeleteMatchingFiles(const std::string& mask) override { return MemoryFileSystem::RemoveFile(mask); }
+    // Paths here have no links: below folder is a matter of the name.
+    WriteRefusal RemoveBelow(const std::string& folder, const std::string& path) override {
+        auto it = files.find(path);
+        if (it == files.end() || path.compare(0, folder.size() + 1, folder + "\\") != 0) return WriteRefusal();
+        if (it->second.locked) return WriteRefusal::InUse();
+        if (it->second.denied) return WriteRefusal::Denied(kAccessDenied);
+        files.erase(it);
+        return WriteRefusal();
+    }
 
     std::vector<std::string> madeFolders;
 
@@ -120,12 +153,14 @@ private:
     // A held file is in use; one the user may not write is refused, and so is a read-only,
     // hidden or system one unless its attributes may be cleared first.
     static WriteRefusal Refusal(const File& f, bool attributesClearable) {
-        if (f.locked) return WriteRefusal::kInUse;
+        if (f.locked) return WriteRefusal::InUse();
         if (f.denied || (!attributesClearable && (f.readOnly || (f.attributes & kHiddenSystem))))
-            return WriteRefusal::kRefused;
-        return WriteRefusal::kNone;
+            return WriteRefusal::Denied(kAccessDenied);
+        return WriteRefusal();
     }
-    WriteRefusal lastRefusal = WriteRefusal::kNone;
+    static constexpr const char* kAccessDenied = "Access is denied.";
+    static constexpr const char* kPathNotFound = "The system cannot find the path specified.";
+    WriteRefusal lastRefusal;
 
     class In : public InFile {
     public:
@@ -144,9 +179,25 @@ private:
         uint64_t& bytesRead_;
     };
 
+    class Held : public HeldFile {
+    public:
+        Held(MemoryFileSystem& fs, std::string path, std::unique_ptr<OutFile> out)
+            : fs_(fs), path_(std::move(path)), out_(std::move(out)) {}
+        bool Write(const void* buf, size_t n) override { return out_->Write(buf, n); }
+        bool Remove() override {
+            fs_.RemoveHeld(path_);
+            return true;
+        }
+
+    private:
+        MemoryFileSystem& fs_;
+        std::string path_;
+        std::unique_ptr<OutFile> out_;
+    };
+
     class Out : public OutFile {
     public:
-        Out(MemoryFileSystem& fs, File& f) : fs_(fs), f_(f) {}
+        Out(MemoryFileSystem& fs, File& f, std::string path) : fs_(fs), f_(f), path_(std::move(path)) {}
         bool Write(const void* buf, size_t n) override {
             if (f_.locked || f_.length + n > fs_.failWritesAfter) return false;
             if (fs_.keepData) f_.data.append(static_cast<const char*>(buf), n);
@@ -155,11 +206,17 @@ private:
             return true;
         }
         void SetDosTime(uint32_t dos) override { f_.dosTime = dos; }
+        std::string FinalPath() override {
+            for (const auto& [named, real] : fs_.junctions)
+                if (path_.compare(0, named.size() + 1, named + "\\") == 0) return real + path_.substr(named.size());
+            return path_;
+        }
         void Close() override {}
 
     private:
         MemoryFileSystem& fs_;
         File& f_;
+        std::string path_;
     };
 
 public:

@@ -37,9 +37,83 @@ private:
     uint64_t size_;
 };
 
+// Calls of kernel32 that Windows XP lacks, looked up when needed (the program imports only
+// what every Windows from XP on has).
+using GetFinalPathNameByHandleWFn = DWORD(WINAPI*)(HANDLE, wchar_t*, DWORD, DWORD);
+using SetFileInformationByHandleFn = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
+constexpr int kFileBasicInfo = 0;        // FILE_INFO_BY_HANDLE_CLASS
+constexpr int kFileDispositionInfo = 4;  // FILE_INFO_BY_HANDLE_CLASS
+struct FileBasicInfo {                   // FILE_BASIC_INFO: times of 0 stay as they are
+    LARGE_INTEGER creationTime, lastAccessTime, lastWriteTime, changeTime;
+    DWORD fileAttributes;
+};
+struct FileDispositionInfo {  // FILE_DISPOSITION_INFO
+    BOOLEAN deleteFile;
+};
+
+template <class Function>
+Function Kernel32(const char* name) {
+    return ProcAddress<Function>(GetModuleHandleW(L"kernel32.dll"), name);
+}
+
+// The full path of an open file as the system resolves it (long names, junctions and links
+// followed), without the "\\?\" prefix; empty before Vista or when the system cannot tell.
+std::wstring FinalPathOf(HANDLE h) {
+    auto finalPath = Kernel32<GetFinalPathNameByHandleWFn>("GetFinalPathNameByHandleW");
+    if (!finalPath) return std::wstring();
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = finalPath(h, &path[0], static_cast<DWORD>(path.size()), 0);  // normalised, with drive
+        if (n == 0) return std::wstring();
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(n);
+    }
+    const std::wstring kLong = L"\\\\?\\", kLongShare = L"\\\\?\\UNC\\";
+    if (path.compare(0, kLongShare.size(), kLongShare) == 0) return L"\\" + path.substr(kLongShare.size() - 1);
+    if (path.compare(0, kLong.size(), kLong) == 0) return path.substr(kLong.size());
+    return path;
+}
+
+// Marks an open file (opened with DELETE access) to be deleted when its last handle closes.
+bool DeleteThrough(HANDLE h) {
+    auto setInfo = Kernel32<SetFileInformationByHandleFn>("SetFileInformationByHandle");
+    FileDispositionInfo disposition{TRUE};
+    return setInfo && setInfo(h, kFileDispositionInfo, &disposition, sizeof disposition);
+}
+
+// text in the ANSI code page; false when the code page lacks one of its characters. No
+// best-fit stand-ins: a Polish L with stroke must not become a plain "L", for a profile
+// folder named with it that would be another user's folder.
+bool ToAnsi(const std::wstring& text, std::string& out) {
+    out.clear();
+    if (text.empty()) return true;
+    // A UTF-8 ANSI code page holds every character and accepts neither flag nor report.
+    bool utf8 = GetACP() == CP_UTF8;
+    DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* report = utf8 ? nullptr : &usedDefault;
+    int len = static_cast<int>(text.size());
+    int n = WideCharToMultiByte(CP_ACP, flags, text.data(), len, nullptr, 0, nullptr, report);
+    if (n <= 0) {
+        out.assign(text.size(), '?');
+        return false;
+    }
+    out.resize(n);
+    WideCharToMultiByte(CP_ACP, flags, text.data(), len, &out[0], n, nullptr, report);
+    return !usedDefault;
+}
+
 class Win32Out : public OutFile {
 public:
     explicit Win32Out(HANDLE h) : h_(h) {}
+    std::string FinalPath() override {
+        std::string ansi;
+        std::wstring path = FinalPathOf(h_.Get());
+        return !path.empty() && ToAnsi(path, ansi) ? ansi : std::string();
+    }
     bool Write(const void* buf, size_t n) override {
         DWORD written = 0;
         return WriteFile(h_.Get(), buf, static_cast<DWORD>(n), &written, nullptr) && written == n;
@@ -56,6 +130,31 @@ private:
     UniqueHandle h_;
 };
 
+// The archive the run writes and reads, held so that no other program writes, renames or
+// deletes it meanwhile: it shares reading alone, and the run's own reads share everything.
+class Win32Held : public HeldFile {
+public:
+    Win32Held(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
+    bool Write(const void* buf, size_t n) override {
+        DWORD written = 0;
+        return WriteFile(h_.Get(), buf, static_cast<DWORD>(n), &written, nullptr) && written == n;
+    }
+    bool Remove() override {
+        if (DeleteThrough(h_.Get())) {
+            h_.Reset();
+            return true;
+        }
+        // Windows XP deletes only by name (and has no elevation that another program could
+        // take advantage of).
+        h_.Reset();
+        return DeleteFileA(path_.c_str()) != 0;
+    }
+
+private:
+    UniqueHandle h_;
+    std::string path_;
+};
+
 std::string DriveRoot(const std::string& dir) {
     if (dir.size() >= 2 && dir[1] == ':') return dir.substr(0, 2) + "\\";
     return std::string();
@@ -64,8 +163,9 @@ std::string DriveRoot(const std::string& dir) {
 }  // namespace
 
 std::unique_ptr<InFile> Win32FileSystem::OpenRead(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    // Sharing all: the archive is held by the run itself for writing and deleting.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     LARGE_INTEGER size;
     if (!GetFileSizeEx(h, &size)) {
@@ -79,13 +179,13 @@ namespace {
 
 // A program that holds the file open (the game, a scanner) or has it loaded as a program or
 // DLL shows as a sharing or lock violation; everything else is a refusal of the system's
-// (access denied for a standard user in a protected folder, above all).
+// (access denied for a standard user in a protected folder, above all), told in its words.
 WriteRefusal RefusalOf(DWORD error) {
     switch (error) {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-    case ERROR_USER_MAPPED_FILE: return WriteRefusal::kInUse;
-    default: return WriteRefusal::kRefused;
+    case ERROR_USER_MAPPED_FILE: return WriteRefusal::InUse();
+    default: return WriteRefusal::Denied(SystemErrorText(error));
     }
 }
 
@@ -107,17 +207,48 @@ constexpr DWORD kReplaceBlocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDD
 
 WriteRefusal Win32FileSystem::CheckWritable(const std::string& path) {
     DWORD a = GetFileAttributesA(path.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY)) return WriteRefusal::kNone;
-    // Opened without sharing, so that any other program's open handle shows; OPEN_EXISTING
-    // cuts nothing. A file whose attributes block the write is opened for reading instead:
-    // an open that asks for its attributes alone is never checked against other handles, and
-    // whether the attributes may be cleared shows when the extraction clears them (a refusal
-    // there ends in the box of files not written).
-    DWORD access = (a & kReplaceBlocking) ? GENERIC_READ : GENERIC_WRITE;
-    HANDLE h = CreateFileA(path.c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return RefusalOf(GetLastError());
-    CloseHandle(h);
-    return WriteRefusal::kNone;
+    if (a == INVALID_FILE_ATTRIBUTES) {
+        // Nothing there yet: a file where one of its folders goes would stop the folder, and
+        // the deepest folder that exists must let this user add files and folders to it
+        // (asked by opening it for that, which changes nothing).
+        std::string folder;
+        for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1)) {
+            DWORD found = GetFileAttributesA(path.substr(0, slash).c_str());
+            if (found == INVALID_FILE_ATTRIBUTES) break;
+            if (!(found & FILE_ATTRIBUTE_DIRECTORY)) return WriteRefusal::InTheWay(path.substr(0, slash));
+            folder = path.substr(0, slash);
+        }
+        if (folder.empty()) return WriteRefusal();
+        HANDLE h = CreateFileA(folder.c_str(), FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return RefusalOf(GetLastError());
+        CloseHandle(h);
+        return WriteRefusal();
+    }
+    if (a & FILE_ATTRIBUTE_DIRECTORY) return WriteRefusal::InTheWay(path);
+    // Opened for writing, as the extraction will, without sharing, so that any other program's
+    // handle shows, and a running program or a loaded DLL too: Windows checks a mapped image
+    // only against an open for writing. OPEN_EXISTING cuts nothing. A read-only file is checked
+    // with that attribute cleared for the moment, as the extraction clears it; one whose
+    // attribute cannot be cleared is refused.
+    bool readOnly = (a & FILE_ATTRIBUTE_READONLY) != 0;
+    DWORD rest = a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    if (readOnly && !SetFileAttributesA(path.c_str(), rest ? rest : FILE_ATTRIBUTE_NORMAL))
+        return RefusalOf(GetLastError());
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD error = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    if (readOnly) SetFileAttributesA(path.c_str(), a);
+    return error == ERROR_SUCCESS ? WriteRefusal() : RefusalOf(error);
+}
+
+uint64_t Win32FileSystem::FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 bool Win32FileSystem::HasReadOnlyHiddenOrSystem(const std::string& path) {
@@ -138,7 +269,12 @@ bool Win32FileSystem::FolderExists(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void Win32FileSystem::MakeFolder(const std::string& path) { CreateDirectoryA(path.c_str(), nullptr); }
+WriteRefusal Win32FileSystem::MakeFolder(const std::string& path) {
+    if (CreateDirectoryA(path.c_str(), nullptr)) return WriteRefusal();
+    DWORD error = GetLastError();
+    // Asked for a missing folder only: what exists there is a file.
+    return error == ERROR_ALREADY_EXISTS ? WriteRefusal::InTheWay(path) : RefusalOf(error);
+}
 
 void Win32FileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
     // DOS attributes 0 mean a plain file.
@@ -172,35 +308,17 @@ DriveInfo Win32FileSystem::ExamineDrive(const std::string& dir) {
     }
     UINT type = GetDriveTypeA(root.c_str());
     info.removable = type == DRIVE_REMOVABLE || type == DRIVE_CDROM;
-    ULARGE_INTEGER freeBytes;
+    ULARGE_INTEGER freeBytes;  // what this user may still write (disk quotas included)
     if (GetDiskFreeSpaceExA(root.c_str(), &freeBytes, nullptr, nullptr)) info.freeBytes = freeBytes.QuadPart;
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+    if (GetDiskFreeSpaceA(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+        info.clusterBytes = static_cast<uint64_t>(sectorsPerCluster) * bytesPerSector;
+    info.root = root;
     info.known = true;
     return info;
 }
 
 namespace {
-
-// text in the ANSI code page; false when the code page lacks one of its characters. No
-// best-fit stand-ins: a Polish L with stroke must not become a plain "L", for a profile
-// folder named with it that would be another user's folder.
-bool ToAnsi(const std::wstring& text, std::string& out) {
-    out.clear();
-    if (text.empty()) return true;
-    // A UTF-8 ANSI code page holds every character and accepts neither flag nor report.
-    bool utf8 = GetACP() == CP_UTF8;
-    DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    BOOL usedDefault = FALSE;
-    BOOL* report = utf8 ? nullptr : &usedDefault;
-    int len = static_cast<int>(text.size());
-    int n = WideCharToMultiByte(CP_ACP, flags, text.data(), len, nullptr, 0, nullptr, report);
-    if (n <= 0) {
-        out.assign(text.size(), '?');
-        return false;
-    }
-    out.resize(n);
-    WideCharToMultiByte(CP_ACP, flags, text.data(), len, &out[0], n, nullptr, report);
-    return !usedDefault;
-}
 
 std::wstring ShortPath(const std::wstring& path) {
     DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
@@ -250,40 +368,49 @@ std::string Win32FileSystem::TempFolder() {
 
 bool Win32FileSystem::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
-bool Win32FileSystem::DeleteMatchingFiles(const std::string& mask) {
-    char full[MAX_PATH + 1];
-    char* filePart = nullptr;
-    DWORD n = GetFullPathNameA(mask.c_str(), sizeof full, full, &filePart);
-    if (!n || n >= sizeof full) return false;
-    std::string path(full, n);
-    std::string folder = path.substr(0, path.rfind('\\') + 1);
-    WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA(path.c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
-    do {
-        if (fd.cFileName[0] == '.' || (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-        if (!DeleteFileA((folder + fd.cFileName).c_str())) {
-            ok = false;
-            break;
-        }
-    } while (FindNextFileA(find, &fd));
-    FindClose(find);
-    return ok;
+std::unique_ptr<HeldFile> Win32FileSystem::CreateHeld(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return h == INVALID_HANDLE_VALUE ? nullptr : std::make_unique<Win32Held>(h, path);
 }
 
-void ResourcePayload::WriteTo(const std::string& path) {
+WriteRefusal Win32FileSystem::RemoveBelow(const std::string& folder, const std::string& path) {
+    // The folder and the file as the system finds them: a junction or link on the way is
+    // followed here, one at the file's own place is opened itself (not its target).
+    UniqueHandle root(CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!root.Valid()) return WriteRefusal();  // no such folder, no copies in it
+    UniqueHandle file(CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.Valid()) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? WriteRefusal() : RefusalOf(error);
+    }
+    // Only a file that still lies below the folder once every link on the way is followed:
+    // another program of the user's may have planted a junction that leads elsewhere.
+    std::wstring rootPath = FinalPathOf(root.Get()), filePath = FinalPathOf(file.Get());
+    BY_HANDLE_FILE_INFORMATION info;
+    if (rootPath.empty() || filePath.compare(0, rootPath.size() + 1, rootPath + L"\\") != 0 ||
+        !GetFileInformationByHandle(file.Get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return WriteRefusal();
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+        auto setInfo = Kernel32<SetFileInformationByHandleFn>("SetFileInformationByHandle");
+        DWORD rest = info.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+        FileBasicInfo basic{};
+        basic.fileAttributes = rest ? rest : FILE_ATTRIBUTE_NORMAL;
+        if (setInfo) setInfo(file.Get(), kFileBasicInfo, &basic, sizeof basic);
+    }
+    return DeleteThrough(file.Get()) ? WriteRefusal() : RefusalOf(GetLastError());
+}
+
+void ResourcePayload::WriteTo(HeldFile& file) {
     HRSRC res = FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_PAYLOAD), "ZIP");
     HGLOBAL loaded = res ? LoadResource(nullptr, res) : nullptr;
     const void* data = loaded ? LockResource(loaded) : nullptr;
     if (!data) throw EKitError("EResNotFound", "Resource " + std::to_string(IDR_PAYLOAD) + " not found");
-    DWORD size = SizeofResource(nullptr, res);
-    UniqueHandle file(
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) throw EKitError("EFCreateError", "Cannot create file " + path);
-    DWORD written = 0;
-    if (!WriteFile(file.Get(), data, size, &written, nullptr) || written != size)
-        throw EKitError("EWriteError", "Stream write error");
+    if (!file.Write(data, SizeofResource(nullptr, res))) throw EKitError("EWriteError", "Stream write error");
 }
 
 }  // namespace tessarin

@@ -18,10 +18,11 @@ public:
     std::unique_ptr<OutFile> Create(const std::string& path) override;
     WriteRefusal LastCreateRefusal() override { return lastRefusal_; }
     WriteRefusal CheckWritable(const std::string& path) override;
+    uint64_t FileSize(const std::string& path) override;
     bool HasReadOnlyHiddenOrSystem(const std::string& path) override;
     void ClearReadOnlyHiddenSystem(const std::string& path) override;
     bool FolderExists(const std::string& path) override;
-    void MakeFolder(const std::string& path) override;
+    WriteRefusal MakeFolder(const std::string& path) override;
     void SetAttributes(const std::string& path, uint32_t attributes) override;
     std::string OemNameToAnsi(const std::string& name) override;
     DriveInfo ExamineDrive(const std::string& dir) override;
@@ -30,13 +31,15 @@ public:
     std::string LocalAppDataFolder() override;
     // Through the wide call, as AnsiFolderPath gives it.
     std::string TempFolder() override;
+    std::unique_ptr<HeldFile> CreateHeld(const std::string& path) override;
     bool RemoveFile(const std::string& path) override;
-    bool DeleteMatchingFiles(const std::string& mask) override;
+    // Vista and later (no file virtualisation before): through the file's handle.
+    WriteRefusal RemoveBelow(const std::string& folder, const std::string& path) override;
 
 private:
     HWND owner_;
     std::string title_;
-    WriteRefusal lastRefusal_ = WriteRefusal::kNone;
+    WriteRefusal lastRefusal_;
 };
 
 // A folder as the program's ANSI file calls can reach it: the path itself when the ANSI code
@@ -48,7 +51,7 @@ std::string AnsiFolderPath(const std::wstring& folder);
 // The payload: resource "ZIP" 101 of the program.
 class ResourcePayload : public Payload {
 public:
-    void WriteTo(const std::string& path) override;
+    void WriteTo(HeldFile& file) override;
 };
 
 }  // namespace tessarin

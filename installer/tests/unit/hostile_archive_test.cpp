@@ -89,7 +89,7 @@ struct Unpacking {
         unzip.SetArchiveFile("C:\\Temp\\update.zip");
         unzip.SetExtractDir("C:\\Game");
         unzip.FileSpec = {"*.*"};
-        unzip.OnError = [&](const std::string& n, const std::string& m, WriteRefusal) {
+        unzip.OnError = [&](const std::string& n, const std::string& m, const WriteRefusal&) {
             if (++errorCount <= 100) errors.emplace_back(n, m);
         };
         count = unzip.Extract();
@@ -133,22 +133,24 @@ TEST(HostileArchive, FolderChainOf32767Levels) {
         bool ordered = true;  // every folder longer than the one before: parents first
         std::unique_ptr<InFile> OpenRead(const std::string&) override { return nullptr; }
         std::unique_ptr<OutFile> Create(const std::string&) override { return nullptr; }
-        WriteRefusal LastCreateRefusal() override { return WriteRefusal::kRefused; }
-        WriteRefusal CheckWritable(const std::string&) override { return WriteRefusal::kNone; }
+        WriteRefusal LastCreateRefusal() override { return WriteRefusal::Denied(""); }
+        WriteRefusal CheckWritable(const std::string&) override { return WriteRefusal(); }
         bool HasReadOnlyHiddenOrSystem(const std::string&) override { return false; }
         void ClearReadOnlyHiddenSystem(const std::string&) override {}
         bool FolderExists(const std::string& path) override { return path == "C:\\Game"; }
-        void MakeFolder(const std::string& path) override {
+        WriteRefusal MakeFolder(const std::string& path) override {
             ordered = ordered && path.size() > lastLength;
             lastLength = path.size();
             ++made;
+            return WriteRefusal();
         }
         void SetAttributes(const std::string&, uint32_t) override {}
         DriveInfo ExamineDrive(const std::string&) override { return {}; }
         std::string CurrentFolder() override { return {}; }
         std::string TempFolder() override { return {}; }
+        std::unique_ptr<HeldFile> CreateHeld(const std::string&) override { return nullptr; }
         bool RemoveFile(const std::string&) override { return false; }
-        bool DeleteMatchingFiles(const std::string&) override { return false; }
+        WriteRefusal RemoveBelow(const std::string&, const std::string&) override { return WriteRefusal(); }
     };
     std::string path = "C:\\Game";
     for (int i = 0; i < 32767; ++i) path += "\\a";

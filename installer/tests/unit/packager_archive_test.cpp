@@ -52,7 +52,7 @@ TEST_P(PackagerArchive, InstallsByteForByte) {
     unzip.SetExtractDir(out.string());
     unzip.FileSpec = {"*.*"};
     std::vector<std::string> errors;
-    unzip.OnError = [&](const std::string& name, const std::string& message, WriteRefusal) {
+    unzip.OnError = [&](const std::string& name, const std::string& message, const WriteRefusal&) {
         errors.push_back(name + ": " + message);
     };
     int count = unzip.Extract();
@@ -84,21 +84,21 @@ INSTANTIATE_TEST_SUITE_P(Tools, PackagerArchive,
                              return name.substr(0, name.find('.'));
                          });
 
-// Matching files go, folders and names beginning with "." stay; nothing matched is false.
-TEST(PosixFiles, DeleteMatchingFilesAndRemoveFile) {
+// The held archive is written and removed through its hold; a file removed by name is gone.
+TEST(PosixFiles, HeldFileAndRemoveFile) {
     std::string pattern = (fs::temp_directory_path() / "tessarin-clean-XXXXXX").string();
     ASSERT_NE(::mkdtemp(&pattern[0]), nullptr);
     const fs::path dir = pattern;
-    for (const char* name : {"update.zip", "other.zip", ".hidden.zip", "keep.txt"})
-        std::ofstream(dir / name) << "x";
-    fs::create_directory(dir / "folder.zip");
+    std::ofstream(dir / "keep.txt") << "x";
 
     PosixFileSystem files;
     EXPECT_EQ(files.TempFolder().back(), '/');
-    EXPECT_TRUE(files.DeleteMatchingFiles((dir / "*.zip").string()));
-    EXPECT_EQ(FilesBelow(dir), (std::set<std::string>{".hidden.zip", "keep.txt"}));
-    EXPECT_TRUE(fs::is_directory(dir / "folder.zip"));
-    EXPECT_FALSE(files.DeleteMatchingFiles((dir / "update.zip").string()));
+    std::unique_ptr<HeldFile> held = files.CreateHeld((dir / "update.zip").string());
+    ASSERT_TRUE(held);
+    EXPECT_TRUE(held->Write("zip", 3));
+    EXPECT_EQ(FilesBelow(dir), (std::set<std::string>{"keep.txt", "update.zip"}));
+    EXPECT_TRUE(held->Remove());
+    EXPECT_EQ(FilesBelow(dir), (std::set<std::string>{"keep.txt"}));
     EXPECT_TRUE(files.RemoveFile((dir / "keep.txt").string()));
     EXPECT_FALSE(files.RemoveFile((dir / "keep.txt").string()));
     fs::remove_all(dir);

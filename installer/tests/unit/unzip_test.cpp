@@ -20,7 +20,7 @@ struct Outcome {
     std::vector<std::pair<int, int>> progress;
     std::vector<std::string> paths;  // OutputPath at each report
     std::vector<std::pair<std::string, std::string>> errors;
-    std::vector<WriteRefusal> refusals;  // of each error
+    std::vector<WriteRefusal::Kind> refusals;  // of each error
     std::vector<std::string> written;    // members written whole
     int count = -1;
 };
@@ -40,9 +40,9 @@ struct Fixture {
             r.progress.emplace_back(f, a);
             r.paths.push_back(unzip.OutputPath());
         };
-        unzip.OnError = [&](const std::string& n, const std::string& m, WriteRefusal why) {
+        unzip.OnError = [&](const std::string& n, const std::string& m, const WriteRefusal& why) {
             r.errors.emplace_back(n, m);
-            r.refusals.push_back(why);
+            r.refusals.push_back(why.kind);
         };
         unzip.OnWritten = [&](const std::string& path) { r.written.push_back(path); };
         r.count = unzip.Extract();
@@ -333,7 +333,7 @@ TEST(Destination, ReadOnlyReplacedLockedAndDeniedKept) {
     std::vector<std::pair<std::string, std::string>> errors = {{"nelkar.exe", unzip_text::kErrorOpening},
                                                                {"clans.url", unzip_text::kErrorOpening}};
     EXPECT_EQ(r.errors, errors);
-    EXPECT_EQ(r.refusals, (std::vector<WriteRefusal>{WriteRefusal::kInUse, WriteRefusal::kRefused}));
+    EXPECT_EQ(r.refusals, (std::vector<WriteRefusal::Kind>{WriteRefusal::Kind::kInUse, WriteRefusal::Kind::kDenied}));
     EXPECT_EQ(r.written, (std::vector<std::string>{"C:\\Game\\zorm.exe", "C:\\Game\\ReadMe.txt"}));
     EXPECT_EQ(r.count, 4);
 }
@@ -344,7 +344,7 @@ TEST(Destination, ListedWithoutWriting) {
     Fixture f;
     f.fs.AddFile(kArchive, BuildZip({{"a.txt", "a", 0},
                                      {"../evil.txt", "e", 0},
-                                     {"AI/b.dll", "b", 0},
+                                     {"AI/b.dll", std::string(100, 'b'), 8},
                                      {"Info/NUL.txt", "n", 0},
                                      {"AI/c.dll", "c", 0},
                                      {"d.txt", "d", 0}})
@@ -353,11 +353,12 @@ TEST(Destination, ListedWithoutWriting) {
     f.unzip.SetExtractDir(kGame);
     f.unzip.FileSpec = {"*.*"};
     std::vector<std::string> seen;
-    f.unzip.ForEachDestination([&](const std::string& path) {
-        seen.push_back(path);
+    EXPECT_TRUE(f.unzip.ForEachDestination([&](const std::string& path, uint64_t size) {
+        seen.push_back(path + " " + std::to_string(size));
         return path != "C:\\Game\\AI\\c.dll";
-    });
-    EXPECT_EQ(seen, (std::vector<std::string>{"C:\\Game\\a.txt", "C:\\Game\\AI\\b.dll", "C:\\Game\\AI\\c.dll"}));
+    }));
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"C:\\Game\\a.txt 1", "C:\\Game\\AI\\b.dll 100", "C:\\Game\\AI\\c.dll 1"}));
     EXPECT_TRUE(f.fs.created.empty());
     EXPECT_TRUE(f.fs.madeFolders.empty());
 }
@@ -389,16 +390,17 @@ TEST(Destination, TimesAndAttributes) {
     EXPECT_EQ(f.fs.files.at("C:\\Game\\unix.txt").attributes, 0u);
 }
 
+// Reported, so that an update that wrote nothing is not taken as done.
 TEST(Destination, NotEnoughSpaceOnRemovableDriveWritesNothing) {
     Fixture f;
-    f.fs.drive = {true, true, 1000};
+    f.fs.drive = {true, true, 1000, 1, "A:\\"};
     Outcome r = f.Extract(BuildZip({{"a.txt", "small", 0}, {"b.dat", NoiseBytes(1000), 0}}).bytes);
     EXPECT_EQ(r.count, 0);
     EXPECT_TRUE(f.fs.created.empty());
-    EXPECT_TRUE(r.errors.empty());
+    EXPECT_EQ(r.errors, (std::vector<std::pair<std::string, std::string>>{{"b.dat", "Not enough disk space"}}));
     // A fixed drive has no such rule.
     Fixture g;
-    g.fs.drive = {true, false, 1000};
+    g.fs.drive = {true, false, 1000, 1, "C:\\"};
     EXPECT_EQ(g.Extract(BuildZip({{"b.dat", NoiseBytes(1000), 0}}).bytes).count, 1);
 }
 

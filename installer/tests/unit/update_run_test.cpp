@@ -108,25 +108,20 @@ private:
     Log& log_;
 };
 
-// The payload is written through the files, so a missing folder or a read-only archive
-// refuses it as Windows would.
+// The payload goes into the file the run holds; it may run out of memory on the way.
 class PayloadInMemory : public Payload {
 public:
-    PayloadInMemory(Log& log, FileSystem& files) : log_(log), files_(files) {}
+    explicit PayloadInMemory(Log& log) : log_(log) {}
     std::string bytes;
     bool outOfMemory = false;
-    void WriteTo(const std::string& path) override {
+    void WriteTo(HeldFile& file) override {
         if (outOfMemory) throw std::bad_alloc();
-        std::unique_ptr<OutFile> out = files_.Create(path);
-        if (!out) throw EKitError("EFCreateError", "Cannot create file " + path);
-        out->Write(bytes.data(), bytes.size());
-        out->Close();
-        log_.push_back("payload " + path);
+        file.Write(bytes.data(), bytes.size());
+        log_.push_back("payload");
     }
 
 private:
     Log& log_;
-    FileSystem& files_;
 };
 
 class RecordingShortcuts : public Shortcuts {
@@ -154,9 +149,13 @@ public:
         log_.push_back("remove " + path);
         return MemoryFileSystem::RemoveFile(path);
     }
-    bool DeleteMatchingFiles(const std::string& mask) override {
-        log_.push_back("delete matching " + mask);
-        return MemoryFileSystem::DeleteMatchingFiles(mask);
+    std::unique_ptr<HeldFile> CreateHeld(const std::string& path) override {
+        log_.push_back("hold " + path);
+        return MemoryFileSystem::CreateHeld(path);
+    }
+    void RemoveHeld(const std::string& path) override {
+        log_.push_back("remove held " + path);
+        MemoryFileSystem::RemoveHeld(path);
     }
 
 private:
@@ -183,7 +182,7 @@ struct Machine {
     ScriptedBoxes boxes{log};
     ScriptedBoxes errorBoxes{log};
     RecordingFiles files{log};
-    PayloadInMemory payload{log, files};
+    PayloadInMemory payload{log};
     RecordingShortcuts shortcuts{log};
 
     Machine() {
@@ -242,7 +241,7 @@ Log Join(std::initializer_list<Log> parts) {
 // Every line of the run on a full update, from the first paint to the hidden window.
 TEST(UpdateRun, FullUpdateStepByStep) {
     Machine m;
-    ASSERT_EQ(m.Run(), 0);
+    ASSERT_EQ(m.Run(), kExitDone);
     Log pause;
     for (int i = 0; i < 21; ++i) pause.insert(pause.end(), {"wait 50", "messages"});
     Log expected = Join({
@@ -251,7 +250,8 @@ TEST(UpdateRun, FullUpdateStepByStep) {
         {"opening", "labels on", "paint", "caption Orvandel V1.29 Update", "show", "paint"},
         kChecks,
         {"status Extracting archive ...",
-         "payload C:\\Temp\\update.zip",
+         "hold C:\\Temp\\update.zip",
+         "payload",
          "attributes 0 C:\\Game\\TIRMOLD.EXE",
          "remove C:\\Game\\TIRMOLD.EXE",
          "status Opening archive ...",
@@ -274,8 +274,7 @@ TEST(UpdateRun, FullUpdateStepByStep) {
          "status Creating shortcuts ...",
          "shortcut Clan-Verwaltung -> C:\\Game\\clans.url",
          "status Deleting any temporary files used ...",
-         "attributes 0 C:\\Temp\\update.zip",
-         "delete matching C:\\Temp\\update.zip",
+         "remove held C:\\Temp\\update.zip",
          "status Finalizing ...",
          "caption Veltmark",
          "labels off",
@@ -314,7 +313,7 @@ TEST_P(RecordStates, StatusTextsAndBoxesInOrder) {
     if (c.language) m.record.values["Language"] = *c.language;
     if (c.version) m.record.values["Version"] = *c.version;
     if (c.answer) m.boxes.answers.push_back(*c.answer);
-    EXPECT_EQ(m.Run(), 0);
+    EXPECT_EQ(m.Run(), kExitDone);
     EXPECT_EQ(m.Steps(), c.steps);
     bool updated = std::find(c.steps.begin(), c.steps.end(), "write Version 2.2") != c.steps.end();
     if (!updated) {
@@ -388,8 +387,8 @@ const char* const kReadMeInUseBox =
     "box Error | Unable to update C:\\Game\\ReadMe.txt!\r\nPlease close the game and try again | stop | Retry "
     "Cancel";
 const char* const kClansUrlDeniedBox =
-    "box Error | Unable to update C:\\Game\\clans.url!\r\nPlease run the update as administrator | stop | "
-    "Retry Cancel";
+    "box Error | Unable to update C:\\Game\\clans.url!\r\nAccess is denied.\r\nYour account must be allowed to "
+    "change the game folder | stop | Retry Cancel";
 const Log kCancelled = {"status Deleting any temporary files used ...", kFinalizing};
 const Log kUnpackFailed = {"status Extracting archive ...", "status Opening archive ...",
                            "status Copying files ..."};
@@ -399,7 +398,7 @@ struct UnwritableCase {
     std::function<void(Machine&)> prepare;
     std::deque<BoxAnswer> answers;
     Log steps;     // after the checks
-    int exitCode;  // 2 when the update was not applied
+    int exitCode;
 };
 std::ostream& operator<<(std::ostream& o, const UnwritableCase& c) { return o << c.name; }
 
@@ -414,10 +413,10 @@ TEST_P(UnwritableFiles, AreNamedAndNothingIsRecorded) {
     EXPECT_EQ(m.Run(), c.exitCode);
     EXPECT_EQ(m.Steps(), Join({kChecks, c.steps}));
     EXPECT_EQ(m.files.files.count(kArchive), 0u);
-    bool applied = c.exitCode == 0;
+    bool applied = c.exitCode == kExitDone;
     EXPECT_EQ(m.record.values.count("Version"), applied ? 1u : 0u);
-    if (std::find(c.steps.begin(), c.steps.end(), "answer Cancel") != c.steps.end()) {
-        // Cancelled at the question: the game folder is as it was, the old executable too.
+    if (std::find(c.steps.begin(), c.steps.end(), "status Opening archive ...") == c.steps.end()) {
+        // Stopped before unpacking: the game folder is as it was, the old executable too.
         EXPECT_EQ(m.files.files.at(kReadMe).data, "old read me");
         EXPECT_EQ(m.files.files.count(kOldGame), 1u);
         EXPECT_EQ(m.files.created, Log{kArchive});
@@ -431,14 +430,14 @@ INSTANTIATE_TEST_SUITE_P(
                        [](Machine& m) { m.files.files[kReadMe].locked = true; },
                        {BoxAnswer::kCancel},
                        Join({{"status Extracting archive ...", kReadMeInUseBox, "answer Cancel"}, kCancelled}),
-                       2},
+                       kExitNotApplied},
         UnwritableCase{"HeldFileStillHeldAtRetry",
                        [](Machine& m) { m.files.files[kReadMe].locked = true; },
                        {BoxAnswer::kRetry, BoxAnswer::kCancel},
                        Join({{"status Extracting archive ...", kReadMeInUseBox, "answer Retry", kReadMeInUseBox,
                               "answer Cancel"},
                              kCancelled}),
-                       2},
+                       kExitNotApplied},
         UnwritableCase{"HeldFileReleasedBeforeRetry",
                        [](Machine& m) {
                            m.files.files[kReadMe].locked = true;
@@ -447,7 +446,7 @@ INSTANTIATE_TEST_SUITE_P(
                        {BoxAnswer::kRetry},
                        Join({{"status Extracting archive ...", kReadMeInUseBox, "answer Retry"},
                              Log(kUpdate.begin() + 1, kUpdate.end()), {kFinalizing}}),
-                       0},
+                       kExitDone},
         // The first refused destination in the archive's order is named.
         UnwritableCase{"DeniedFileCancelled",
                        [](Machine& m) {
@@ -456,12 +455,12 @@ INSTANTIATE_TEST_SUITE_P(
                        },
                        {BoxAnswer::kCancel},
                        Join({{"status Extracting archive ...", kClansUrlDeniedBox, "answer Cancel"}, kCancelled}),
-                       2},
+                       kExitNotApplied},
         // A read-only file is replaced once its attribute is cleared: nothing to ask.
         UnwritableCase{"ReadOnlyFileWritable", [](Machine& m) { m.files.files[kReadMe].readOnly = true; },
                        {},
                        Join({kUpdate, {kFinalizing}}),
-                       0},
+                       kExitDone},
         // Held by a program that starts between the question and the unpacking.
         UnwritableCase{"HeldWhileUnpacking",
                        [](Machine& m) {
@@ -477,7 +476,7 @@ INSTANTIATE_TEST_SUITE_P(
                              {"box Error | Unable to update C:\\Game\\ReadMe.txt and 1 other file!\r\nPlease close "
                               "the game and try again | stop | OK"},
                              kCancelled}),
-                       2},
+                       kExitNotApplied},
         UnwritableCase{"DeniedWhileUnpacking",
                        [](Machine& m) {
                            m.window.onStatus = [&m](const std::string& text) {
@@ -486,10 +485,10 @@ INSTANTIATE_TEST_SUITE_P(
                        },
                        {},
                        Join({kUnpackFailed,
-                             {"box Error | Unable to update C:\\Game\\ReadMe.txt!\r\nPlease run the update as "
-                              "administrator | stop | OK"},
+                             {"box Error | Unable to update C:\\Game\\ReadMe.txt!\r\nAccess is denied.\r\nYour "
+                              "account must be allowed to change the game folder | stop | OK"},
                              kCancelled}),
-                       2},
+                       kExitNotApplied},
         // Damaged members: the first one's reason is shown.
         UnwritableCase{"UnsupportedMethodAndBadCrc",
                        [](Machine& m) {
@@ -505,29 +504,95 @@ INSTANTIATE_TEST_SUITE_P(
                              {"box Error | Unable to update C:\\Game\\ReadMe.txt and 2 other files!\r\n"
                               "Unsupported compression method | stop | OK"},
                              kCancelled}),
-                       2},
+                       kExitNotApplied},
+        // A folder where a file goes, or a file where a folder goes, stands in the way.
+        UnwritableCase{"FolderInPlaceOfFile",
+                       [](Machine& m) { m.files.folders.insert(kClansUrl); },
+                       {BoxAnswer::kCancel},
+                       Join({{"status Extracting archive ...",
+                              "box Error | Unable to update C:\\Game\\clans.url!\r\nPlease move C:\\Game\\clans.url "
+                              "out of the way and try again | stop | Retry Cancel",
+                              "answer Cancel"},
+                             kCancelled}),
+                       kExitNotApplied},
+        UnwritableCase{"FileInPlaceOfFolder",
+                       [](Machine& m) {
+                           m.payload.bytes = BuildZip({ZipEntry("ReadMe.txt", "r", 0), ZipEntry("AI/x.dll", "x", 0)}).bytes;
+                           m.files.AddFile("C:\\Game\\AI", "a file");
+                       },
+                       {BoxAnswer::kCancel},
+                       Join({{"status Extracting archive ...",
+                              "box Error | Unable to update C:\\Game\\AI\\x.dll!\r\nPlease move C:\\Game\\AI out of "
+                              "the way and try again | stop | Retry Cancel",
+                              "answer Cancel"},
+                             kCancelled}),
+                       kExitNotApplied},
+        // 30 + 10 bytes take a 4 KiB cluster each; the 11 bytes of the old ReadMe.txt free one.
+        UnwritableCase{"NotEnoughSpace",
+                       [](Machine& m) { m.files.drive = DriveInfo{true, false, 1000, 4096, "C:\\"}; },
+                       {BoxAnswer::kCancel},
+                       Join({{"status Extracting archive ...",
+                              "box Error | Not enough disk space on C:\\!\r\nThe update needs 4 KB more: please free "
+                              "some space and try again | stop | Retry Cancel",
+                              "answer Cancel"},
+                             kCancelled}),
+                       kExitNotApplied},
+        // The end record declares three members, the directory holds two: a damaged download.
+        UnwritableCase{"DirectoryEndsEarly",
+                       [](Machine& m) {
+                           m.payload.bytes[m.payload.bytes.size() - 22 + 10] = 3;
+                       },
+                       {},
+                       Join({{"status Extracting archive ...",
+                              "box Error | The update is damaged!\r\nPlease download it again | stop | OK"},
+                             kCancelled}),
+                       kExitNotApplied},
+        // A scanner that holds a file it saw written lets go within the second of retries.
+        UnwritableCase{"HeldBrieflyWhileUnpacking",
+                       [](Machine& m) { m.files.files[kReadMe].busyCreates = 3; },
+                       {},
+                       Join({kUpdate, {kFinalizing}}),
+                       kExitDone},
+        // The virtualised game holds its copy of a written file: it would go on reading it.
+        UnwritableCase{"VirtualStoreCopyHeld",
+                       [](Machine& m) {
+                           m.files.localAppData = "C:\\Users\\Anna\\AppData\\Local";
+                           const char* copy = "C:\\Users\\Anna\\AppData\\Local\\VirtualStore\\Game\\clans.url";
+                           m.files.AddFile(copy, "stale");
+                           m.files.files[copy].locked = true;
+                       },
+                       {},
+                       Join({kUnpackFailed,
+                             {"box Error | Unable to update C:\\Users\\Anna\\AppData\\Local\\VirtualStore\\Game\\"
+                              "clans.url!\r\nPlease close the game and try again | stop | OK"},
+                             kCancelled}),
+                       kExitNotApplied},
         // Folder entries are never extracted: nothing fails, the update is recorded.
         UnwritableCase{"FolderEntryOnly",
                        [](Machine& m) { m.payload.bytes = BuildZip({ZipEntry("AI/", "", 0, 0x10)}).bytes; },
                        {},
                        Join({kUpdate, {kFinalizing}}),
-                       0}),
+                       kExitDone}),
     [](const ::testing::TestParamInfo<UnwritableCase>& info) { return std::string(info.param.name); });
 
 // After each member is written, the copy that a virtualised game or helper once wrote of it
-// in the user's VirtualStore goes, read-only or not; copies of other files stay.
+// in the user's VirtualStore goes, read-only or not; copies of other files stay. Windows keys
+// the copies on the folder the file really lies in, not on the name the record gives it (a
+// short name, or a junction such as "C:\\Programme").
 TEST(UpdateRun, VirtualStoreCopiesOfWrittenFilesRemoved) {
     Machine m;
     m.files.localAppData = "C:\\Users\\Spieler\\AppData\\Local";
-    const std::string store = "C:\\Users\\Spieler\\AppData\\Local\\VirtualStore\\Game\\";
-    m.files.AddFile(store + "ReadMe.txt", "stale read me");
-    m.files.files[store + "ReadMe.txt"].readOnly = true;
-    m.files.AddFile(store + "savegame.dat", "the player's");
-    EXPECT_EQ(m.Run(), 0);
-    EXPECT_EQ(m.files.files.count(store + "ReadMe.txt"), 0u);
-    EXPECT_EQ(m.files.files.count(store + "savegame.dat"), 1u);
-    EXPECT_EQ(m.Only({"remove C:\\Users"}),
-              (Log{"remove " + store + "ReadMe.txt", "remove " + store + "clans.url"}));
+    m.files.junctions["C:\\Game"] = "C:\\Program Files\\Veltmark";
+    const std::string store = "C:\\Users\\Spieler\\AppData\\Local\\VirtualStore\\";
+    for (const char* copy : {"Program Files\\Veltmark\\ReadMe.txt", "Program Files\\Veltmark\\savegame.dat",
+                             "Game\\ReadMe.txt"})
+        m.files.AddFile(store + copy, "written by the game");
+    m.files.files[store + "Program Files\\Veltmark\\ReadMe.txt"].readOnly = true;
+    EXPECT_EQ(m.Run(), kExitDone);
+    Log left;
+    for (const auto& [path, file] : m.files.files)
+        if (path.rfind(store, 0) == 0) left.push_back(path.substr(store.size()));
+    EXPECT_EQ(left, (Log{"Game\\ReadMe.txt", "Program Files\\Veltmark\\savegame.dat"}));
 }
 
 struct StoreCase {
@@ -579,7 +644,7 @@ TEST_P(ErrorPath, ApplicationErrorBoxAndExitCode1) {
     const ErrorCase& c = GetParam();
     Machine m;
     c.prepare(m);
-    EXPECT_EQ(m.Run(), 1);
+    EXPECT_EQ(m.Run(), kExitApplicationError);
     Log statuses = m.Only({"status "});
     ASSERT_FALSE(statuses.empty());
     EXPECT_EQ(statuses.back(), std::string("status ") + c.lastStatus);
@@ -628,8 +693,9 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"ShortcutNotSaved", [](Machine& m) { m.shortcuts.saveError = "Access is denied"; },
                   "Creating shortcuts ...",
                   "Exception EOleSysError in module Tessarin.exe at ADDR.\nAccess is denied.", true, true},
+        // While the payload goes into the archive, which stays as far as it came.
         ErrorCase{"OutOfMemory", [](Machine& m) { m.payload.outOfMemory = true; }, "Extracting archive ...",
-                  "Exception EOutOfMemory in module Tessarin.exe at ADDR.\nOut of memory.", false, false}),
+                  "Exception EOutOfMemory in module Tessarin.exe at ADDR.\nOut of memory.", false, true}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

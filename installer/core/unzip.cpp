@@ -453,7 +453,7 @@ bool TUnZIP::ForEachDestination(const std::function<bool(const std::string& outp
     }
     // The drive is not examined here: its prompt belongs to Extract, and writing nothing
     // needs no free space.
-    bool whole = Collect(*in, DriveInfo{}) && kind_ == ArchiveKind::CentralDirectory && !directoryCut_;
+    bool whole = Collect(*in, DriveInfo{}) && !directoryCut_;
     if (whole) {
         unsigned char rec[kLocalSize];
         for (const Member& m : members_) {

@@ -102,8 +102,7 @@ public:
     // hand to writing (members refused for their name or path length are left out), in
     // archive order, until visit returns false; writes nothing and reports nothing. False when
     // the archive is damaged: its central directory ends before the members its end record
-    // declares, or it has no central directory to read. An archive that Extract would refuse
-    // has no members.
+    // declares. An archive that Extract would refuse has no members.
     bool ForEachDestination(const std::function<bool(const std::string& outputPath, uint64_t size)>& visit);
 
     // Extracts the selected members; returns how many were handed to writing. Throws

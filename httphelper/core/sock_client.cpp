@@ -390,11 +390,15 @@ void TSockClient::FilterHeader(OutFile& stream) {
 }
 
 void TSockClient::CaptureFile(const std::string& fileName, uint64_t maxBytes) {
+    CaptureFile(*files_.Create(fileName, Existing::kTruncate), maxBytes);
+}
+
+void TSockClient::CaptureFile(OutFile& file, uint64_t maxBytes) {
     Status(kCaptureFile);
     received_ = 0;
     {
         TimeLimit limit(*this);
-        std::unique_ptr<OutFile> out = files_.Create(fileName);
+        OutFile* out = &file;
         char* buf = buffer_.get();
         while (!cancel_) {
             int rc = backend_.Recv(sock_, buf, kBufferSize, false);

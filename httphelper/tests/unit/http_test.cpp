@@ -325,7 +325,7 @@ TEST_F(HttpGetTest, DestinationsLongerThanThePathLimitFail) {
 TEST_F(HttpGetTest, TemporaryNamesOfOthersStay) {
     const char* const suffixes[] = {".part", ".part2", ".part3", ".part4", ".part5",
                                     ".part6", ".part7", ".part8", ".part9"};
-    const std::string at254 = "ddd\\" + std::string(250, 'f');  // its .part fits, its .part2 not
+    const std::string at254 = "ddd\\" + std::string(190, 'f') + "\\" + std::string(59, 'g');  // 254 characters
     struct Row {
         const char* name;
         std::string dest;
@@ -336,13 +336,13 @@ TEST_F(HttpGetTest, TemporaryNamesOfOthersStay) {
                 {"part_made_meanwhile", "a.dat", 1, false, true, true},
                 {"eight_taken", "a.dat", 8, false, false, true},
                 {"all_taken", "a.dat", 9, false, false, false},
-                {"next_name_too_long", at254, 1, false, false, false}};
+                {"next_name_too_long", at254, 1, false, false, false}};  // .part fits 260, .part2 not
     TestServer server(kOk);
     auto conn = MakeConn(server.port(), false);
     nelkar_test::CwdGuard cwd(dir_.path());
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        ASSERT_EQ(0, mkdir("ddd", 0777));
+        std::filesystem::create_directories(std::filesystem::path(PosixFileSys::Native(at254)).parent_path());
         const std::string dest = PosixFileSys::Native(r.dest);
         for (int i = 0; i < r.taken; ++i) {
             if (r.folders) ASSERT_EQ(0, mkdir((dest + suffixes[i]).c_str(), 0777));

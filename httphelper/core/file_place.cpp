@@ -1,11 +1,17 @@
 // A download put in place of a destination that other programs may hold.
 #include "file_place.h"
 
+#include "file_util.h"
 #include "lists.h"
 
 namespace nelkar {
 
 const char* const kLeftAsideList = "replaced.dat";
+const char* const kPartsList = "parts.dat";
+
+std::string DownloadTempName(const std::string& dest, int attempt) {
+    return dest + ".part" + (attempt == 1 ? std::string() : std::to_string(attempt));
+}
 
 namespace {
 
@@ -31,19 +37,38 @@ std::string AsideName(FileSys& fs, const std::string& dest) {
     return "";
 }
 
+// A list of the helper's own that no file means empty.
+Lines ReadOwnList(FileSys& fs, const std::string& list) {
+    return fs.FileExists(list) ? ReadList(fs, list) : Lines();
+}
+
 // The listed pairs; an odd last line is no pair.
 Lines ReadLeftAside(FileSys& fs, const std::string& list) {
-    Lines lines = fs.FileExists(list) ? ReadList(fs, list) : Lines();
+    Lines lines = ReadOwnList(fs, list);
     if (lines.size() % 2) lines.erase(lines.size() - 1);
     return lines;
 }
 
 // An empty list leaves no file behind.
-void StoreLeftAside(FileSys& fs, const std::string& list, const Lines& lines) {
+void StoreOwnList(FileSys& fs, const std::string& list, const Lines& lines) {
     if (lines.empty())
         fs.Remove(list);
     else
         WriteList(fs, list, lines);
+}
+
+bool Taken(FileSys& fs, const std::string& name) { return fs.FileExists(name) || fs.DirExists(name); }
+
+// Adds the full name of a temporary download to the list, or drops it.
+void ListDownloadTemp(FileSys& fs, const Placing& placing, const std::string& temp, bool listed) {
+    if (placing.partsList.empty()) return;
+    Lines lines = ReadOwnList(fs, placing.partsList);
+    const std::string full = FullPath(fs, temp);
+    Lines kept;
+    for (std::string_view line : lines)
+        if (line != full) kept.push_back(line);
+    if (listed) kept.push_back(full);
+    StoreOwnList(fs, placing.partsList, kept);
 }
 
 }  // namespace
@@ -71,8 +96,35 @@ bool PutInPlace(FileSys& fs, const std::string& temp, const std::string& dest, c
         // Still listed, an old file that cannot go back now does so at the next run's start.
         if (fs.Move(aside, dest) != MoveResult::kMoved) return false;
     }
-    StoreLeftAside(fs, list, listed);
+    StoreOwnList(fs, list, listed);
     return false;
+}
+
+std::unique_ptr<OutFile> CreateDownloadTemp(FileSys& fs, const std::string& dest, const Placing& placing,
+                                            std::string* temp) {
+    for (int attempt = 1; attempt <= kDownloadTempNames; ++attempt) {
+        const std::string name = DownloadTempName(dest, attempt);
+        if (name.size() >= kMaxPath) break;
+        // A taken name is passed over before it is listed, so that the next run never removes
+        // a file of another program; the create itself refuses one that appears meanwhile.
+        if (Taken(fs, name)) continue;
+        ListDownloadTemp(fs, placing, name, true);
+        try {
+            std::unique_ptr<OutFile> file = fs.Create(name, Existing::kRefuse);
+            *temp = name;
+            return file;
+        } catch (const EFileError&) {
+            ListDownloadTemp(fs, placing, name, false);
+            if (!Taken(fs, name)) throw;
+        }
+    }
+    throw EFileError("no free temporary name for " + dest);
+}
+
+void EndDownloadTemp(FileSys& fs, const std::string& temp, bool inPlace, const Placing& placing) {
+    // Still listed, one that cannot be removed now goes at the next run's start.
+    if (!inPlace && !fs.Remove(temp)) return;
+    ListDownloadTemp(fs, placing, temp, false);
 }
 
 void RemoveLeftAside(FileSys& fs, const std::string& leftAsideList) {
@@ -89,9 +141,23 @@ void RemoveLeftAside(FileSys& fs, const std::string& leftAsideList) {
             }
         }
         if (kept != listed || (listed.empty() && fs.FileExists(leftAsideList)))
-            StoreLeftAside(fs, leftAsideList, kept);
+            StoreOwnList(fs, leftAsideList, kept);
     } catch (const EFileError&) {
         // Housekeeping only: the run's own work goes on.
+    }
+}
+
+void RemoveUnfinishedDownloads(FileSys& fs, const std::string& partsList) {
+    try {
+        Lines listed = ReadOwnList(fs, partsList);
+        Lines kept;
+        for (std::string_view line : listed) {
+            const std::string name(line);
+            if (fs.FileExists(name) && !fs.Remove(name)) kept.push_back(line);
+        }
+        if (kept != listed || (listed.empty() && fs.FileExists(partsList))) StoreOwnList(fs, partsList, kept);
+    } catch (const EFileError&) {
+        // Housekeeping only, as above.
     }
 }
 

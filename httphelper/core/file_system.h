@@ -30,6 +30,11 @@ public:
     virtual ~FileLock() = default;
 };
 
+// What a create does where a file of the name exists: it empties it and writes it anew, or it
+// fails, in the same step as the file is made, so that a file made with kRefuse is the
+// caller's own even when another program makes one of that name at the same moment.
+enum class Existing { kTruncate, kRefuse };
+
 // How a move or replace ended. A file that another program holds is refused with a sharing
 // violation (kInUse: open without sharing, or for a moment by a scanner) or with access denied
 // (kDenied: a running program or a loaded library, which Windows lets be renamed but not
@@ -46,8 +51,8 @@ public:
     virtual bool DirExists(const std::string& path) = 0;
     virtual bool CreateDir(const std::string& path) = 0;
     virtual bool FileExists(const std::string& path) = 0;
-    // Creates a file new or truncates it; throws EFileError.
-    virtual std::unique_ptr<OutFile> Create(const std::string& path) = 0;
+    // Creates a file new, or as `existing` says where one exists; throws EFileError.
+    virtual std::unique_ptr<OutFile> Create(const std::string& path, Existing existing) = 0;
     // The whole content; throws EFileError when the file cannot be read.
     virtual std::string ReadAll(const std::string& path) = 0;
     // At most the first `maxBytes` bytes; throws EFileError when the file cannot be read.

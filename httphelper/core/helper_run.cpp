@@ -63,8 +63,12 @@ public:
         return lock_ != nullptr;
     }
 
-    // Removes the old files that earlier runs left aside because a program held them.
-    void RemoveOldFiles() { RemoveLeftAside(fs_, dir_ + kLeftAsideList); }
+    // Removes the old files that earlier runs left aside because a program held them, and the
+    // temporary downloads of runs that ended during one.
+    void RemoveOldFiles() {
+        RemoveLeftAside(fs_, dir_ + kLeftAsideList);
+        RemoveUnfinishedDownloads(fs_, dir_ + kPartsList);
+    }
 
     // Sends every queued request, the oldest first; one that fails is postponed with its first
     // attempt counted. The queue is read from disk again after every request, so that lines the
@@ -179,9 +183,10 @@ private:
 
 RunEnv ConnectedRunEnv(TInetConn& conn, FileSys& files, std::string internetDir, std::string updateHost,
                        std::function<uint32_t()> tickCount) {
-    // A download whose destination a program holds leaves the old file aside; a later run
-    // removes it.
+    // A download whose destination a program holds leaves the old file aside, and one that the
+    // run ends during leaves its temporary file; a later run removes both.
     conn.placing.leftAsideList = internetDir + "\\" + kLeftAsideList;
+    conn.placing.partsList = internetDir + "\\" + kPartsList;
     RunEnv env;
     env.files = &files;
     env.httpGet = [&conn](const std::string& url, const std::string& fileName, uint64_t maxBody) {

@@ -58,10 +58,10 @@ enum class RunEnd {
     kComplete,      // the postponed requests were retried too
 };
 
-// One run: take the lock, remove the old files that earlier runs left aside, serve the queue,
-// fetch the update list, download what changed, retry the postponed requests. Throws on a
-// failure that ends the program (a list that cannot be read or written); the lock is released
-// when the call returns either way.
+// One run: take the lock, remove the old files and the unfinished downloads that earlier runs
+// left, serve the queue, fetch the update list, download what changed, retry the postponed
+// requests. Throws on a failure that ends the program (a list that cannot be read or written);
+// the lock is released when the call returns either way.
 RunEnd RunStages(const RunEnv& env);
 
 }  // namespace nelkar

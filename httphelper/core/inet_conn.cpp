@@ -81,8 +81,6 @@ BodyLength AnnouncedLength(const std::string& header) {
     return result;
 }
 
-std::string DownloadTempName(const std::string& fileName) { return fileName + ".part"; }
-
 namespace {
 
 // The reply header on its way to the header file: it refuses to grow past its limit and keeps
@@ -118,12 +116,13 @@ bool TInetConn::HttpGet(const std::string& url, const std::string& fileName, uin
     // header file that cannot be created): an exception would end the run before the request
     // leaves the queue, and every later run would stop at the same line.
     bool connected = false;
-    bool bodyStarted = false;
+    bool placed = false;
+    std::string temp;  // once made
     std::unique_ptr<OutFile> header;
     try {
-        const std::string temp = DownloadTempName(fileName);
-        // The temporary name is the longest the download uses; the ANSI file calls take no longer.
-        if (temp.size() >= kMaxPath) return false;
+        // The download needs its first temporary name at least; the ANSI file calls take no
+        // longer one.
+        if (DownloadTempName(fileName).size() >= kMaxPath) return false;
         HttpTarget target = BuildRequest(url, settings_, directPort);
         sock_.Host = target.host;
         sock_.Port = target.port;
@@ -131,12 +130,11 @@ bool TInetConn::HttpGet(const std::string& url, const std::string& fileName, uin
         connected = true;
         sock_.Writeln(target.request);
         sock_.Writeln("");
-        header = files_.Create(headerFile_);
+        header = files_.Create(headerFile_, Existing::kTruncate);
         HeaderCapture capture(*header, maxHeaderBytes);
         sock_.FilterHeader(capture);
         CreateDirPath(files_, ExtractFileDir(fileName));
-        bodyStarted = true;
-        sock_.CaptureFile(temp, maxBody);
+        sock_.CaptureFile(*CreateDownloadTemp(files_, fileName, placing, &temp), maxBody);
         header->Close();
         header.reset();
         connected = false;
@@ -149,11 +147,9 @@ bool TInetConn::HttpGet(const std::string& url, const std::string& fileName, uin
         bool complete = HeaderEnded(head) && length.kind != BodyLength::kMalformed &&
                         (length.kind == BodyLength::kNotGiven || sock_.BytesReceived() >= length.bytes) &&
                         (maxBody == kNoBodyLimit || sock_.BytesReceived() <= maxBody);
-        if (complete && StatusLinePasses(FirstLine(head)) &&
-            PutInPlace(files_, temp, fileName, placing))
-            return true;
-        files_.Remove(temp);
-        return false;
+        placed = complete && StatusLinePasses(FirstLine(head)) && PutInPlace(files_, temp, fileName, placing);
+        EndDownloadTemp(files_, temp, placed, placing);
+        return placed;
     } catch (...) {
     }
     header.reset();
@@ -163,13 +159,14 @@ bool TInetConn::HttpGet(const std::string& url, const std::string& fileName, uin
         } catch (...) {
         }
     }
-    if (bodyStarted) {
+    if (!temp.empty()) {
         try {
-            files_.Remove(DownloadTempName(fileName));
+            EndDownloadTemp(files_, temp, placed, placing);
         } catch (...) {
         }
     }
-    return false;
+    // A download in place stays a success when only its line could not leave the list.
+    return placed;
 }
 
 bool TInetConn::StartConnectionTest(const ConnectionTest& test) {

@@ -62,12 +62,13 @@ public:
     // One request; true when the reply's status line holds " 200 OK", its header ended with
     // its empty line within kMaxHeaderBytes, the body is not shorter than a Content-Length
     // says and not longer than `maxBody` bytes, and the body took the place of `fileName`. The
-    // body goes to a temporary file beside `fileName`, flushed to the disk, which replaces
-    // `fileName` (also a read-only one, or one in use, as `placing` says: PutInPlace) only
-    // then, so a failed or cut-short transfer never touches an existing file; a body over
-    // `maxBody` is not received further. A `fileName` whose temporary name does not fit in
-    // kMaxPath characters fails before connecting. Raises nothing: every failure, whatever its
-    // cause, is false, and leaves no temporary file.
+    // body goes to a temporary file beside `fileName` under a name no file had
+    // (CreateDownloadTemp), flushed to the disk, which replaces `fileName` (also a read-only
+    // one, or one in use, as `placing` says: PutInPlace) only then, so a failed or cut-short
+    // transfer never touches an existing file; a body over `maxBody` is not received further.
+    // A `fileName` whose first temporary name does not fit in kMaxPath characters fails before
+    // connecting. Raises nothing: every failure, whatever its cause, is false, and leaves no
+    // temporary file of its own.
     bool HttpGet(const std::string& url, const std::string& fileName, uint64_t maxBody = kNoBodyLimit);
 
     // Opens the test's connection, dispatching messages while it waits; true when it opened.
@@ -96,8 +97,5 @@ private:
     std::string headerFile_;
     TSockClient sock_;
 };
-
-// The name of the temporary download beside `fileName`.
-std::string DownloadTempName(const std::string& fileName);
 
 }  // namespace nelkar

@@ -201,14 +201,14 @@ std::string TempNameFor(const std::string& path) { return path + ".new"; }
 void WriteList(FileSys& fs, const std::string& path, const Lines& lines) {
     std::string temp = TempNameFor(path);
     {
-        std::unique_ptr<OutFile> out = fs.Create(temp);
+        std::unique_ptr<OutFile> out = fs.Create(temp, Existing::kTruncate);
         WriteLines(*out, lines);
         out->Flush();
         out->Close();
     }
     if (fs.Replace(temp, path, ReadOnlyTarget::kRefuse) == MoveResult::kMoved) return;
     fs.Remove(temp);
-    std::unique_ptr<OutFile> out = fs.Create(path);
+    std::unique_ptr<OutFile> out = fs.Create(path, Existing::kTruncate);
     WriteLines(*out, lines);
     out->Flush();
     out->Close();

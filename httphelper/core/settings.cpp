@@ -56,8 +56,8 @@ Settings LoadSettings(RegistryKey& key) {
     if (v.kind == RegValue::kDword) {
         s.ProxyPort = static_cast<int32_t>(v.dword);
     } else {
-        s.ProxyPort = 3128;
-        key.WriteDword(kProxyPortValue, 3128);
+        s.ProxyPort = kDefaultProxyPort;
+        key.WriteDword(kProxyPortValue, kDefaultProxyPort);
     }
 
     v = key.Read(kDebugLevelValue);
@@ -87,29 +87,52 @@ bool IEProxyEnabledFrom(const RegValue& v) { return v.kind == RegValue::kDword &
 
 namespace {
 
-// The address that HTTP requests use, of a "ProxyServer" text: "host:port" as it stands; of
-// per-protocol entries ("http=host:port;https=host:port") the "http=" one, else the first one
-// that is not empty; either without a scheme ("http://") and a trailing "/".
-std::string HttpProxyAddress(const std::string& text) {
-    std::string chosen;
+std::string WithoutBlanks(const std::string& text) {
+    size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
+}
+
+// What a "ProxyServer" text gives HTTP requests.
+struct HttpProxy {
+    std::string address;  // "host:port" or "host"
+    bool direct = false;  // Internet Explorer sends them without the proxy
+};
+
+// "host:port" as it stands; of per-protocol entries ("http=host:port;https=host:port", blanks
+// around an entry or its "=" allowed) the "http=" one, else one without a protocol, which
+// serves every protocol. Entries for other protocols alone leave HTTP requests direct; the
+// first of them is still the address, which the dialog shows. Either way without a scheme
+// ("http://") and a trailing "/".
+HttpProxy HttpProxyFrom(const std::string& text) {
+    HttpProxy chosen;
+    bool found = false, forHttp = false;
     for (size_t start = 0; start <= text.size();) {
         size_t end = std::min(text.find(';', start), text.size());
-        std::string entry = text.substr(start, end - start);
+        std::string entry = WithoutBlanks(text.substr(start, end - start));
         start = end + 1;
+        if (entry.empty()) continue;
         size_t eq = entry.find('=');
+        bool perProtocol = eq != std::string::npos && entry.find(':') > eq;
         bool http = false;
-        if (eq != std::string::npos && entry.find(':') > eq) {
-            std::string protocol = entry.substr(0, eq);
+        if (perProtocol) {
+            std::string protocol = WithoutBlanks(entry.substr(0, eq));
             for (char& c : protocol) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             http = protocol == "http";
-            entry.erase(0, eq + 1);
+            entry = WithoutBlanks(entry.substr(eq + 1));
         }
-        if (http || chosen.empty()) chosen = entry;
+        if (http || (!perProtocol && !forHttp) || !found) {
+            chosen.address = entry;
+            found = true;
+            forHttp = http || !perProtocol;
+        }
         if (http) break;
     }
-    size_t scheme = chosen.find("://");
-    if (scheme != std::string::npos) chosen.erase(0, scheme + 3);
-    return chosen.substr(0, chosen.find('/'));
+    chosen.direct = found && !forHttp;
+    size_t scheme = chosen.address.find("://");
+    if (scheme != std::string::npos) chosen.address.erase(0, scheme + 3);
+    chosen.address = chosen.address.substr(0, chosen.address.find('/'));
+    return chosen;
 }
 
 }  // namespace
@@ -117,19 +140,24 @@ std::string HttpProxyAddress(const std::string& text) {
 std::string IEProxyHostFrom(const RegValue& v) {
     if (v.kind == RegValue::kMissing) return "";
     if (v.kind != RegValue::kString) return "proxy";
-    std::string address = HttpProxyAddress(v.text);
+    std::string address = HttpProxyFrom(v.text).address;
     return address.substr(0, address.find(':'));
 }
 
+bool IEProxyUsedFrom(const RegValue& proxyEnable, const RegValue& proxyServer) {
+    return IEProxyEnabledFrom(proxyEnable) &&
+           !(proxyServer.kind == RegValue::kString && HttpProxyFrom(proxyServer.text).direct);
+}
+
 int32_t IEProxyPortFrom(const RegValue& v) {
-    if (v.kind != RegValue::kString) return 3128;
-    std::string address = HttpProxyAddress(v.text);
+    if (v.kind != RegValue::kString) return kDefaultProxyPort;
+    std::string address = HttpProxyFrom(v.text).address;
     size_t colon = address.find(':');
-    if (colon == std::string::npos) return 3128;
+    if (colon == std::string::npos) return kDefaultProxyPort;
     try {
         return StrToInt(address.substr(colon + 1));
     } catch (const EConvertError&) {
-        return 3128;  // the set-up dialog shows all the same, with the default port
+        return kDefaultProxyPort;  // the set-up dialog shows all the same, with the default port
     }
 }
 

@@ -8,10 +8,13 @@
 
 namespace nelkar {
 
+// The proxy port where none is stored or none can be read.
+constexpr int32_t kDefaultProxyPort = 3128;
+
 struct Settings {
     bool UseProxy = false;
     std::string ProxyAddr = "proxy";
-    int32_t ProxyPort = 3128;
+    int32_t ProxyPort = kDefaultProxyPort;
     int32_t DebugLevel = 0;
 };
 
@@ -76,11 +79,16 @@ extern const char* const kHttpHandlerKey;  // HKEY_CLASSES_ROOT
 extern const char* const kIESettingsKey;   // HKEY_CURRENT_USER
 std::string DefaultBrowserFrom(const RegValue& ddeApplication);
 bool IEProxyEnabledFrom(const RegValue& proxyEnable);
-// The proxy of HTTP requests in "ProxyServer": "host:port", the "http=" entry (else the first)
-// of per-protocol entries ("http=host:port;https=host:port"), with or without a scheme
-// ("http://host:port"). The host is empty for a missing value and "proxy" for one that is not
-// a string; the port is 3128 where none is given or none parses.
+// The proxy of HTTP requests in "ProxyServer": "host:port", the "http=" entry of per-protocol
+// entries ("http=host:port;https=host:port", blanks around an entry allowed), else an entry
+// without a protocol, else the first, with or without a scheme ("http://host:port"). The host is
+// empty for a missing value and "proxy" for one that is not a string; the port is
+// kDefaultProxyPort where none is given or none parses.
 std::string IEProxyHostFrom(const RegValue& proxyServer);
 int32_t IEProxyPortFrom(const RegValue& proxyServer);
+// Whether HTTP requests go through Internet Explorer's proxy: "ProxyEnable" is on, and
+// "ProxyServer" is not made of entries for other protocols alone ("https=p:8443;socks=p:1080"),
+// with which Internet Explorer sends HTTP requests directly.
+bool IEProxyUsedFrom(const RegValue& proxyEnable, const RegValue& proxyServer);
 
 }  // namespace nelkar

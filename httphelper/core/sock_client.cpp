@@ -390,11 +390,14 @@ void TSockClient::FilterHeader(OutFile& stream) {
 }
 
 void TSockClient::CaptureFile(const std::string& fileName, uint64_t maxBytes) {
+    CaptureFile(*files_.Create(fileName, Existing::kTruncate), maxBytes);
+}
+
+void TSockClient::CaptureFile(OutFile& file, uint64_t maxBytes) {
     Status(kCaptureFile);
     received_ = 0;
     {
         TimeLimit limit(*this);
-        std::unique_ptr<OutFile> out = files_.Create(fileName);
         char* buf = buffer_.get();
         while (!cancel_) {
             int rc = backend_.Recv(sock_, buf, kBufferSize, false);
@@ -402,7 +405,7 @@ void TSockClient::CaptureFile(const std::string& fileName, uint64_t maxBytes) {
                 // Past the limit one byte more is kept, so that the file shows it was exceeded.
                 uint64_t keep = static_cast<uint64_t>(rc);
                 if (maxBytes != kNoLimit && received_ + keep > maxBytes) keep = maxBytes + 1 - received_;
-                out->Write(buf, static_cast<size_t>(keep));
+                file.Write(buf, static_cast<size_t>(keep));
                 received_ += keep;
                 if (maxBytes != kNoLimit && received_ > maxBytes) break;
                 limit.Restart();
@@ -422,8 +425,8 @@ void TSockClient::CaptureFile(const std::string& fileName, uint64_t maxBytes) {
         }
         // On the disk before the file replaces another one: after a crash the destination
         // holds its old content or the whole new one, never a file the cache had not written.
-        out->Flush();
-        out->Close();
+        file.Flush();
+        file.Close();
     }
     if (cancel_) RaiseAborted(kSendAborted);
 }

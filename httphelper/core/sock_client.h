@@ -69,6 +69,8 @@ public:
     // writing `maxBytes` + 1 of them (BytesReceived then tells). The file is flushed to the
     // disk before it is closed.
     void CaptureFile(const std::string& fileName, uint64_t maxBytes = kNoLimit);
+    // The same into a file already made; it is flushed and closed when the capture ends.
+    void CaptureFile(OutFile& file, uint64_t maxBytes = kNoLimit);
     void Abort();
 
     bool Connected() const { return connected_; }

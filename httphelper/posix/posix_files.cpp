@@ -74,8 +74,9 @@ bool PosixFileSys::FileExists(const std::string& path) {
     return ::stat(Native(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::unique_ptr<OutFile> PosixFileSys::Create(const std::string& path) {
-    int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+std::unique_ptr<OutFile> PosixFileSys::Create(const std::string& path, Existing existing) {
+    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (existing == Existing::kRefuse ? O_EXCL : O_TRUNC);
+    int fd = ::open(Native(path).c_str(), flags, 0666);
     if (fd < 0) throw EFileError("cannot create " + path + ": " + std::strerror(errno));
     return std::make_unique<PosixOutFile>(fd, path);
 }

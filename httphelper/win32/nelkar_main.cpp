@@ -57,9 +57,9 @@ void RunSetupMode(HWND app, Settings& settings, TInetConn& conn, WinsockBackend&
                                  "chten sie dessen Einstellungen verwenden?",
                                  "Best\xE4tigung", MB_YESNO | MB_ICONQUESTION);
         if (answer == IDYES) {
-            settings.UseProxy =
-                IEProxyEnabledFrom(ReadRegistryValue(HKEY_CURRENT_USER, kIESettingsKey, "ProxyEnable"));
             RegValue server = ReadRegistryValue(HKEY_CURRENT_USER, kIESettingsKey, "ProxyServer");
+            settings.UseProxy =
+                IEProxyUsedFrom(ReadRegistryValue(HKEY_CURRENT_USER, kIESettingsKey, "ProxyEnable"), server);
             settings.ProxyAddr = IEProxyHostFrom(server);
             settings.ProxyPort = IEProxyPortFrom(server);
         }

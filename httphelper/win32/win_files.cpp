@@ -57,9 +57,10 @@ bool WinFileSys::FileExists(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::unique_ptr<OutFile> WinFileSys::Create(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+std::unique_ptr<OutFile> WinFileSys::Create(const std::string& path, Existing existing) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           existing == Existing::kRefuse ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
     if (h == INVALID_HANDLE_VALUE)
         throw EFileError("cannot create " + path + ": " + SystemErrorText(GetLastError()));
     return std::make_unique<WinOutFile>(h, path);

@@ -10,7 +10,7 @@ public:
     bool DirExists(const std::string& path) override;
     bool CreateDir(const std::string& path) override;
     bool FileExists(const std::string& path) override;
-    std::unique_ptr<OutFile> Create(const std::string& path) override;
+    std::unique_ptr<OutFile> Create(const std::string& path, Existing existing) override;
     std::string ReadAll(const std::string& path) override;
     std::string ReadHead(const std::string& path, size_t maxBytes) override;
     bool Remove(const std::string& path) override;

@@ -51,7 +51,8 @@ public:
     bool DirExists(const std::string&) override { return true; }
     bool CreateDir(const std::string&) override { return true; }
     bool FileExists(const std::string& p) override { return Has(p); }
-    std::unique_ptr<nelkar::OutFile> Create(const std::string& p) override {
+    std::unique_ptr<nelkar::OutFile> Create(const std::string& p, nelkar::Existing existing) override {
+        if (existing == nelkar::Existing::kRefuse && Has(p)) throw nelkar::EFileError("exists: " + p);
         std::string& f = files[Key(p)];
         f.clear();
         return std::make_unique<Out>(f);

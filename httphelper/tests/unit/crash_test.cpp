@@ -1,6 +1,7 @@
 // Crash safety: a run is killed at every file and socket operation in turn; after each kill
 // no queued request is lost, every list is well formed and every destination holds its old
-// or its new content, also one that the game holds loaded (once the next run has tidied up).
+// or its new content, also one that the game holds loaded, and no temporary download is left
+// (once the next run has tidied up).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <regex>
 #include <set>
 
 #include "file_place.h"
@@ -74,9 +76,9 @@ private:
 class KillingFiles : public PosixFileSys {
 public:
     explicit KillingFiles(KillSwitch& k) : k_(k) {}
-    std::unique_ptr<OutFile> Create(const std::string& p) override {
+    std::unique_ptr<OutFile> Create(const std::string& p, Existing existing) override {
         if (k_.Hit()) k_.Die();
-        return std::make_unique<KillingOut>(PosixFileSys::Create(p), k_, p);
+        return std::make_unique<KillingOut>(PosixFileSys::Create(p, existing), k_, p);
     }
     MoveResult Replace(const std::string& a, const std::string& b, ReadOnlyTarget readOnly) override {
         k_.CheckFlushed(a);
@@ -166,6 +168,7 @@ TEST(CrashTest, KilledAtEveryOperationLosesNothing) {
         WriteFile(inet + "/postponed.dat", JoinLines({"127.0.0.1/q/p", "1"}));
         WriteFile(inet + "/downloaded.dat", JoinLines({"127.0.0.1/f/one", "1", "files\\one.dat"}));
         WriteFile(dir / "files/one.dat", "old one");
+        WriteFile(dir / "files/two.dat.part", "theirs");  // another program's
         size_t requestsBefore = server.Requests().size();
 
         pid_t pid = fork();
@@ -226,6 +229,14 @@ TEST(CrashTest, KilledAtEveryOperationLosesNothing) {
         PosixFileSys plain;
         RemoveLeftAside(plain, inet + "\\" + kLeftAsideList);
         ASSERT_FALSE(Exists(dir / "files/one.dat.old"));
+        if (completed) ASSERT_FALSE(Exists(inet + "/parts.dat"));
+        RemoveUnfinishedDownloads(plain, inet + "\\" + kPartsList);
+        ASSERT_FALSE(Exists(inet + "/parts.dat"));
+        ASSERT_EQ("theirs", ReadFile(dir / "files/two.dat.part"));
+        for (const auto& file : std::filesystem::recursive_directory_iterator(dir.path()))
+            ASSERT_TRUE(file.path().filename() == "two.dat.part" ||
+                        !std::regex_search(file.path().filename().string(), std::regex("\\.part[0-9]?$")))
+                << file.path() << " left behind";
         std::string one = ReadFile(dir / "files/one.dat");
         ASSERT_TRUE(one == "old one" || one == newOne)
             << one.substr(0, 40) << "... (" << one.size() << " bytes)";

@@ -61,29 +61,29 @@ TEST(PutInPlaceTest, HeldDestinations) {
     } rows[] = {
         {"free", [](HoldingFiles&, Placing&) {}, true, "", 0},
         {"scanner_lets_go_within_a_second", [](HoldingFiles& fs, Placing&) { fs.scannerAttempts = 10; }, true,
-         "", 1000},
+         "", kPlaceRetryMs},
         {"loaded", [](HoldingFiles& fs, Placing&) { fs.held[kDest] = HoldingFiles::kLoaded; }, true,
-         "Denmark.dll.old", 1000},
+         "Denmark.dll.old", kPlaceRetryMs},
         {"loaded_and_an_older_one_still_there",
          [](HoldingFiles& fs, Placing&) {
              fs.held[kDest] = HoldingFiles::kLoaded;
              WriteFile("AI/Denmark.dll.old", "older");
          },
-         true, "Denmark.dll.old2", 1000},
+         true, "Denmark.dll.old2", kPlaceRetryMs},
         {"open_without_sharing", [](HoldingFiles& fs, Placing&) { fs.held[kDest] = HoldingFiles::kOpen; },
-         false, "", 1000},
+         false, "", kPlaceRetryMs},
         {"loaded_without_a_list",
          [](HoldingFiles& fs, Placing& placing) {
              fs.held[kDest] = HoldingFiles::kLoaded;
              placing.leftAsideList.clear();
          },
-         false, "", 1000},
+         false, "", kPlaceRetryMs},
         {"loaded_and_the_download_held",
          [](HoldingFiles& fs, Placing&) {
              fs.held[kDest] = HoldingFiles::kLoaded;
              fs.held[kTemp] = HoldingFiles::kOpen;
          },
-         false, "", 1000},
+         false, "", kPlaceRetryMs},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
@@ -95,7 +95,7 @@ TEST(PutInPlaceTest, HeldDestinations) {
         WriteFile("AI/Denmark.dll.part", "new");
         HoldingFiles fs;
         uint32_t waited = 0;
-        Placing placing{[&waited](uint32_t ms) { waited += ms; }, kList};
+        Placing placing{[&waited](uint32_t ms) { waited += ms; }, kList, {}};
         r.hold(fs, placing);
 
         EXPECT_EQ(r.placed, PutInPlace(fs, kTemp, kDest, placing));

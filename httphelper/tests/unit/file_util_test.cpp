@@ -19,7 +19,7 @@ public:
         return true;
     }
     bool FileExists(const std::string&) override { return false; }
-    std::unique_ptr<OutFile> Create(const std::string&) override { return nullptr; }
+    std::unique_ptr<OutFile> Create(const std::string&, Existing) override { return nullptr; }
     std::string ReadAll(const std::string&) override { return ""; }
     std::string ReadHead(const std::string&, size_t) override { return ""; }
     bool Remove(const std::string&) override { return false; }

@@ -31,9 +31,9 @@ using nelkar_test::WriteFile;
 class CountingFiles : public PosixFileSys {
 public:
     std::map<std::string, uint64_t> written;
-    std::unique_ptr<OutFile> Create(const std::string& path) override {
+    std::unique_ptr<OutFile> Create(const std::string& path, Existing existing) override {
         std::string name = path.substr(path.find_last_of("\\/") + 1);
-        return std::make_unique<Counting>(PosixFileSys::Create(path), written[name]);
+        return std::make_unique<Counting>(PosixFileSys::Create(path, existing), written[name]);
     }
 
 private:

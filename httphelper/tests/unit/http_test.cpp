@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -96,6 +97,18 @@ std::vector<HttpCase> Cases() {
     };
 }
 
+// A file that another program makes between the look at a name and the create: the first look
+// at `late` misses it.
+class LateFiles : public PosixFileSys {
+public:
+    std::string late;
+    bool FileExists(const std::string& path) override {
+        if (path != late) return PosixFileSys::FileExists(path);
+        late.clear();
+        return false;
+    }
+};
+
 class HttpGetTest : public ::testing::TestWithParam<HttpCase> {
 protected:
     void SetUp() override {
@@ -115,7 +128,7 @@ protected:
     std::string internet_;
     Settings settings_;
     PosixSocketBackend backend_;
-    PosixFileSys files_;
+    LateFiles files_;
 };
 
 TEST_P(HttpGetTest, Exchange) {
@@ -219,9 +232,9 @@ public:
     enum What { kCreate, kWrite, kReplace } what = kCreate;
     bool outOfMemory = false;
 
-    std::unique_ptr<OutFile> Create(const std::string& path) override {
+    std::unique_ptr<OutFile> Create(const std::string& path, Existing existing) override {
         if (Hits(path, kCreate)) Fail();
-        auto out = PosixFileSys::Create(path);
+        auto out = PosixFileSys::Create(path, existing);
         if (!Hits(path, kWrite)) return out;
         struct Failing : OutFile {
             FailingFiles& fs;
@@ -304,6 +317,48 @@ TEST_F(HttpGetTest, DestinationsLongerThanThePathLimitFail) {
     EXPECT_FALSE(longer);
     EXPECT_FALSE(Exists(dir_ / "ddd/" + std::string(250, 'f') + "g"));
     EXPECT_EQ(1u, server.Requests().size());
+}
+
+// A temporary name that a file or folder has already is another program's (a browser's
+// unfinished download, a player's file): the download takes "NAME.part2" to "NAME.part9", and
+// the other files stay as they were, also one made at the moment the download looks.
+TEST_F(HttpGetTest, TemporaryNamesOfOthersStay) {
+    const char* const suffixes[] = {".part", ".part2", ".part3", ".part4", ".part5",
+                                    ".part6", ".part7", ".part8", ".part9"};
+    const std::string at254 = "ddd\\" + std::string(190, 'f') + "\\" + std::string(59, 'g');  // 254 characters
+    struct Row {
+        const char* name;
+        std::string dest;
+        int taken;  // the first names are taken
+        bool folders, late, placed;
+    } rows[] = {{"part_taken", "a.dat", 1, false, false, true},
+                {"part_a_folder", "a.dat", 1, true, false, true},
+                {"part_made_meanwhile", "a.dat", 1, false, true, true},
+                {"eight_taken", "a.dat", 8, false, false, true},
+                {"all_taken", "a.dat", 9, false, false, false},
+                {"next_name_too_long", at254, 1, false, false, false}};  // .part fits 260, .part2 not
+    TestServer server(kOk);
+    auto conn = MakeConn(server.port(), false);
+    nelkar_test::CwdGuard cwd(dir_.path());
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        std::filesystem::create_directories(std::filesystem::path(PosixFileSys::Native(at254)).parent_path());
+        const std::string dest = PosixFileSys::Native(r.dest);
+        for (int i = 0; i < r.taken; ++i) {
+            if (r.folders) ASSERT_EQ(0, mkdir((dest + suffixes[i]).c_str(), 0777));
+            else WriteFile(dest + suffixes[i], "theirs");
+        }
+        files_.late = r.late ? r.dest + ".part" : "";
+        EXPECT_EQ(r.placed, conn->HttpGet("127.0.0.1/x", r.dest));
+        EXPECT_EQ(r.placed, Exists(dest) && ReadFile(dest) == "body");
+        for (int i = 0; i < 9; ++i) {
+            EXPECT_EQ(i < r.taken, Exists(dest + suffixes[i])) << suffixes[i];
+            if (i < r.taken && !r.folders) EXPECT_EQ("theirs", ReadFile(dest + suffixes[i]));
+            if (i < r.taken) std::filesystem::remove_all(dest + suffixes[i]);
+        }
+        std::filesystem::remove_all("ddd");
+        std::filesystem::remove(dest);
+    }
 }
 
 // Windows refuses to replace a read-only file; a download clears the attribute first. The

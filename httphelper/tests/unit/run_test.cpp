@@ -106,6 +106,15 @@ TEST_F(RunTest, UnreachableUpdateServerEndsTheRunAfterTheQueue) {
     EXPECT_EQ("p.test/x\r\n1\r\n", Get("postponed.dat"));
 }
 
+// A run starts by removing the temporary downloads that a run ended during left, as listed.
+TEST_F(RunTest, UnfinishedDownloadsOfAnEarlierRunAreRemoved) {
+    WriteFile(dir_ / "a.dat.part2", "cut short");
+    Put("parts.dat", dir_ / "a.dat.part2\r\n" + dir_ / "gone.dat.part\r\n");
+    Run();
+    EXPECT_FALSE(Exists(dir_ / "a.dat.part2"));
+    EXPECT_FALSE(Exists(inet_ + "/parts.dat"));
+}
+
 TEST_F(RunTest, PostponedCountsAndOddLineCount) {
     Put("postponed.dat",
         "a.test/4\r\n4\r\nb.test/7\r\n7\r\nc.test/ok\r\n2\r\nd.test/1\r\n1\r\norphan.test/x\r\n");

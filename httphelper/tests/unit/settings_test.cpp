@@ -98,11 +98,12 @@ TEST(SettingsTest, InternetExplorerValues) {
     EXPECT_FALSE(IEProxyEnabledFrom(RegValue::String("1")));
 
     // The proxy of HTTP requests, whatever form Internet Explorer's value takes; where no port
-    // parses, the default port.
+    // parses, the default port. Entries for other protocols alone leave HTTP requests direct.
     struct Row {
         RegValue server;
         std::string host;
         int32_t port;
+        bool used = true;  // with "ProxyEnable" 1
     } rows[] = {
         {RegValue::String("host:81"), "host", 81},
         {RegValue::String("host"), "host", 3128},
@@ -112,8 +113,13 @@ TEST(SettingsTest, InternetExplorerValues) {
         {RegValue::String(":8080"), "", 8080},
         {RegValue::String("http=proxy:8080;https=proxy:8443"), "proxy", 8080},
         {RegValue::String("https=s:8443;http=h:8080"), "h", 8080},
-        {RegValue::String("ftp=f:21;https=s:443"), "f", 21},
-        {RegValue::String(";https=s:443"), "s", 443},
+        {RegValue::String("ftp=f:21;https=s:443"), "f", 21, false},
+        {RegValue::String(";https=s:443"), "s", 443, false},
+        {RegValue::String("https=p:8443;socks=p:1080"), "p", 8443, false},
+        {RegValue::String("https=s:443;"), "s", 443, false},
+        {RegValue::String("; http=p:8080"), "p", 8080},
+        {RegValue::String("https=s:443 ; http = h:8080 "), "h", 8080},
+        {RegValue::String("ftp=f:21;p:80"), "p", 80},
         {RegValue::String("ftp=b:21;HTTP=cache:3129"), "cache", 3129},
         {RegValue::String("http://p:8080"), "p", 8080},
         {RegValue::String("http=http://p:8080/"), "p", 8080},
@@ -123,6 +129,8 @@ TEST(SettingsTest, InternetExplorerValues) {
     for (const Row& r : rows) {
         EXPECT_EQ(r.host, IEProxyHostFrom(r.server)) << r.server.text;
         EXPECT_EQ(r.port, IEProxyPortFrom(r.server)) << r.server.text;
+        EXPECT_EQ(r.used, IEProxyUsedFrom(RegValue::Dword(1), r.server)) << r.server.text;
+        EXPECT_FALSE(IEProxyUsedFrom(RegValue::Dword(0), r.server)) << r.server.text;
     }
 }
 

@@ -18,7 +18,7 @@ line in brackets; lines starting with "#" are comments.
     [expect file PATH]         the file holds exactly these bytes
     [expect absent]            paths that do not exist, one a line
     [expect only]              the names in the game folder, one a line
-    [expect no-temporaries]    folders with no NAME.new or NAME.part in them, one a line
+    [expect no-temporaries]    folders with no NAME.new or NAME.part (NAME.part2 ..) in them, one a line
     [expect requests]          the first line of every request, in order (none: no request)
     [expect requests-include]  first lines of requests that were made
     [expect request-count]     the number of requests
@@ -143,7 +143,7 @@ class ExchangeCase:
             for folder in folders:
                 if not os.path.isdir(helper.file(folder)):
                     case.fail("no folder " + folder)
-                left = [n for n in os.listdir(helper.file(folder)) if re.search(r"\.(new|part)$", n)]
+                left = [n for n in os.listdir(helper.file(folder)) if re.search(r"\.(new|part[0-9]?)$", n)]
                 if left:
                     case.fail("temporary files left behind in %s: %s" % (folder, " ".join(left)))
         for _, lines in self.expected("requests"):

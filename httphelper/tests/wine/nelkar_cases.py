@@ -500,7 +500,8 @@ def dialog_keyboard(case):
                            "nelkarProxyPort REG_DWORD 0xc38", "nelkarDebugLevel REG_DWORD 0x0")
 
 
-CASES = {name: exchange_case for name in ("run_direct", "run_proxy", "missing_internet_defaults", "run_shipped32")}
+CASES = {name: exchange_case for name in ("run_direct", "run_proxy", "missing_internet_defaults", "run_shipped32",
+                                          "foreign_part_file")}
 CASES.update({
     "second_instance": second_instance,
     "replace_loaded_plugin": replace_loaded_plugin,

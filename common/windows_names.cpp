@@ -13,13 +13,6 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// Length of a leading drive ("C:\", "C:") or root ("\"), 0 when there is none.
-size_t PrefixLength(std::string_view name) {
-    if (name.size() >= 2 && IsLetter(name[0]) && name[1] == ':')
-        return name.size() >= 3 && IsSeparator(name[2]) ? 3 : 2;
-    return !name.empty() && IsSeparator(name[0]) ? 1 : 0;
-}
-
 // Windows takes a component as a device by its base name, up to the first dot and without
 // trailing blanks: "con", "Aux .txt", "NUL.", "com1.tar.gz".
 bool IsDevice(std::string_view component) {
@@ -43,6 +36,12 @@ bool ClimbsOut(std::string_view component) {
 }
 
 }  // namespace
+
+size_t PrefixLength(std::string_view name) {
+    if (name.size() >= 2 && IsLetter(name[0]) && name[1] == ':')
+        return name.size() >= 3 && IsSeparator(name[2]) ? 3 : 2;
+    return !name.empty() && IsSeparator(name[0]) ? 1 : 0;
+}
 
 bool IsSafeName(std::string_view name, Prefix prefix) {
     // The file calls end a name at a NUL and refuse the other control characters: the name

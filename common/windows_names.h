@@ -4,6 +4,7 @@
 // held to the same table of names by its test).
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace winnames {
@@ -13,6 +14,10 @@ enum class Prefix {
     kNone,         // nothing: a name with a drive or root is refused
     kDriveOrRoot,  // one drive ("C:\", "C:") or root ("\"), which the caller drops from the name
 };
+
+// Length of a leading drive ("C:\\" or "C:/", "C:") or root ("\\" or "/"), 0 when there is
+// none: where the part of a path below its drive and root begins.
+size_t PrefixLength(std::string_view name);
 
 // True when Windows, given `name` below a folder, opens a file there (or in a folder below
 // it). Refused: a NUL or control character (0x01 to 0x1F) anywhere; a ":" other than that of

@@ -3,6 +3,7 @@
 
 #include "file_util.h"
 #include "lists.h"
+#include "windows_names.h"
 
 namespace nelkar {
 
@@ -20,8 +21,7 @@ bool Held(MoveResult r) { return r == MoveResult::kInUse || r == MoveResult::kDe
 // The name as the system resolves it from the current folder: a later run may be started in
 // another one.
 std::string FullPath(FileSys& fs, const std::string& path) {
-    bool rooted = !path.empty() && (path[0] == '\\' || path[0] == '/');
-    if (rooted || (path.size() >= 2 && path[1] == ':')) return path;
+    if (winnames::PrefixLength(path) > 0) return path;
     std::string dir = fs.CurrentDir();
     if (!dir.empty() && dir.back() != '\\' && dir.back() != '/') dir += '\\';
     return dir + path;

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "file_system.h"
+#include "windows_names.h"
 
 namespace tessarin {
 
@@ -36,9 +37,10 @@ std::string VirtualStoreFolder(const std::string& localAppData) {
 }
 
 std::string VirtualStoreCopy(const std::string& localAppData, const std::string& path) {
-    bool drive = path.size() > 3 && path[1] == ':' && path[2] == '\\' &&
-                 ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-    if (!drive || localAppData.empty()) return std::string();
+    // A drive with its root ("C:\\"), and a name below it.
+    const size_t kDriveAndRoot = 3;
+    if (winnames::PrefixLength(path) != kDriveAndRoot || path.size() == kDriveAndRoot || localAppData.empty())
+        return std::string();
     return VirtualStoreFolder(localAppData) + path.substr(2);
 }
 

@@ -204,14 +204,7 @@ uint8_t ProgressPercent(int64_t done, int64_t total) {
     return v > 100 ? 100 : static_cast<uint8_t>(v);
 }
 
-std::string StripDriveAndRoot(const std::string& name) {
-    if (name.find(':') != std::string::npos) {
-        if (name.find('\\') == 2) return name.substr(3);
-        return name.size() >= 2 ? name.substr(2) : std::string();
-    }
-    if (!name.empty() && name[0] == '\\') return name.substr(1);
-    return name;
-}
+std::string StripDriveAndRoot(const std::string& name) { return name.substr(winnames::PrefixLength(name)); }
 
 std::string BuildOutputPath(const std::string& extractDir, const std::string& fallbackDir,
                             const std::string& storedName) {

@@ -10,7 +10,6 @@ namespace tessarin {
 
 namespace {
 
-constexpr const char* kClassName = "TMainForm";
 constexpr const char* kAppClassName = "TAppWindow";
 constexpr UINT kActivateLastPopup = WM_APP;
 constexpr int kClientWidth = 104, kClientHeight = 46;
@@ -109,7 +108,7 @@ TMainForm::TMainForm(HINSTANCE instance, const char* caption, HWND owner) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS};
     if (initControls) initControls(&icc);
     icon_ =
-        RegisterProductClass(instance, kClassName, WindowProc, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+        RegisterProductClass(instance, kFormClassName, WindowProc, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
 
     RECT r{0, 0, kClientWidth, kClientHeight};
     AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
@@ -119,11 +118,9 @@ TMainForm::TMainForm(HINSTANCE instance, const char* caption, HWND owner) {
     int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
     int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
     hwnd_ =
-        CreateWindowExA(kExStyle, kClassName, caption, kStyle, x, y, w, h, owner, nullptr, instance, this);
+        CreateWindowExA(kExStyle, kFormClassName, caption, kStyle, x, y, w, h, owner, nullptr, instance, this);
 
-    // "MS Sans Serif", 11 pixels (8 point at 96 pixels per inch).
-    font_ = CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
+    font_ = CreateLabelFont();
     productIcon_ =
         MakeControl(hwnd_, "STATIC", nullptr, WS_VISIBLE | SS_ICON, 32, 8, 32, 32, IDC_PRODUCT_ICON, nullptr);
     SendMessageA(productIcon_, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);

@@ -10,27 +10,17 @@
 // Each mode creates the file READY once the file is held, then waits until the file STOP
 // exists (at most ten minutes) and lets go: closes the file, frees the library, or ends the
 // program it started. Exit code 0, or 1 with a message on stderr when the file cannot be held.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "signal_files.h"
+
 namespace {
 
-bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
-
-void Touch(const char* path) {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-}
-
 void HoldUntil(const char* ready, const char* stop) {
-    Touch(ready);
-    for (int i = 0; i < 12000 && !Exists(stop); ++i) Sleep(50);
+    signal_files::Create(ready);
+    signal_files::WaitFor(stop, 10 * 60 * 1000);
 }
 
 int Fail(const char* what, const char* file) {

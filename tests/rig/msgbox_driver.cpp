@@ -70,6 +70,8 @@
 #include <string>
 #include <vector>
 
+#include "signal_files.h"
+
 namespace {
 
 // Message boxes may carry these beyond the classic IDOK..IDNO.
@@ -583,17 +585,6 @@ Options parse(int argc, char** argv) {
     return o;
 }
 
-bool file_exists(const std::string& path) {
-    return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool create_file(const std::string& path) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(f);
-    return true;
-}
-
 // ---- answering ------------------------------------------------------------------------
 
 bool has_button(const Box& box, int id) {
@@ -637,7 +628,7 @@ int main(int argc, char** argv) {
         return code;
     };
 
-    if (!opt.ready_file.empty() && !create_file(opt.ready_file)) {
+    if (!opt.ready_file.empty() && !signal_files::Create(opt.ready_file.c_str())) {
         note("cannot create ready file %s", opt.ready_file.c_str());
         return finish(2);
     }
@@ -672,11 +663,12 @@ int main(int argc, char** argv) {
                 id = has_button(box, IDOK) ? IDOK : box.buttons.front().first;
             }
 
-            if (!opt.shown_file.empty() && !create_file(opt.shown_file))
+            if (!opt.shown_file.empty() && !signal_files::Create(opt.shown_file.c_str()))
                 note("cannot create shown file %s", opt.shown_file.c_str());
             if (!opt.answer_file.empty()) {
-                while (!file_exists(opt.answer_file) && GetTickCount64() < deadline) Sleep(20);
-                if (!file_exists(opt.answer_file)) note("box %ld: %s never came", handled, opt.answer_file.c_str());
+                ULONGLONG now = GetTickCount64(), left = now < deadline ? deadline - now : 0;
+                if (!signal_files::WaitFor(opt.answer_file.c_str(), static_cast<DWORD>(left)))
+                    note("box %ld: %s never came", handled, opt.answer_file.c_str());
             }
 
             std::string buttons;
@@ -719,7 +711,7 @@ int main(int argc, char** argv) {
         const ULONGLONG now = GetTickCount64();
         const bool count_met = opt.count < 0 || handled >= opt.count;
         if (count_met && now - last_activity >= quiet_ms) return finish(failure);
-        if (file_exists(opt.stop_file)) {
+        if (signal_files::Exists(opt.stop_file.c_str())) {
             // The program under test is done; boxes still missing will not come.
             if (!count_met) {
                 note("stopped: %ld of %ld box(es) seen", handled, opt.count);

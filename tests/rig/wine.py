@@ -25,11 +25,12 @@ def main(argv):
     command, rig = argv[0], Rig(argv[1])
     rest = argv[2:]
     try:
-        if command == "run":
-            as_user = rest[:1] == ["--as-user"]
-            args, env = rig.command(rest[1:] if as_user else rest, as_user)
+        as_user = rest[:1] == ["--as-user"]
+        program = rest[1:] if as_user else rest
+        if command == "run" and program:
+            args = rig.command(program, as_user)
             # The program takes this process's place: its id is the one the caller started.
-            os.execvpe(args[0], args, env)
+            os.execvpe(args[0], args, rig.environment(as_user))
         elif command == "setup" and len(rest) <= 1:
             print("wine.py: " + rig.setup(rest[0] if rest else "64"), flush=True)
         elif command == "teardown":

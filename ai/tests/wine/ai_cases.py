@@ -7,7 +7,6 @@ case expects (scenarios/ and expected/ beside this file).
 """
 import os
 import re
-import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "..", "..", "..", "tests", "rig"))
@@ -34,9 +33,7 @@ def host_command(case, host, name, trace):
 def play(case, host, name, trace="trace"):
     """Runs the host (a path below the build folder) on a scenario, trace to the work folder's
     file trace."""
-    rc = case.wine(host_command(case, host, name, trace), timeout=case.limit)
-    if rc != 0:
-        case.fail("%s ended with %d on %s" % (host, rc, name))
+    case.expect_exit(case.wine(host_command(case, host, name, trace), timeout=case.limit), "%s on %s" % (host, name))
 
 
 def same_trace(case, expected, what, trace="trace"):
@@ -104,12 +101,7 @@ def smoke32(case):
     boxes = BoxWatch(case, "--count", 1, "--press", "OK", wait=False)
     three = case.start_wine(host_command(case, "game/ZORM.EXE", "three-ticks", "three-ticks.trace"))
     missing_peace_time(case, boxes)
-    try:
-        rc = three.wait(timeout=case.limit)
-    except subprocess.TimeoutExpired:
-        rc = 124
-    if rc != 0:
-        case.fail("game/ZORM.EXE ended with %d on three-ticks" % rc)
+    case.expect_exit(case.exit_code(three), "game/ZORM.EXE on three-ticks")
     same_trace(case, expected_trace("three-ticks"), "three-ticks.trace", trace="three-ticks.trace")
 
 

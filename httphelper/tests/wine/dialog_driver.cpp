@@ -26,7 +26,7 @@
 //     close             posts WM_CLOSE to the form, as the taskbar or the task manager do
 //     quit              posts WM_QUIT to the form's thread
 //     sleep MS          waits
-//     waitfile PATH     until the file exists
+//     waitfile PATH     until the file exists (60 s at most)
 //     touch PATH        create the file
 //     waitgone          until the dialog has closed (60 s at most)
 // Exit code 0, or 1 with a message on stderr when a command fails.
@@ -40,6 +40,7 @@
 #include <string>
 
 #include "resource.h"
+#include "signal_files.h"
 
 namespace {
 
@@ -250,15 +251,8 @@ int main(int argc, char** argv) {
         }
         if (cmd == "waitfile" || cmd == "touch") {
             std::string path = arg("path");
-            if (cmd == "touch") {
-                HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-                if (h == INVALID_HANDLE_VALUE) return Fail("cannot create " + path);
-                CloseHandle(h);
-                continue;
-            }
-            for (int k = 0; k < 1200 && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES; ++k)
-                Sleep(50);
-            if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return Fail("no file " + path);
+            if (cmd == "touch" && !signal_files::Create(path.c_str())) return Fail("cannot create " + path);
+            if (cmd == "waitfile" && !signal_files::WaitFor(path.c_str(), 60000)) return Fail("no file " + path);
             continue;
         }
         if (!g_form) g_form = FindForm();

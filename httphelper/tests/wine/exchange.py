@@ -72,10 +72,9 @@ class Helper:
         self.case.compare(sorted(expected), sorted(actual), "registry settings differ", name="settings")
 
     def run(self, *args):
-        """Runs nelkar.exe in the game folder; it must end with exit code 0."""
-        rc = self.case.wine(["nelkar.exe"] + list(args), cwd=self.game, timeout=self.case.limit)
-        if rc != 0:
-            self.case.fail("nelkar.exe ended with %d" % rc)
+        """Runs nelkar.exe in the game folder; it must end with success."""
+        self.case.expect_exit(self.case.wine(["nelkar.exe"] + list(args), cwd=self.game, timeout=self.case.limit),
+                              "nelkar.exe")
 
 
 class ExchangeCase:

@@ -18,7 +18,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.realpath(__file__)), "..
 from exchange import ExchangeCase, Helper, crlf  # noqa: E402
 from winekit import registry  # noqa: E402
 from winekit.boxes import BoxWatch  # noqa: E402
-from winekit.case import run_cases  # noqa: E402
+from winekit.case import SUCCESS, TIMED_OUT, run_cases  # noqa: E402
 from winekit.net import PendingTarget, TestServer, Tinyproxy, free_port  # noqa: E402
 
 DEFAULT_SETTINGS = ("nelkarUseProxy REG_DWORD 0x0", "nelkarProxyAddr REG_SZ proxy", "nelkarProxyPort REG_DWORD 0xc38",
@@ -46,9 +46,7 @@ def second_instance(case):
     exchange.prepare(helper)
     server = TestServer(case, exchange.server_script())
     first = case.start_wine(["nelkar.exe"], cwd=helper.game)
-    if not case.wait_until(lambda: server.requests() or first.poll() is not None, case.limit) \
-            or not server.requests():
-        case.fail("the first run made no request")
+    case.wait_for(server.requests, first, "the first run made no request")
     upload = os.path.join(helper.internet, "upload.dat")
     with open(upload, "wb") as f:
         f.write(crlf("localhost/q/slow", "localhost/q/second"))
@@ -62,39 +60,11 @@ def second_instance(case):
         case.fail("the second instance made requests: %s" % server.requests())
     case.same_file(upload, crlf("localhost/q/slow", "localhost/q/second"))
     case.same_file(os.path.join(helper.internet, "postponed.dat"), b"")
-    try:
-        rc = first.wait(timeout=case.limit)
-    except subprocess.TimeoutExpired:
-        first.kill()
-        rc = 124
-    if rc != 0:
-        case.fail("first run ended with %d" % rc)
+    case.expect_exit(case.exit_code(first), "the first run")
     # The first run removed only its line and served the appended one in the same run.
     case.same_file(upload, b"")
     if not any("GET /q/second" in r for r in server.requests()):
         case.fail("the line appended during the run was not served")
-
-
-class Holder:
-    """file_holder.exe holding a file of the game folder as the game does (MODE "open": open
-    without sharing; "load": loaded as a library) until release()."""
-
-    def __init__(self, helper, mode, path):
-        case = self.case = helper.case
-        self.ready, self.stop = case.path(mode + ".ready"), case.path(mode + ".stop")
-        self.process = case.start_wine([os.path.join(case.build, "rig", "file_holder.exe"), mode,
-                                        case.windows_path(helper.file(path)), case.windows_path(self.ready),
-                                        case.windows_path(self.stop)], stderr=mode + ".err")
-        if not case.wait_until(lambda: os.path.exists(self.ready) or self.process.poll() is not None, case.limit) \
-                or not os.path.exists(self.ready):
-            case.fail("file_holder cannot hold %s: %s" % (path, case.read_text(case.path(mode + ".err"))))
-
-    def release(self):
-        self.case.touch(self.stop)
-        try:
-            self.process.wait(timeout=self.case.limit)
-        except subprocess.TimeoutExpired:
-            self.case.fail("file_holder did not let go")
 
 
 def replaced_case(case, path, hold=None):
@@ -113,7 +83,7 @@ def replaced_case(case, path, hold=None):
         f.write(new)
     exchange.prepare(helper)
     server = TestServer(case, exchange.server_script(new_file=case.path("new-file")))
-    holder = Holder(helper, hold, path) if hold else None
+    holder = case.hold(hold, helper.file(path)) if hold else None
     helper.run()
     exchange.check(helper, server)
     case.same_file(helper.file(path), new)
@@ -151,7 +121,7 @@ def held_open_file(case):
     exchange = ExchangeCase(case.name)
     exchange.prepare(helper)
     server = TestServer(case, exchange.server_script())
-    holder = Holder(helper, "open", "maps/held.map")
+    holder = case.hold("open", helper.file("maps/held.map"))
     helper.run()
     holder.release()
     exchange.check(helper, server)
@@ -184,7 +154,7 @@ class SetupMode:
                 status = None
                 break
             time.sleep(0.05)
-        rc = 124 if status is None else os.waitstatus_to_exitcode(status)
+        rc = TIMED_OUT if status is None else os.waitstatus_to_exitcode(status)
         self.process.returncode = rc
         self.result = (rc, usage.ru_utime + usage.ru_stime)
 
@@ -192,10 +162,9 @@ class SetupMode:
         return self.result is not None
 
     def end(self):
-        """Waits for set-up mode to end; it must end with exit code 0."""
+        """Waits for set-up mode to end; it must end with success."""
         self.thread.join()
-        if self.result[0] != 0:
-            self.case.fail("nelkar.exe /C ended with %d" % self.result[0])
+        self.case.expect_exit(self.result[0], "nelkar.exe /C")
 
     def cpu_seconds(self):
         """Processor time used so far, in seconds ("gone" once the process has ended)."""
@@ -210,7 +179,7 @@ class SetupMode:
 def dialog(helper, *commands):
     """Runs the dialog driver's commands in order; returns what it printed."""
     case = helper.case
-    if case.wine([helper.dialog_driver] + list(commands), stdout="dialog.out", stderr="dialog.err") != 0:
+    if case.wine([helper.dialog_driver] + list(commands), stdout="dialog.out", stderr="dialog.err") != SUCCESS:
         case.fail("dialog driver (%s): %s" % (" ".join(map(str, commands)), case.read_text(case.path("dialog.err"))))
     return case.read_text(case.path("dialog.out")).replace("\r", "")
 
@@ -316,9 +285,8 @@ def dialog_test_button(case):
 
     def after_box(count, *commands):
         dialog(helper, *commands)
-        if not case.wait_until(lambda: len(boxes.seen()) >= count or not boxes.running(), case.limit) \
-                or len(boxes.seen()) < count:
-            case.fail("box %d did not come: %s" % (count, " | ".join(boxes.seen())))
+        case.wait_for(lambda: len(boxes.seen()) >= count, boxes.process,
+                      lambda: "box %d did not come: %s" % (count, " | ".join(boxes.seen())))
     after_box(1, "wait", "settext", "AddressEdit", "127.0.0.1", "settext", "PortEdit", "31a8", "post", "CheckProxyBtn")
     after_box(2, "settext", "PortEdit", free, "post", "CheckProxyBtn")
     after_box(3, "settext", "PortEdit", 80, "post", "CheckProxyBtn")
@@ -393,16 +361,9 @@ def dialog_screenshot(case):
     time.sleep(1)
     subprocess.run(["import", "-display", case.rig.display, "-window", "root", screenshot], check=True)
     case.touch(shot_done)
-    try:
-        rc = driver.wait(timeout=case.limit)
-    except subprocess.TimeoutExpired:
-        rc = 124
-    if rc != 0:
+    if case.exit_code(driver) != SUCCESS:
         case.fail("dialog driver: " + case.read_text(case.path("driver.out")))
-    try:
-        setup.wait(timeout=case.limit)
-    except subprocess.TimeoutExpired:
-        pass
+    case.exit_code(setup)
     if not os.path.exists(screenshot) or not os.path.getsize(screenshot):
         case.fail("no screenshot")
     print("screenshot: " + screenshot)

@@ -21,6 +21,9 @@ from winekit.folders import Arrivals  # noqa: E402
 from winekit.rig import USER_ID  # noqa: E402
 
 HERE = os.path.dirname(os.path.realpath(__file__))
+# Tessarin.exe's exit codes: after an update and after each check's box; after "Application
+# Error"; when the update was not (fully) applied and not recorded.
+DONE, APPLICATION_ERROR, NOT_APPLIED = 0, 1, 2
 RECORD_KEY = "HKCU\\Software\\Talvorek\\Veltmark : Orvandel"
 PROFILE = "drive_c/users/root"
 PROGRAMS = "AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
@@ -58,7 +61,7 @@ class Installer:
         build = case.build
         self.exe = os.path.join(build, "dist", "Tessarin.exe")
         self.probe = os.path.join(build, "installer", "tests", "installer_probe.exe")
-        self.driver = os.path.join(build, "rig", "msgbox_driver.exe")
+        self.driver = case.rig_program("msgbox_driver.exe")
         self.stage = os.path.join(build, "installer", "payload.zip.d")
         self.prefix = case.rig.prefix
         self.game_folder = "game"
@@ -112,35 +115,14 @@ class Installer:
         return BoxWatch(self.case, *options, driver=self.driver)
 
     def hold(self, mode, name, *arguments):
-        """Holds the game's file NAME ("/" between folders) as the running game does
-        (file_holder.exe: "open" without sharing, "load" as a DLL, "run" as a program with
-        ARGUMENTS) until release() is called."""
-        case = self.case
-        tag = "hold-%s-%s" % (mode, os.path.basename(name))
-        ready, stop = case.path(tag + ".ready"), case.path(tag + ".stop")
-        target = case.windows_path(os.path.join(self.game, name))
-        holder = os.path.join(case.build, "rig", "file_holder.exe")
-        where = [case.windows_path(ready), case.windows_path(stop), target] if mode == "run" else \
-            [target, case.windows_path(ready), case.windows_path(stop)]
-        process = case.start_wine([holder, mode] + where + list(arguments), stdout=tag + ".log", stderr=tag + ".log")
-        if not case.wait_until(lambda: os.path.exists(ready) or process.poll() is not None, case.limit) \
-                or not os.path.exists(ready):
-            case.fail("%s is not held: %s" % (name, case.read_text(case.path(tag + ".log"))))
-
-        class Held:
-            @staticmethod
-            def release():
-                case.touch(stop)
-                if process.wait(timeout=case.limit) != 0:
-                    case.fail("%s was not let go: %s" % (name, case.read_text(case.path(tag + ".log"))))
-        return Held()
+        """Holds the game's file NAME ("/" between folders) as the running game does (case.hold)."""
+        return self.case.hold(mode, os.path.join(self.game, name), *arguments)
 
     def run(self, want):
         start = time.monotonic()
         rc = self.case.wine([self.exe, "some", "ignored", "arguments"], cwd=self.case.work, timeout=self.case.limit)
         self.elapsed_ms = int((time.monotonic() - start) * 1000)
-        if rc != want:
-            self.case.fail("Tessarin.exe ended with %d, expected %d" % (rc, want))
+        self.case.expect_exit(rc, "Tessarin.exe", want)
 
     # What the run left.
     def version_is(self, expected):
@@ -243,7 +225,7 @@ def no_record(inst):
     inst.prepare("none")
     before = inst.snapshot()
     boxes = inst.boxes("--count", 1, "--press", "OK")
-    inst.run(0)
+    inst.run(DONE)
     boxes.expect(NO_GAME_BOX, hide_addresses=True)
     inst.untouched(before)
 
@@ -253,7 +235,7 @@ def wrong_edition(record, edition):
         inst.prepare(record)
         before = inst.snapshot()
         boxes = inst.boxes("--count", 1, "--press", "OK")
-        inst.run(0)
+        inst.run(DONE)
         boxes.expect(WRONG_EDITION_BOX % edition, hide_addresses=True)
         inst.untouched(before)
         inst.version_is(None)
@@ -264,7 +246,7 @@ def language_number(inst):
     inst.prepare("language-number")
     before = inst.snapshot()
     boxes = inst.boxes("--count", 1, "--press", "OK")
-    inst.run(1)
+    inst.run(APPLICATION_ERROR)
     boxes.expect(ERROR_BOX % ("ERegistryException", "Invalid data type for 'Language'."), hide_addresses=True)
     inst.untouched(before)
 
@@ -283,7 +265,7 @@ def no_box_update(record):
             with open(os.path.join(store, name), "w") as f:
                 f.write("written by the game\n")
         boxes = inst.boxes("--count", 0)
-        inst.run(0)
+        inst.run(DONE)
         boxes.expect(hide_addresses=True)
         inst.full_update_done()
         if sorted(os.listdir(store)) != ["savegame.dat"]:
@@ -297,7 +279,7 @@ def asked(version, answer):
         inst.write("TIRMOLD.EXE", "old\n")
         before = inst.snapshot()
         boxes = inst.boxes("--count", 1, "--press", answer)
-        inst.run(0)
+        inst.run(DONE)
         boxes.expect(ASK_AGAIN_BOX % answer, hide_addresses=True)
         if answer == "NO":
             inst.untouched(before)
@@ -314,7 +296,7 @@ def full_update(inst):
     inst.write("TIRMOLD.EXE", "old\n", user_owned=True, read_only=True)
     inst.write("ReadMe.txt", "old read me\n", user_owned=True, read_only=True)
     boxes = inst.boxes("--count", 0)
-    inst.run(0)
+    inst.run(DONE)
     boxes.expect(hide_addresses=True)
     inst.full_update_done()
     if os.stat(os.path.join(inst.game, "ReadMe.txt")).st_mode & 0o600 != 0o600:
@@ -322,7 +304,7 @@ def full_update(inst):
     inst.pacing_report()
     # A second run asks, and leaves one link.
     boxes = inst.boxes("--count", 1, "--press", "YES")
-    inst.run(0)
+    inst.run(DONE)
     boxes.expect(ASK_AGAIN_BOX % "YES", hide_addresses=True)
     inst.full_update_done()
 
@@ -338,7 +320,7 @@ def stale_update_zip(inst):
     os.chown(stale, USER_ID, USER_ID)
     os.chmod(stale, 0o444)
     boxes = inst.boxes("--count", 1, "--press", "OK")
-    inst.run(1)
+    inst.run(APPLICATION_ERROR)
     boxes.expect(ERROR_BOX % ("EFCreateError", "Cannot create file C:\\\\users\\\\root\\\\Temp\\\\update.zip."),
                  hide_addresses=True)
     if inst.case.read_bytes(stale).rstrip(b"\n") != b"stale":
@@ -389,7 +371,7 @@ def profile_non_ansi(inst):
     inst.write("TIRMOLD.EXE", "old\n")
     arrivals = Arrivals(inst.case, os.path.join(inst.lukasz, "Temp"))
     boxes = inst.boxes("--count", 0)
-    inst.run(0)
+    inst.run(DONE)
     boxes.expect(hide_addresses=True)
     if "update.zip" not in arrivals.names():
         inst.case.fail("no archive in %s/Temp during the run" % inst.lukasz)
@@ -409,7 +391,7 @@ def profile_non_ansi_missing(inst):
     non_ansi_profile(inst, present=False)
     before = inst.snapshot()
     boxes = inst.boxes("--count", 1, "--press", "OK")
-    inst.run(1)
+    inst.run(APPLICATION_ERROR)
     boxes.expect(ERROR_BOX % ("EFCreateError", "Cannot create file C:\\\\users\\\\?ukasz\\\\Temp\\\\update.zip."),
                  hide_addresses=True)
     inst.untouched(before)
@@ -433,15 +415,11 @@ def held_files_retry(inst):
     boxes = inst.boxes("--count", 1, "--press", "RETRY", "--exe", "Tessarin.exe",
                        "--shown-file", case.windows_path(shown), "--answer-when", case.windows_path(answer))
     installer = case.start_wine([inst.exe], cwd=case.work)
-    if not case.wait_until(lambda: os.path.exists(shown) or installer.poll() is not None, case.limit) \
-            or not os.path.exists(shown):
-        case.fail("no box while the game's files are held")
+    case.wait_for(shown, installer, "no box while the game's files are held")
     for holder in holders:
         holder.release()
     case.touch(answer)
-    rc = installer.wait(timeout=case.limit)
-    if rc != 0:
-        case.fail("Tessarin.exe ended with %d, expected 0" % rc)
+    case.expect_exit(case.exit_code(installer), "Tessarin.exe", DONE)
     boxes.expect(IN_USE_BOX % (escaped(inst.game_win + "\\AI\\Denmark.dll"), "RETRY"))
     inst.full_update_done()
 
@@ -455,7 +433,7 @@ def held_file_cancel(inst):
     holder = inst.hold("open", "ReadMe.txt")
     before = inst.snapshot()
     boxes = inst.boxes("--count", 1, "--press", "CANCEL")
-    inst.run(2)
+    inst.run(NOT_APPLIED)
     holder.release()
     boxes.expect(IN_USE_BOX % (escaped(inst.game_win + "\\ReadMe.txt"), "CANCEL"))
     inst.untouched(before)
@@ -472,7 +450,7 @@ def denied_game_folder(inst):
     os.chmod(inst.game, 0o755)
     before = inst.snapshot()
     boxes = inst.boxes("--count", 1, "--press", "OK")
-    inst.run(2)
+    inst.run(NOT_APPLIED)
     members = [n for n in inst.payload_names() if not n.endswith("/")]
     boxes.expect(NOT_WRITTEN_BOX % (escaped(inst.game_win + "\\" + members[0].replace("/", "\\")),
                                     len(members) - 1))
@@ -497,9 +475,8 @@ def window(inst):
     os.makedirs(shots)
     watcher = case.start_wine([inst.probe, "watch", case.windows_path(window_log), case.windows_path(stop),
                                case.windows_path(shots), long_path], stdout="watch.log", stderr="watch.log")
-    if not case.wait_until(lambda: os.path.exists(window_log) or watcher.poll() is not None, case.limit) \
-            or watcher.poll() is not None:
-        case.fail("window probe did not start: " + case.read_text(case.path("watch.log")))
+    case.wait_for(lambda: os.path.exists(window_log) and watcher.poll() is None, watcher,
+                  lambda: "window probe did not start: " + case.read_text(case.path("watch.log")))
 
     taken = {"lines": 0, "stages": 0}
 
@@ -520,7 +497,7 @@ def window(inst):
         taken["lines"] = len(lines)
     with case.polling(take_screenshots, 0.05):
         boxes = inst.boxes("--count", 0)
-        inst.run(0)
+        inst.run(DONE)
     case.touch(stop)
     watcher.wait()
     boxes.expect(hide_addresses=True)
@@ -537,7 +514,7 @@ def smoke32(inst):
     # The shipped i686 build: one full update (each 32-bit process costs about a minute).
     inst.prepare("german-level-1.29")
     inst.write("TIRMOLD.EXE", "old\n")
-    inst.run(0)
+    inst.run(DONE)
     inst.payload_written()
     if os.path.exists(os.path.join(inst.game, "TIRMOLD.EXE")):
         inst.case.fail("TIRMOLD.EXE still there")

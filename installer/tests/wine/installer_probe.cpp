@@ -32,14 +32,10 @@
 #include <string>
 #include <vector>
 
+#include "resource.h"
+#include "signal_files.h"
+
 namespace {
-
-bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
-
-void Touch(const char* path) {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-}
 
 int Link(const wchar_t* lnk) {
     CoInitialize(nullptr);
@@ -69,15 +65,9 @@ int Link(const wchar_t* lnk) {
     return 0;
 }
 
-// The installer's label font: "MS Sans Serif", 11 pixels.
-HFONT LabelFont() {
-    return CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
-}
-
 int Font() {
     HDC dc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, LabelFont());
+    HGDIOBJ old = SelectObject(dc, CreateLabelFont());
     char face[LF_FACESIZE] = "";
     GetTextFaceA(dc, sizeof face, face);
     SIZE status{};
@@ -111,8 +101,8 @@ int Watch(const char* out, const char* stop, const char* shots, const char* shot
         std::fprintf(stderr, "cannot set the hook: %lu\n", GetLastError());
         return 1;
     }
-    Touch(out);
-    for (DWORD start = GetTickCount(); !Exists(stop) && GetTickCount() - start < 300000;) {
+    signal_files::Create(out);
+    for (DWORD start = GetTickCount(); !signal_files::Exists(stop) && GetTickCount() - start < 300000;) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
         Sleep(20);

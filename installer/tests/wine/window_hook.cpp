@@ -10,7 +10,7 @@
 //   TIME message TEXT     the status line got TEXT (its WM_SETTEXT)
 //   TIME drawn TEXT       ... and the label drew all of TEXT as one line, nothing cut off at
 //                         its end (its pixels read back from the window and compared with
-//                         TEXT drawn on one line in "MS Sans Serif" 8 point)
+//                         TEXT drawn on one line in the installer's label font)
 //   TIME geometry outer=WxH client=WxH image=X,Y caption=C
 //                         the window when it is shown, at every status text and when it is
 //                         hidden: outer and client size, the product icon's place, caption
@@ -34,6 +34,9 @@
 #include <cstring>
 #include <string>
 
+#include "resource.h"
+#include "signal_files.h"
+
 namespace {
 
 // What the probe hands over before it sets the hook; one copy for every process that loads
@@ -45,9 +48,10 @@ struct WatchSettings {
 };
 __attribute__((section(".watch"), shared)) WatchSettings g_settings = {{0}, {0}, {0}};
 
-constexpr int kMessageId = 1003;  // the status line's control id
-constexpr int kImageId = 1001;    // the product icon's control id
 constexpr DWORD kShotWaitMs = 60000;
+// A message that no window is sent: peeking for it finds none, and the thread flushes its
+// windows' pixels to the X server when it finds no message waiting.
+constexpr UINT kNoMessage = WM_APP + 0x3FFF;
 
 bool HasClass(HWND w, const char* name) {
     char cls[64] = "";
@@ -76,12 +80,6 @@ void Log(const char* kind, const std::string& text) {
     DWORD written = 0;
     WriteFile(f, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     CloseHandle(f);
-}
-
-// The installer's label font: "MS Sans Serif", 11 pixels.
-HFONT LabelFont() {
-    return CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif");
 }
 
 // Which pixels of an area differ from the button face that labels are drawn on.
@@ -154,7 +152,7 @@ bool DrawnWhole(HWND label, const std::string& text) {
     GetClientRect(label, &r);
     Ink screen(r.right, r.bottom), drawn(r.right + 64, r.bottom);
     if (!screen.Capture(label)) return false;
-    HFONT font = LabelFont();
+    HFONT font = CreateLabelFont();
     drawn.Draw(text, font);
     DeleteObject(font);
     return screen.ShowsAllOf(drawn);
@@ -188,7 +186,7 @@ std::string Geometry(HWND form) {
     RECT outer, client, image;
     GetWindowRect(form, &outer);
     GetClientRect(form, &client);
-    GetWindowRect(GetDlgItem(form, kImageId), &image);
+    GetWindowRect(GetDlgItem(form, IDC_PRODUCT_ICON), &image);
     POINT p{image.left, image.top};
     ScreenToClient(form, &p);
     char caption[256] = "";
@@ -209,11 +207,8 @@ void Shot(const char* what) {
     Log("shot", std::string(n) + " " + what);
     if (!g_settings.shots[0]) return;
     MSG msg;
-    PeekMessageA(&msg, reinterpret_cast<HWND>(-1), WM_APP + 0x3FFF, WM_APP + 0x3FFF, PM_NOREMOVE);
-    std::string done = std::string(g_settings.shots) + "\\" + n + ".done";
-    for (DWORD start = GetTickCount();
-         GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount() - start < kShotWaitMs;)
-        Sleep(20);
+    PeekMessageA(&msg, reinterpret_cast<HWND>(-1), kNoMessage, kNoMessage, PM_NOREMOVE);
+    signal_files::WaitFor((std::string(g_settings.shots) + "\\" + n + ".done").c_str(), kShotWaitMs);
 }
 
 // The size of the last geometry line, and whether a screenshot of it was taken.
@@ -245,7 +240,7 @@ void LeavingStage(HWND form) {
 
 void OnEvent(const CWPRETSTRUCT& m) {
     HWND parent = GetParent(m.hwnd);
-    if (m.message == WM_SETTEXT && GetDlgCtrlID(m.hwnd) == kMessageId && HasClass(parent, "TMainForm")) {
+    if (m.message == WM_SETTEXT && GetDlgCtrlID(m.hwnd) == IDC_MESSAGE && HasClass(parent, kFormClassName)) {
         char text[512] = "";
         GetWindowTextA(m.hwnd, text, sizeof text);
         Log("message", text);
@@ -258,7 +253,7 @@ void OnEvent(const CWPRETSTRUCT& m) {
                 Shot("text");
             }
         }
-    } else if (HasClass(m.hwnd, "TMainForm")) {
+    } else if (HasClass(m.hwnd, kFormClassName)) {
         const auto* pos = reinterpret_cast<const WINDOWPOS*>(m.lParam);
         if (m.message == WM_WINDOWPOSCHANGED && (pos->flags & SWP_SHOWWINDOW)) {
             NoteGeometry(m.hwnd);

@@ -10,6 +10,8 @@ tests/rig/msgbox_driver.cpp for the options and the line's form).
 import os
 import re
 
+from .case import SUCCESS
+
 
 class BoxWatch:
     def __init__(self, case, *options, driver=None, wait=True):
@@ -19,7 +21,7 @@ class BoxWatch:
         for f in (self.ready, self.stop):
             if os.path.exists(f):
                 os.remove(f)
-        driver = driver or os.path.join(case.build, "rig", "msgbox_driver.exe")
+        driver = driver or case.rig_program("msgbox_driver.exe")
         self.process = case.start_wine([driver, "--timeout", case.limit, "--ready-file", case.windows_path(self.ready),
                                         "--stop-file", case.windows_path(self.stop)] + list(options),
                                        stdout="boxes", stderr="boxes.err")
@@ -29,10 +31,8 @@ class BoxWatch:
     def wait_ready(self):
         """Returns once the driver watches (wait=False leaves that to the case: a box shown
         before would be missed)."""
-        case = self.case
-        if not case.wait_until(lambda: os.path.exists(self.ready) or self.process.poll() is not None,
-                               case.limit) or not os.path.exists(self.ready):
-            case.fail("message-box driver did not start: " + self._text("boxes.err"))
+        self.case.wait_for(self.ready, self.process, lambda: "message-box driver did not start: "
+                           + self._text("boxes.err"))
 
     def _text(self, name):
         return self.case.read_text(self.case.path(name))
@@ -49,7 +49,7 @@ class BoxWatch:
         line each (none when called without). hide_addresses writes code addresses as ADDR."""
         self.case.touch(self.stop)
         rc = self.process.wait()
-        if rc != 0:
+        if rc != SUCCESS:
             self.case.fail("message-box driver ended with %d: %s %s"
                            % (rc, self._text("boxes"), self._text("boxes.err")))
         seen = self.seen()

@@ -26,6 +26,11 @@ import time
 
 from .rig import Rig, windows_path
 
+# Exit codes: a Windows program's success, and the one case.wine() and case.exit_code() give a
+# program that has not ended in time.
+SUCCESS = 0
+TIMED_OUT = 124
+
 
 class CaseFailed(Exception):
     pass
@@ -114,8 +119,12 @@ class Case:
     def wine_command(self, argv):
         return self.emulator + (["--as-user"] if self.as_user else []) + [str(a) for a in argv]
 
+    def rig_program(self, name):
+        """A Windows-side program of the rig (tests/rig), as built."""
+        return os.path.join(self.build, "rig", name)
+
     def wine(self, argv, cwd=None, timeout=None, stdout=None, stderr=None, check=False):
-        """Runs a Windows program and waits for it; returns its exit code (124 after timeout
+        """Runs a Windows program and waits for it; returns its exit code (TIMED_OUT after timeout
         seconds). stdout and stderr are files of the work folder by name, or as subprocess takes
         them (None: the case's own)."""
         with self._output(stdout) as out, self._output(stderr if stderr != stdout else None) as err:
@@ -124,17 +133,29 @@ class Case:
                                     stdout=out, stderr=subprocess.STDOUT if stderr == stdout and stderr else err
                                     ).returncode
             except subprocess.TimeoutExpired:
-                rc = 124
-        if check and rc != 0:
-            self.fail("%s ended with %d" % (os.path.basename(str(argv[0])), rc))
+                rc = TIMED_OUT
+        if check:
+            self.expect_exit(rc, os.path.basename(str(argv[0])))
         return rc
+
+    def expect_exit(self, rc, what, want=SUCCESS):
+        """Fails unless the exit code rc of what (a program) is want."""
+        if rc != want:
+            self.fail("%s ended with %d, expected %d" % (what, rc, want))
+
+    def exit_code(self, process):
+        """Waits for a background process, at most the case's limit: its exit code, or TIMED_OUT."""
+        try:
+            return process.wait(timeout=self.limit)
+        except subprocess.TimeoutExpired:
+            return TIMED_OUT
 
     def wine_output(self, argv, failure=None):
         """What a Windows program prints, without carriage returns; with failure, the case fails
         so unless the program ends with exit code 0."""
         done = subprocess.run(self.wine_command(argv), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                               stderr=subprocess.DEVNULL)
-        if failure and done.returncode != 0:
+        if failure and done.returncode != SUCCESS:
             self.fail(failure)
         return done.stdout.decode("latin-1").replace("\r", "")
 
@@ -165,6 +186,21 @@ class Case:
             if time.monotonic() >= end:
                 return False
             time.sleep(interval)
+
+    def wait_for(self, ready, process, failure, seconds=None):
+        """Waits until ready holds (a condition, or a file's name: the file exists) or the
+        background process has ended, at most seconds (the case's limit); fails with failure (a
+        text, or a function that makes it) unless ready holds then."""
+        done = ready if callable(ready) else lambda: os.path.exists(ready)
+        self.wait_until(lambda: done() or process.poll() is not None, seconds or self.limit)
+        if not done():
+            self.fail(failure() if callable(failure) else failure)
+
+    def hold(self, mode, path, *arguments):
+        """Holds the file path as the running game holds its files, until release() is called on
+        what this returns: the rig's file_holder.exe ("open": open without sharing, "load":
+        loaded as a library, "run": running as a program with arguments)."""
+        return _Held(self, mode, path, arguments)
 
     @contextlib.contextmanager
     def polling(self, action, interval):
@@ -201,6 +237,26 @@ class Case:
                 self._cleanups.pop()()
             except Exception as e:  # a clean-up that fails must not hide the case's result
                 print("clean-up: %s" % e, file=sys.stderr)
+
+
+class _Held:
+    def __init__(self, case, mode, path, arguments):
+        self.case, self.name = case, os.path.basename(path)
+        tag = "hold-%s-%s" % (mode, self.name)
+        self.log, ready, self.stop = tag + ".log", case.path(tag + ".ready"), case.path(tag + ".stop")
+        signals = [case.windows_path(ready), case.windows_path(self.stop)]
+        where = signals + [case.windows_path(path)] if mode == "run" else [case.windows_path(path)] + signals
+        self.process = case.start_wine([case.rig_program("file_holder.exe"), mode] + where + list(arguments),
+                                       stdout=self.log, stderr=self.log)
+        case.wait_for(ready, self.process, lambda: "%s is not held: %s" % (self.name, self._text()))
+
+    def _text(self):
+        return self.case.read_text(self.case.path(self.log))
+
+    def release(self):
+        self.case.touch(self.stop)
+        if self.case.exit_code(self.process) != SUCCESS:
+            self.case.fail("%s was not let go: %s" % (self.name, self._text()))
 
 
 def run_cases(cases, limits, limit_variable, work_name, fresh_work=True):

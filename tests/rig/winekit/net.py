@@ -35,9 +35,8 @@ class TestServer:
             f.write(script)
         self.process = case.start([sys.executable, os.path.realpath(SERVER), "--port", port, "--script",
                                    case.path("script"), "--log", self.log, "--ready", ready], stderr="server.err")
-        if not case.wait_until(lambda: os.path.exists(ready) or self.process.poll() is not None, 60) \
-                or not os.path.exists(ready):
-            case.fail("test server did not start: " + case.read_text(case.path("server.err")))
+        case.wait_for(ready, self.process, lambda: "test server did not start: "
+                      + case.read_text(case.path("server.err")), seconds=60)
         with open(ready) as f:
             self.port = int(f.read())
 

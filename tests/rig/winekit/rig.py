@@ -15,6 +15,7 @@ import fcntl
 import os
 import re
 import shutil
+import signal
 import subprocess
 import time
 
@@ -22,6 +23,7 @@ LOADERS = {"64": "/usr/lib/wine/wine64", "32": "/usr/lib/wine/wine"}
 WINESERVER = "/usr/lib/wine/wineserver"
 WINE_FONTS = "/usr/share/wine/fonts"
 USER_ID = 65534
+AS_USER = ["setpriv", "--reuid=%d" % USER_ID, "--regid=%d" % USER_ID, "--clear-groups"]
 # No "install Mono/Gecko" dialogs in a test prefix.
 DLL_OVERRIDES = "mscoree,mshtml=;winemenubuilder.exe=d"
 # Raised whenever _make_template makes a different prefix, so that no cache keeps an old one.
@@ -102,37 +104,38 @@ class Rig:
             return LOADERS["32"]
         return LOADERS["64"]
 
+    def environment(self, as_user=False, prefix=None):
+        """The environment of the rig's Wine processes: the caller's own with the rig's prefix
+        (or prefix) and display, or a clean one for the user's prefix."""
+        wine = dict(WINEDEBUG="-all", DISPLAY=self.display, WINEDLLOVERRIDES=DLL_OVERRIDES)
+        if not as_user:
+            return dict(os.environ, WINEPREFIX=prefix or self.prefix, **wine)
+        root = self.user_root()
+        # LANG makes Wine read Unix file names and arguments as UTF-8.
+        return dict(wine, PATH=os.environ.get("PATH", ""), HOME=root + "/home", LANG="C.UTF-8", USER="nobody",
+                    LOGNAME="nobody", WINEPREFIX=root + "/prefix", TZ=os.environ.get("TZ", ""))
+
     # The one way a Windows program runs: the loader of the program's architecture, in the
     # rig's prefix and on its display, as root or as the unprivileged user.
     def command(self, argv, as_user=False):
-        """The command and environment that run argv (a Windows program and its arguments)."""
-        loader = self._loader(argv[0]) if argv else LOADERS[self.arch]
-        if as_user:
-            root = self.user_root()
-            # A clean environment; LANG makes Wine read Unix file names and arguments as UTF-8.
-            user_env = ["PATH=" + os.environ.get("PATH", ""), "HOME=%s/home" % root, "LANG=C.UTF-8",
-                        "USER=nobody", "LOGNAME=nobody", "WINEPREFIX=%s/prefix" % root, "WINEDEBUG=-all",
-                        "DISPLAY=" + self.display, "TZ=" + os.environ.get("TZ", ""),
-                        "WINEDLLOVERRIDES=" + DLL_OVERRIDES]
-            return (["setpriv", "--reuid=%d" % USER_ID, "--regid=%d" % USER_ID, "--clear-groups", "env", "-i"]
-                    + user_env + [loader] + list(argv), dict(os.environ))
-        env = dict(os.environ)
-        env.update(WINEPREFIX=self.prefix, WINEDEBUG="-all", DISPLAY=self.display, WINEDLLOVERRIDES=DLL_OVERRIDES)
-        return [loader] + list(argv), env
+        """The command that runs argv: a Windows program and its arguments, or one of Wine's
+        own (its loader or server, by its path) as it is."""
+        argv = [str(a) for a in argv]
+        if argv[0] != WINESERVER and argv[0] not in LOADERS.values():
+            argv = [self._loader(argv[0])] + argv
+        return (AS_USER if as_user else []) + argv
 
-    def _server(self, option, as_user=False):
-        # The prefix's server and services outlive every program, so their output goes away
-        # from the caller's (CTest waits until a test's output is closed).
-        argv, env = self.command([], as_user)
-        argv[-1] = WINESERVER
-        subprocess.run(argv + [option], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
+    def _run(self, argv, as_user=False, log=None, prefix=None):
+        """Runs argv in the rig (or in prefix) and waits; its output goes to the file log or away. (The
+        prefix's server and services outlive every program, so their output never goes to the
+        caller's: CTest waits until a test's output is closed.)"""
+        subprocess.run(self.command(argv, as_user), env=self.environment(as_user, prefix), stdin=subprocess.DEVNULL,
+                       stdout=log or subprocess.DEVNULL, stderr=subprocess.STDOUT)
 
     def _start_services(self, log, as_user=False):
-        self._server("-p", as_user)
-        argv, env = self.command(["wineboot"], as_user)
+        self._run([WINESERVER, "-p"], as_user)
         with open(self._path(log), "w") as out:
-            subprocess.run(argv, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT)
+            self._run(["wineboot"], as_user, out)
 
     def setup(self, arch):
         """Starts Xvfb, makes the prefix (from the template, made first if needed), warms its server.
@@ -192,27 +195,25 @@ class Rig:
     def _make_template(self, template, arch):
         # Creating a prefix takes minutes here (its 32-bit half runs emulated).
         shutil.rmtree(template, ignore_errors=True)
-        os.makedirs(os.path.join(template, "prefix"))
-        env = dict(os.environ, WINEPREFIX=os.path.join(template, "prefix"), WINEDEBUG="-all",
-                   DISPLAY=self.display, WINEDLLOVERRIDES=DLL_OVERRIDES)
+        prefix = os.path.join(template, "prefix")
+        os.makedirs(prefix)
         with open(self._path("wineboot.log"), "w") as log:
-            run = dict(env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
-            subprocess.run([LOADERS[arch], "wineboot", "-i"], **run)
+            self._run([LOADERS[arch], "wineboot", "-i"], log=log, prefix=prefix)
             # Without a window manager Wine waits about 2 s after every message box for one that
             # never answers; unmanaged windows return at once. The prefix also holds a 64-bit
             # half, so the fast loader can write its registry.
-            subprocess.run([LOADERS["64"], "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
-                            "/t", "REG_SZ", "/d", "N", "/f"], **run)
-            subprocess.run([WINESERVER, "-k"], **run)
-            subprocess.run([WINESERVER, "-w"], **run)
+            self._run(["reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed", "/t", "REG_SZ", "/d", "N",
+                       "/f"], log=log, prefix=prefix)
+            self._run([WINESERVER, "-k"], log=log, prefix=prefix)
+            self._run([WINESERVER, "-w"], log=log, prefix=prefix)
         open(os.path.join(template, "ready"), "w").close()
 
     def teardown(self):
         """Ends every process of the prefix, its server and the display, and waits for them."""
         if os.path.isfile(self._path("arch")) and os.path.isfile(self._path("display")) \
                 and os.path.isdir(self.prefix):
-            self._server("-k")
-            self._server("-w")
+            self._run([WINESERVER, "-k"])
+            self._run([WINESERVER, "-w"])
         if os.path.isfile(self._path("xvfb.pid")):
             self._stop_xvfb()
             os.remove(self._path("xvfb.pid"))
@@ -227,12 +228,12 @@ class Rig:
             return
         if not argv or not argv[0].endswith(b"Xvfb") or (":" + number).encode() not in argv:
             return
-        os.kill(pid, 15)
+        os.kill(pid, signal.SIGTERM)
         for _ in range(100):
             if not os.path.exists("/proc/%d" % pid) or _zombie(pid):
                 return
             time.sleep(0.1)
-        os.kill(pid, 9)
+        os.kill(pid, signal.SIGKILL)
 
     # The unprivileged user's prefix.
     def user_root(self):
@@ -248,8 +249,7 @@ class Rig:
             raise RigError("the rig in %s is not set up" % self.folder)
         self.user_teardown()
         shutil.rmtree(self._path("user"), ignore_errors=True)
-        reachable = subprocess.run(["setpriv", "--reuid=%d" % USER_ID, "--regid=%d" % USER_ID, "--clear-groups",
-                                    "test", "-x", self.folder]).returncode == 0
+        reachable = subprocess.run(AS_USER + ["test", "-x", self.folder]).returncode == 0
         if reachable:
             root = self._path("user")
             os.makedirs(root)
@@ -273,8 +273,8 @@ class Rig:
         """Ends the user's Wine processes and server, and removes a temporary folder."""
         if os.path.isfile(self._path("user-root")):
             if os.path.isdir(os.path.join(self.user_root(), "prefix")) and os.path.isfile(self._path("display")):
-                self._server("-k", as_user=True)
-                self._server("-w", as_user=True)
+                self._run([WINESERVER, "-k"], as_user=True)
+                self._run([WINESERVER, "-w"], as_user=True)
             if self.user_root() != self._path("user"):
                 shutil.rmtree(self.user_root(), ignore_errors=True)
             os.remove(self._path("user-root"))

@@ -39,10 +39,14 @@ ASK_AGAIN_BOX = ('box caption="Warning" text="You already have this update insta
 ERROR_BOX = ('box caption="Application Error" text="Exception %s in module Tessarin.exe at ADDR.\\n%s" '
              "buttons=OK icon=error pressed=OK")
 # A file of the game that cannot be written: before unpacking (Retry, Cancel), and after it.
-IN_USE_BOX = ('box caption="Error" text="Unable to update %s!\\r\\nPlease close the game and try again" '
-              "buttons=RETRY,CANCEL icon=error pressed=%s")
-NOT_WRITTEN_BOX = ('box caption="Error" text="Unable to update %s and %d other files!\\r\\nPlease run the update '
-                   'as administrator" buttons=OK icon=error pressed=OK')
+REFUSED_BOX = 'box caption="Error" text="Unable to update %s!\\r\\n%s" buttons=RETRY,CANCEL icon=error pressed=%s'
+IN_USE = "Please close the game and try again"
+# Wine's text for "access denied" (Windows says "Access is denied."), and the advice.
+DENIED = "Access denied.\\r\\nYour account must be allowed to change the game folder"
+NOT_WRITTEN_BOX = ('box caption="Error" text="Unable to update %s and %d other files!\\r\\n' + DENIED +
+                   '" buttons=OK icon=error pressed=OK')
+NO_SPACE_BOX = ('box caption="Error" text="Not enough disk space on D:\\\\!\\r\\nThe update needs %d KB more: please '
+                'free some space and try again" buttons=RETRY,CANCEL icon=error pressed=CANCEL')
 # Where Windows keeps what a program without an execution level wrote while the folder was
 # denied to it: below the profile's local application data.
 VIRTUAL_STORE = PROFILE + "/AppData/Local/VirtualStore"
@@ -264,8 +268,17 @@ def no_box_update(record):
         for name in ("ReadMe.txt", "savegame.dat"):
             with open(os.path.join(store, name), "w") as f:
                 f.write("written by the game\n")
+        # Another program of the user's tries to write the temporary archive all along.
+        case, stop = inst.case, inst.case.path("pry.stop")
+        pry = case.start_wine([inst.probe, "pry", case.windows_path(os.path.join(inst.temp, "update.zip")),
+                               case.windows_path(stop)], stdout="pry.txt")
         boxes = inst.boxes("--count", 0)
         inst.run(DONE)
+        case.touch(stop)
+        case.expect_exit(case.exit_code(pry), "installer_probe pry")
+        tries = dict(item.split("=") for item in case.read_text(case.path("pry.txt")).split())
+        if int(tries["present"]) == 0 or int(tries["opened"]) != 0:
+            case.fail("another program opened the temporary archive for writing: %s" % tries)
         boxes.expect(hide_addresses=True)
         inst.full_update_done()
         if sorted(os.listdir(store)) != ["savegame.dat"]:
@@ -420,29 +433,89 @@ def held_files_retry(inst):
         holder.release()
     case.touch(answer)
     case.expect_exit(case.exit_code(installer), "Tessarin.exe", DONE)
-    boxes.expect(IN_USE_BOX % (escaped(inst.game_win + "\\AI\\Denmark.dll"), "RETRY"))
+    boxes.expect(REFUSED_BOX % (escaped(inst.game_win + "\\AI\\Denmark.dll"), IN_USE, "RETRY"))
     inst.full_update_done()
 
 
-def held_file_cancel(inst):
-    # A read-only file held open without sharing: Cancel leaves the game folder, the record and
-    # the Start menu as they were, and the exit code says the update was not applied.
-    inst.prepare("german")
-    inst.write("TIRMOLD.EXE", "old\n")
-    inst.write("ReadMe.txt", "held by another program\n", read_only=True)
-    holder = inst.hold("open", "ReadMe.txt")
-    before = inst.snapshot()
-    boxes = inst.boxes("--count", 1, "--press", "CANCEL")
-    inst.run(NOT_APPLIED)
-    holder.release()
-    boxes.expect(IN_USE_BOX % (escaped(inst.game_win + "\\ReadMe.txt"), "CANCEL"))
-    inst.untouched(before)
-    inst.version_is(None)
+def refused_before_unpacking(put, named, reason):
+    """Something that PUT puts in the game folder stops the update before it touches anything:
+    the box names the file NAMED and gives REASON ("%s" for the game folder); Cancel leaves the
+    game folder, the record and the Start menu as they were, and the exit code says the update
+    was not applied. PUT returns what holds a file, or None."""
+    def run(inst):
+        inst.prepare("german")
+        inst.write("TIRMOLD.EXE", "old\n")
+        holder = put(inst)
+        before = inst.snapshot()
+        boxes = inst.boxes("--count", 1, "--press", "CANCEL")
+        inst.run(NOT_APPLIED)
+        if holder:
+            holder.release()
+        boxes.expect(REFUSED_BOX % (escaped(inst.game_win + "\\" + named), escaped(reason.replace("%s", inst.game_win)),
+                                    "CANCEL"))
+        inst.untouched(before)
+        inst.version_is(None)
+    return run
+
+
+def held_read_only(mode, name):
+    """A read-only file of the game held by another program (MODE as for case.hold)."""
+    def put(inst):
+        os.makedirs(os.path.dirname(os.path.join(inst.game, name)), exist_ok=True)
+        built = os.path.join(inst.case.build, "game", name)  # the built one, marked as old
+        with open(os.path.join(inst.game, name), "wb") as f:
+            f.write(inst.case.read_bytes(built) + b"old" if os.path.exists(built) else b"old\n")
+        os.chmod(os.path.join(inst.game, name), 0o444)
+        return inst.hold(mode, name)
+    return put
+
+
+def file_in_place_of_folder(inst):
+    inst.write("AI", "a file where the update's folder goes\n")
+
+
+def small_drive(kind):
+    """The game on drive D:, a memory file system of 128 KiB (Wine's drive type KIND: "floppy"
+    reads as removable, "hd" as fixed), with less room than the update: the box says how many
+    KB more it needs, and Cancel leaves the game, the record and the Start menu as they were."""
+    def run(inst):
+        case = inst.case
+        inst.prepare("german")
+        drive, link = case.path("drive"), os.path.join(inst.prefix, "dosdevices", "d:")
+        os.makedirs(drive)
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=128k", "tmpfs", drive], check=True)
+        case.at_end(lambda: subprocess.run(["umount", drive]))
+        os.symlink(drive, link)
+        registry.add(case, "HKLM\\Software\\Wine\\Drives", "d:", "REG_SZ", kind)
+
+        def restore():
+            os.remove(link)
+            case.wine(["reg", "delete", "HKLM\\Software\\Wine\\Drives", "/v", "d:", "/f"], stdout=subprocess.DEVNULL)
+            case.rig.restart()
+        case.at_end(restore)
+        case.rig.restart()  # Wine reads its drives when its services start
+        inst.game, inst.game_win = os.path.join(drive, "game"), "D:\\game"
+        os.makedirs(inst.game)
+        registry.import_file(case, os.path.join(HERE, "records", "german.reg"), game=inst.game_win)
+        inst.write("TIRMOLD.EXE", "old\n")
+        before = inst.snapshot()
+        # Every member takes whole clusters; nothing on the drive is replaced.
+        st = os.statvfs(drive)
+        with zipfile.ZipFile(os.path.join(case.build, "installer", "payload.zip")) as z:
+            needed = sum(-(-m.file_size // st.f_bsize) * st.f_bsize for m in z.infolist() if not m.is_dir())
+        boxes = inst.boxes("--count", 1, "--press", "CANCEL")
+        inst.run(NOT_APPLIED)
+        boxes.expect(NO_SPACE_BOX % -(-(needed - st.f_bavail * st.f_frsize) // 1024))
+        inst.untouched(before)
+        inst.version_is(None)
+    return run
 
 
 def denied_game_folder(inst):
     # A standard user and a game folder that belongs to root, as Program Files belongs to the
-    # administrators: every member is refused, one box says so, nothing is recorded.
+    # administrators: every member is refused, one box says so, nothing is recorded. (Windows
+    # names the first one before unpacking already: the game folder, opened to add files to
+    # it, refuses. Wine checks no folder's permissions on such an open.)
     inst.use_user()
     inst.prepare("german")
     inst.write("TIRMOLD.EXE", "old\n")
@@ -543,7 +616,14 @@ CASES = {name: installer_case(function) for name, function in {
     "profile_non_ansi": profile_non_ansi,
     "profile_non_ansi_missing": profile_non_ansi_missing,
     "held_files_retry": held_files_retry,
-    "held_file_cancel": held_file_cancel,
+    # A read-only file held open without sharing, and one loaded as the game loads its AI.
+    "held_file_cancel": refused_before_unpacking(held_read_only("open", "ReadMe.txt"), "ReadMe.txt", IN_USE),
+    "held_plugin_cancel": refused_before_unpacking(held_read_only("load", "AI/Denmark.dll"), "AI\\Denmark.dll",
+                                                   IN_USE),
+    "file_in_the_way": refused_before_unpacking(file_in_place_of_folder, "AI\\Denmark.dll",
+                                                "Please move %s\\AI out of the way and try again"),
+    "small_removable_drive": small_drive("floppy"),
+    "small_fixed_drive": small_drive("hd"),
     "denied_game_folder": denied_game_folder,
     "window": window,
     "smoke32": smoke32,

@@ -6,8 +6,10 @@
 //   installer_probe.exe font                   print the ANSI code page, the face that the
 //                                              window's font "MS Sans Serif" 8 point gets and
 //                                              the width of the "Update status :" label text
-//   installer_probe.exe sleep COUNT MS           sleep COUNT times MS milliseconds and print
-//                                              the time it took (to weigh the run's pacing)
+//   installer_probe.exe pry FILE STOP          until STOP exists, tries to open FILE for
+//                                              writing, as any program of the user's may, and
+//                                              prints how often FILE was there and how often
+//                                              the open succeeded
 //   installer_probe.exe watch OUT STOP [SHOTS [TEXT]]
 //                                              until STOP exists, Tessarin.exe records in
 //                                              OUT what it does to its window (its status
@@ -26,7 +28,6 @@
 #include <shobjidl.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -113,13 +114,18 @@ int Watch(const char* out, const char* stop, const char* shots, const char* shot
 
 }  // namespace
 
-int SleepLoop(int count, int ms) {
-    LARGE_INTEGER f, t0, t1;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t0);
-    for (int i = 0; i < count; ++i) Sleep(static_cast<DWORD>(ms));
-    QueryPerformanceCounter(&t1);
-    std::printf("%d x Sleep(%d): %lld ms\n", count, ms, (t1.QuadPart - t0.QuadPart) * 1000 / f.QuadPart);
+int Pry(const char* file, const char* stop) {
+    long present = 0, opened = 0;
+    for (; !signal_files::Exists(stop); Sleep(5)) {
+        HANDLE h = CreateFileA(file, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            ++opened;
+            CloseHandle(h);
+        }
+        if (signal_files::Exists(file)) ++present;
+    }
+    std::printf("present=%ld opened=%ld\n", present, opened);
     return 0;
 }
 
@@ -130,11 +136,11 @@ int main(int argc, char** argv) {
         return n == 3 ? Link(wide[2]) : 2;
     }
     if (argc == 2 && !std::strcmp(argv[1], "font")) return Font();
-    if (argc == 4 && !std::strcmp(argv[1], "sleep")) return SleepLoop(std::atoi(argv[2]), std::atoi(argv[3]));
+    if (argc == 4 && !std::strcmp(argv[1], "pry")) return Pry(argv[2], argv[3]);
     if (argc >= 4 && argc <= 6 && !std::strcmp(argv[1], "watch"))
         return Watch(argv[2], argv[3], argc > 4 ? argv[4] : "", argc > 5 ? argv[5] : "");
     std::fprintf(
         stderr,
-        "usage: installer_probe link LNK | font | sleep COUNT MS | watch OUT STOP [SHOTS [TEXT]]\n");
+        "usage: installer_probe link LNK | font | pry FILE STOP | watch OUT STOP [SHOTS [TEXT]]\n");
     return 2;
 }

@@ -208,6 +208,13 @@ class Rig:
             self._run([WINESERVER, "-w"], log=log, prefix=prefix)
         open(os.path.join(template, "ready"), "w").close()
 
+    def restart(self):
+        """Ends the prefix's server and services and starts them again: Wine reads its drives
+        (dosdevices, HKLM\\Software\\Wine\\Drives) when they start."""
+        self._run([WINESERVER, "-k"])
+        self._run([WINESERVER, "-w"])
+        self._start_services("services.log")
+
     def teardown(self):
         """Ends every process of the prefix, its server and the display, and waits for them."""
         if os.path.isfile(self._path("arch")) and os.path.isfile(self._path("display")) \

@@ -268,6 +268,11 @@ def no_box_update(record):
         for name in ("ReadMe.txt", "savegame.dat"):
             with open(os.path.join(store, name), "w") as f:
                 f.write("written by the game\n")
+        # A link planted on the way to a copy leads out of the VirtualStore: what it leads to stays.
+        elsewhere = inst.case.path("elsewhere")
+        os.makedirs(elsewhere)
+        inst.case.touch(os.path.join(elsewhere, "Denmark.dll"))
+        os.symlink(elsewhere, os.path.join(store, "AI"))
         # Another program of the user's tries to write the temporary archive all along.
         case, stop = inst.case, inst.case.path("pry.stop")
         pry = case.start_wine([inst.probe, "pry", case.windows_path(os.path.join(inst.temp, "update.zip")),
@@ -281,8 +286,9 @@ def no_box_update(record):
             case.fail("another program opened the temporary archive for writing: %s" % tries)
         boxes.expect(hide_addresses=True)
         inst.full_update_done()
-        if sorted(os.listdir(store)) != ["savegame.dat"]:
-            inst.case.fail("VirtualStore holds %s, expected savegame.dat alone" % sorted(os.listdir(store)))
+        if sorted(os.listdir(store)) != ["AI", "savegame.dat"] or os.listdir(elsewhere) != ["Denmark.dll"]:
+            inst.case.fail("VirtualStore holds %s, expected AI and savegame.dat; the link leads to %s"
+                           % (sorted(os.listdir(store)), os.listdir(elsewhere)))
     return run
 
 

@@ -35,10 +35,11 @@ bool PeasantDrive(bool mainDone) {
 
 void ReadGaugesAndBuildings(LandView& v) {
     v.galleyGauge = UsageCount(kGalleyGaugeUsage);
-    const int32_t u25 = UsageCount(kFrigateGaugeUsage);
-    const int32_t u28 = UsageCount(kQuarterFrigateGaugeUsage);
-    const int32_t u14 = UsageCount(kFourfoldFrigateGaugeUsage);
-    v.frigateGauge = Add32(Add32(u28 / 4, u25), Mul32(4, u14));
+    // Read one after the other, in this order, before they are summed.
+    const int32_t frigateCount = UsageCount(kFrigateGaugeUsage);
+    const int32_t quarterFrigateCount = UsageCount(kQuarterFrigateGaugeUsage);
+    const int32_t fourfoldFrigateCount = UsageCount(kFourfoldFrigateGaugeUsage);
+    v.frigateGauge = Add32(Add32(quarterFrigateCount / 4, frigateCount), Mul32(4, fourfoldFrigateCount));
     v.mainDone = Done(G.MAINDA);
     HostHandle* const kBuildings[] = {&U.Konushnia_Swesair, &U.Dip_korpus, &U.Europ, &U.PorE};
     for (HostHandle* b : kBuildings) v.buildingsInProgress = Add32(v.buildingsInProgress, Unfinished(*b));

@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <exception>
+
 #include "resource.h"
 #include "unzip.h"
 
@@ -86,8 +88,14 @@ TAppWindow::TAppWindow(HINSTANCE instance, const char* title) {
     ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
 }
 
+// When the run ends by itself (the main window hidden and released by then) the window is left
+// to the end of the process, which takes it and its task-bar button away at once. DestroyWindow
+// would hide the visible window first, and under Wine on a display without a window manager
+// every hide of a window that Wine hands to one (this one carries the task-bar button) waits
+// 2 s for an acknowledgement that never comes. After an error the window goes here, before the
+// error box appears.
 TAppWindow::~TAppWindow() {
-    if (hwnd_) DestroyWindow(hwnd_);
+    if (hwnd_ && std::uncaught_exceptions() > 0) DestroyWindow(hwnd_);
 }
 
 LRESULT CALLBACK TMainForm::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -13,7 +13,7 @@ namespace tessarin {
 
 // The application's own window: invisible (no size), it owns the main window and so carries
 // the task-bar button, which shows the application title for the whole run whatever the
-// main window's caption.
+// main window's caption, until the process ends.
 class TAppWindow {
 public:
     TAppWindow(HINSTANCE instance, const char* title);

@@ -7,6 +7,10 @@
 #include "windows_support.h"
 
 namespace nelkar {
+
+using winsupport::SystemErrorText;
+using winsupport::UniqueHandle;
+
 namespace {
 
 class WinOutFile : public OutFile {
@@ -96,7 +100,7 @@ namespace {
 // sharing gives a sharing violation; a running program, a loaded library or a file the user
 // may not write gives access denied.
 MoveResult MoveFault(DWORD error) {
-    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return MoveResult::kInUse;
+    if (winsupport::HeldByAnotherProgram(error)) return MoveResult::kInUse;
     if (error == ERROR_ACCESS_DENIED) return MoveResult::kDenied;
     return MoveResult::kFailed;
 }

@@ -6,6 +6,10 @@
 #include <vector>
 
 namespace nelkar {
+
+using winsupport::SystemErrorText;
+using winsupport::UniqueKey;
+
 namespace {
 
 RegValue ReadFrom(HKEY key, const char* name) {

@@ -15,7 +15,7 @@ public:
     void WriteString(const std::string& name, const std::string& value) override;
 
 private:
-    UniqueKey key_;
+    winsupport::UniqueKey key_;
 };
 
 // One value of an existing key, read only; missing when the key or value is.

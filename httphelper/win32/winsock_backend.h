@@ -9,6 +9,8 @@
 #include "sock_backend.h"
 #include "windows_support.h"
 
+#include <winsock2.h>
+
 namespace nelkar {
 
 class WinsockBackend : public SocketBackend {

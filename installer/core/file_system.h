@@ -47,11 +47,11 @@ public:
 
 // What the extractor learns about the destination drive before it writes.
 struct DriveInfo {
-    bool known = false;      // volume information could be read
-    bool removable = false;  // removable or CD drive: the free-space rule applies
-    uint64_t freeBytes = 0;  // what this user may still write
+    bool known = false;         // volume information could be read
+    bool removable = false;     // removable or CD drive: the free-space rule applies
+    uint64_t freeBytes = 0;     // what this user may still write
     uint64_t clusterBytes = 1;  // the unit a file takes up space in
-    std::string root;        // "D:\"
+    std::string root;           // "D:\"
 };
 
 // Why an existing file cannot be written or removed, from the system's error code.

@@ -191,7 +191,8 @@ DataEnd FindDataEnd(Window& window, uint64_t dataStart, uint64_t fileSize) {
 // Thrown inside the member loop; absorbed there.
 class TUnZIP::MemberFailed {
 public:
-    explicit MemberFailed(const char* m, WriteRefusal r = WriteRefusal()) : message(m), refusal(std::move(r)) {}
+    explicit MemberFailed(const char* m, WriteRefusal r = WriteRefusal())
+        : message(m), refusal(std::move(r)) {}
     const char* message;
     WriteRefusal refusal;
 };
@@ -437,7 +438,8 @@ bool TUnZIP::Collect(InFile& in, const DriveInfo& drive) {
     return true;
 }
 
-bool TUnZIP::ForEachDestination(const std::function<bool(const std::string& outputPath, uint64_t size)>& visit) {
+bool TUnZIP::ForEachDestination(
+    const std::function<bool(const std::string& outputPath, uint64_t size)>& visit) {
     std::unique_ptr<InFile> in;
     try {
         in = OpenArchive();

@@ -18,7 +18,8 @@ constexpr unsigned kPauseStepMilliseconds = 50;
 std::string Advice(const WriteRefusal& refusal) {
     switch (refusal.kind) {
     case WriteRefusal::Kind::kInUse: return "Please close the game and try again";
-    case WriteRefusal::Kind::kInTheWay: return "Please move " + refusal.detail + " out of the way and try again";
+    case WriteRefusal::Kind::kInTheWay:
+        return "Please move " + refusal.detail + " out of the way and try again";
     default: break;
     }
     // An administrator's run is elevated already; another account has no game record.
@@ -189,7 +190,8 @@ bool UpdateRun::AskUntilUpdateFits(TUnZIP& unzip) {
             text = NotEnoughSpaceText(drive, static_cast<uint64_t>(needed) - drive.freeBytes);
         else
             return true;
-        if (boxes_.Show(text, "Error", BoxIcon::kStop, BoxButtons::kRetryCancel) != BoxAnswer::kRetry) return false;
+        if (boxes_.Show(text, "Error", BoxIcon::kStop, BoxButtons::kRetryCancel) != BoxAnswer::kRetry)
+            return false;
     }
 }
 

@@ -16,6 +16,11 @@
 
 namespace tessarin {
 
+using winsupport::ComPtr;
+using winsupport::SystemErrorText;
+
+using winsupport::UniqueKey;
+
 namespace {
 
 // Opens a current-user key with full access; never creates it. The leading backslash of the

@@ -12,6 +12,12 @@
 
 namespace tessarin {
 
+using winsupport::LoadDllsFromSystemFolderOnly;
+using winsupport::LoadSystemLibrary;
+using winsupport::ProcAddress;
+
+using winsupport::UniqueModule;
+
 namespace {
 
 std::string ModuleName() {

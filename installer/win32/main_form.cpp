@@ -10,6 +10,11 @@
 
 namespace tessarin {
 
+using winsupport::LoadSystemLibrary;
+using winsupport::ProcAddress;
+
+using winsupport::UniqueModule;
+
 namespace {
 
 constexpr const char* kAppClassName = "TAppWindow";
@@ -115,8 +120,8 @@ TMainForm::TMainForm(HINSTANCE instance, const char* caption, HWND owner) {
     auto initControls = ProcAddress<InitCommonControlsExFn>(comctl32_.Get(), "InitCommonControlsEx");
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_ANIMATE_CLASS};
     if (initControls) initControls(&icc);
-    icon_ =
-        RegisterProductClass(instance, kFormClassName, WindowProc, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    icon_ = RegisterProductClass(instance, kFormClassName, WindowProc,
+                                 reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
 
     RECT r{0, 0, kClientWidth, kClientHeight};
     AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
@@ -125,8 +130,8 @@ TMainForm::TMainForm(HINSTANCE instance, const char* caption, HWND owner) {
     frameHeight_ = h - kClientHeight;
     int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
     int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
-    hwnd_ =
-        CreateWindowExA(kExStyle, kFormClassName, caption, kStyle, x, y, w, h, owner, nullptr, instance, this);
+    hwnd_ = CreateWindowExA(kExStyle, kFormClassName, caption, kStyle, x, y, w, h, owner, nullptr, instance,
+                            this);
 
     font_ = CreateLabelFont();
     productIcon_ =

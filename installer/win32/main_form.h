@@ -26,7 +26,7 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
 
-    UniqueModule comctl32_;  // the classes of the bars and the animation
+    winsupport::UniqueModule comctl32_;  // the classes of the bars and the animation
     HWND hwnd_ = nullptr;
 };
 
@@ -64,11 +64,11 @@ private:
     void SetOuterHeight(int designHeight);
     void PaintControl(HWND control);
 
-    UniqueModule comctl32_;  // the classes of the bars and the animation
+    winsupport::UniqueModule comctl32_;  // the classes of the bars and the animation
     HWND hwnd_ = nullptr;
     HWND productIcon_ = nullptr, status_ = nullptr, message_ = nullptr;
     HWND progressBar_ = nullptr, copyAnimation_ = nullptr, totalBar_ = nullptr;
-    UniqueModule shell32_;  // holds the animation's clip while the window lives
+    winsupport::UniqueModule shell32_;  // holds the animation's clip while the window lives
     HFONT font_ = nullptr;
     HICON icon_ = nullptr;
     int frameWidth_ = 0, frameHeight_ = 0;  // outer minus client size of this system's frame

@@ -11,6 +11,11 @@
 
 namespace tessarin {
 
+using winsupport::ProcAddress;
+using winsupport::SystemErrorText;
+
+using winsupport::UniqueHandle;
+
 namespace {
 
 class Win32In : public InFile {
@@ -72,7 +77,8 @@ std::wstring FinalPathOf(HANDLE h) {
         path.resize(n);
     }
     const std::wstring kLong = L"\\\\?\\", kLongShare = L"\\\\?\\UNC\\";
-    if (path.compare(0, kLongShare.size(), kLongShare) == 0) return L"\\" + path.substr(kLongShare.size() - 1);
+    if (path.compare(0, kLongShare.size(), kLongShare) == 0)
+        return L"\\" + path.substr(kLongShare.size() - 1);
     if (path.compare(0, kLong.size(), kLong) == 0) return path.substr(kLong.size());
     return path;
 }
@@ -181,12 +187,8 @@ namespace {
 // DLL shows as a sharing or lock violation; everything else is a refusal of the system's
 // (access denied for a standard user in a protected folder, above all), told in its words.
 WriteRefusal RefusalOf(DWORD error) {
-    switch (error) {
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_USER_MAPPED_FILE: return WriteRefusal::InUse();
-    default: return WriteRefusal::Denied(SystemErrorText(error));
-    }
+    return winsupport::HeldByAnotherProgram(error) ? WriteRefusal::InUse()
+                                                   : WriteRefusal::Denied(SystemErrorText(error));
 }
 
 }  // namespace
@@ -212,7 +214,8 @@ WriteRefusal Win32FileSystem::CheckWritable(const std::string& path) {
         // the deepest folder that exists must let this user add files and folders to it
         // (asked by opening it for that, which changes nothing).
         std::string folder;
-        for (size_t slash = path.find('\\', 3); slash != std::string::npos; slash = path.find('\\', slash + 1)) {
+        for (size_t slash = path.find('\\', 3); slash != std::string::npos;
+             slash = path.find('\\', slash + 1)) {
             DWORD found = GetFileAttributesA(path.substr(0, slash).c_str());
             if (found == INVALID_FILE_ATTRIBUTES) break;
             if (!(found & FILE_ATTRIBUTE_DIRECTORY)) return WriteRefusal::InTheWay(path.substr(0, slash));
@@ -236,7 +239,8 @@ WriteRefusal Win32FileSystem::CheckWritable(const std::string& path) {
     DWORD rest = a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
     if (readOnly && !SetFileAttributesA(path.c_str(), rest ? rest : FILE_ATTRIBUTE_NORMAL))
         return RefusalOf(GetLastError());
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD error = h == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     if (readOnly) SetFileAttributesA(path.c_str(), a);
@@ -378,15 +382,17 @@ WriteRefusal Win32FileSystem::RemoveBelow(const std::string& folder, const std::
     // The folder and the file as the system finds them: a junction or link on the way is
     // followed here, one at the file's own place is opened itself (not its target).
     UniqueHandle root(CreateFileA(folder.c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!root.Valid()) return WriteRefusal();  // no such folder, no copies in it
     UniqueHandle file(CreateFileA(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                  nullptr));
     if (!file.Valid()) {
         DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? WriteRefusal() : RefusalOf(error);
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? WriteRefusal()
+                                                                              : RefusalOf(error);
     }
     // Only a file that still lies below the folder once every link on the way is followed:
     // another program of the user's may have planted a junction that leads elsewhere.

@@ -323,9 +323,10 @@ TEST_F(HttpGetTest, DestinationsLongerThanThePathLimitFail) {
 // unfinished download, a player's file): the download takes "NAME.part2" to "NAME.part9", and
 // the other files stay as they were, also one made at the moment the download looks.
 TEST_F(HttpGetTest, TemporaryNamesOfOthersStay) {
-    const char* const suffixes[] = {".part", ".part2", ".part3", ".part4", ".part5",
+    const char* const suffixes[] = {".part",  ".part2", ".part3", ".part4", ".part5",
                                     ".part6", ".part7", ".part8", ".part9"};
-    const std::string at254 = "ddd\\" + std::string(190, 'f') + "\\" + std::string(59, 'g');  // 254 characters
+    const std::string at254 =
+        "ddd\\" + std::string(190, 'f') + "\\" + std::string(59, 'g');  // 254 characters
     struct Row {
         const char* name;
         std::string dest;
@@ -345,8 +346,10 @@ TEST_F(HttpGetTest, TemporaryNamesOfOthersStay) {
         std::filesystem::create_directories(std::filesystem::path(PosixFileSys::Native(at254)).parent_path());
         const std::string dest = PosixFileSys::Native(r.dest);
         for (int i = 0; i < r.taken; ++i) {
-            if (r.folders) ASSERT_EQ(0, mkdir((dest + suffixes[i]).c_str(), 0777));
-            else WriteFile(dest + suffixes[i], "theirs");
+            if (r.folders)
+                ASSERT_EQ(0, mkdir((dest + suffixes[i]).c_str(), 0777));
+            else
+                WriteFile(dest + suffixes[i], "theirs");
         }
         files_.late = r.late ? r.dest + ".part" : "";
         EXPECT_EQ(r.placed, conn->HttpGet("127.0.0.1/x", r.dest));

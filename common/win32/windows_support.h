@@ -1,4 +1,6 @@
-// The one way into <windows.h> for the installer's Win32 layer, with small owners of handles.
+// The one way the programs' Win32 layers include <windows.h> (Windows XP's API level, no
+// rarely used parts, no min/max macros), and small owners of system handles so that nothing
+// leaks on an error path. Shared by the three programs, each of which compiles it in.
 #pragma once
 
 #ifndef _WIN32_WINNT
@@ -13,8 +15,9 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
-namespace tessarin {
+namespace winsupport {
 
 // The system's text for an error code, without its line end.
 inline std::string SystemErrorText(DWORD code) {
@@ -29,6 +32,14 @@ inline std::string SystemErrorText(DWORD code) {
     return text;
 }
 
+// Whether the system refused a file because another program holds it: open without sharing
+// (or for a moment, by a scanner), a locked range, or a mapped view. A running program or a
+// loaded library shows so to an open for writing; to a rename or delete, as access denied.
+inline bool HeldByAnotherProgram(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_USER_MAPPED_FILE;
+}
+
 // Owners of system handles: move-only, each closes its handle when it goes.
 
 // A kernel handle (file, process); none is INVALID_HANDLE_VALUE (null counts as none too).
@@ -36,16 +47,17 @@ class UniqueHandle {
 public:
     explicit UniqueHandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
     ~UniqueHandle() { Reset(); }
-    UniqueHandle(UniqueHandle&& other) noexcept : h_(other.h_) { other.h_ = INVALID_HANDLE_VALUE; }
+    UniqueHandle(UniqueHandle&& other) noexcept : h_(other.Release()) {}
     UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) {
-            Reset(other.h_);
-            other.h_ = INVALID_HANDLE_VALUE;
-        }
+        if (this != &other) Reset(other.Release());
         return *this;
     }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
     HANDLE Get() const { return h_; }
     bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    // Gives the handle up without closing it.
+    HANDLE Release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
     void Reset(HANDLE h = INVALID_HANDLE_VALUE) {
         if (Valid()) CloseHandle(h_);
         h_ = h;
@@ -162,4 +174,4 @@ private:
     T* p_ = nullptr;
 };
 
-}  // namespace tessarin
+}  // namespace winsupport

@@ -106,10 +106,13 @@ class Installer:
         self.game_win = case.windows_path(self.game)
         registry.import_file(case, os.path.join(HERE, "records", record + ".reg"), game=self.game_win)
 
-    def write(self, name, text, user_owned=False, read_only=False):
+    def write(self, name, text=None, user_owned=False, read_only=False):
+        """The game's file NAME ("/" between folders) holding TEXT, or without it the kit's own
+        file of that name marked as old."""
         path = os.path.join(self.game, name)
-        with open(path, "w") as f:
-            f.write(text)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(text.encode() if text else self.case.read_bytes(os.path.join(self.case.build, "game", name)) + b"old")
         if user_owned:
             os.chown(path, USER_ID, USER_ID)
         if read_only:
@@ -117,6 +120,13 @@ class Installer:
 
     def boxes(self, *options):
         return BoxWatch(self.case, *options, driver=self.driver)
+
+    def run_with(self, want, *boxes, press=None):
+        """Runs Tessarin.exe with every box answered by PRESS: exit code WANT and exactly BOXES
+        (code addresses as ADDR)."""
+        watch = self.boxes("--count", len(boxes), *(("--press", press) if press else ()))
+        self.run(want)
+        watch.expect(*boxes, hide_addresses=True)
 
     def hold(self, mode, name, *arguments):
         """Holds the game's file NAME ("/" between folders) as the running game does (case.hold)."""
@@ -148,8 +158,10 @@ class Installer:
                 entries.append((os.path.relpath(path, self.game), st.st_size, st.st_mode & 0o7777, st.st_mtime_ns))
         return sorted(entries)
 
-    def untouched(self, before, stale_archive=False):
-        """Nothing written or deleted: game folder as before, no link, no temporary archive."""
+    def untouched(self, before, stale_archive=False, version=None):
+        """Nothing written or deleted: game folder as before, no link, no temporary archive, the
+        record's "Version" as it was (VERSION, None for no value)."""
+        self.version_is(version)
         if self.snapshot() != before:
             self.case.fail("game folder changed")
         if os.path.exists(self.group):
@@ -225,34 +237,15 @@ def installer_case(function):
     return lambda case: function(Installer(case))
 
 
-def no_record(inst):
-    inst.prepare("none")
-    before = inst.snapshot()
-    boxes = inst.boxes("--count", 1, "--press", "OK")
-    inst.run(DONE)
-    boxes.expect(NO_GAME_BOX, hide_addresses=True)
-    inst.untouched(before)
-
-
-def wrong_edition(record, edition):
+def stopped(record, want, box):
+    """The record RECORD stops the run at its checks with BOX (answered OK) and exit code WANT:
+    nothing written or deleted."""
     def run(inst):
         inst.prepare(record)
         before = inst.snapshot()
-        boxes = inst.boxes("--count", 1, "--press", "OK")
-        inst.run(DONE)
-        boxes.expect(WRONG_EDITION_BOX % edition, hide_addresses=True)
+        inst.run_with(want, box, press="OK")
         inst.untouched(before)
-        inst.version_is(None)
     return run
-
-
-def language_number(inst):
-    inst.prepare("language-number")
-    before = inst.snapshot()
-    boxes = inst.boxes("--count", 1, "--press", "OK")
-    inst.run(APPLICATION_ERROR)
-    boxes.expect(ERROR_BOX % ("ERegistryException", "Invalid data type for 'Language'."), hide_addresses=True)
-    inst.untouched(before)
 
 
 def no_box_update(record):
@@ -277,14 +270,12 @@ def no_box_update(record):
         case, stop = inst.case, inst.case.path("pry.stop")
         pry = case.start_wine([inst.probe, "pry", case.windows_path(os.path.join(inst.temp, "update.zip")),
                                case.windows_path(stop)], stdout="pry.txt")
-        boxes = inst.boxes("--count", 0)
-        inst.run(DONE)
+        inst.run_with(DONE)
         case.touch(stop)
         case.expect_exit(case.exit_code(pry), "installer_probe pry")
         tries = dict(item.split("=") for item in case.read_text(case.path("pry.txt")).split())
         if int(tries["present"]) == 0 or int(tries["opened"]) != 0:
             case.fail("another program opened the temporary archive for writing: %s" % tries)
-        boxes.expect(hide_addresses=True)
         inst.full_update_done()
         if sorted(os.listdir(store)) != ["AI", "savegame.dat"] or os.listdir(elsewhere) != ["Denmark.dll"]:
             inst.case.fail("VirtualStore holds %s, expected AI and savegame.dat; the link leads to %s"
@@ -297,12 +288,9 @@ def asked(version, answer):
         inst.prepare("german-level-" + version)
         inst.write("TIRMOLD.EXE", "old\n")
         before = inst.snapshot()
-        boxes = inst.boxes("--count", 1, "--press", answer)
-        inst.run(DONE)
-        boxes.expect(ASK_AGAIN_BOX % answer, hide_addresses=True)
+        inst.run_with(DONE, ASK_AGAIN_BOX % answer, press=answer)
         if answer == "NO":
-            inst.untouched(before)
-            inst.version_is(version)
+            inst.untouched(before, version=version)
         else:
             inst.full_update_done()
     return run
@@ -314,17 +302,13 @@ def full_update(inst):
     inst.prepare("german")
     inst.write("TIRMOLD.EXE", "old\n", user_owned=True, read_only=True)
     inst.write("ReadMe.txt", "old read me\n", user_owned=True, read_only=True)
-    boxes = inst.boxes("--count", 0)
-    inst.run(DONE)
-    boxes.expect(hide_addresses=True)
+    inst.run_with(DONE)
     inst.full_update_done()
     if os.stat(os.path.join(inst.game, "ReadMe.txt")).st_mode & 0o600 != 0o600:
         inst.case.fail("ReadMe.txt still read-only")
     inst.pacing_report()
     # A second run asks, and leaves one link.
-    boxes = inst.boxes("--count", 1, "--press", "YES")
-    inst.run(DONE)
-    boxes.expect(ASK_AGAIN_BOX % "YES", hide_addresses=True)
+    inst.run_with(DONE, ASK_AGAIN_BOX % "YES", press="YES")
     inst.full_update_done()
 
 
@@ -338,14 +322,11 @@ def stale_update_zip(inst):
         f.write("stale\n")
     os.chown(stale, USER_ID, USER_ID)
     os.chmod(stale, 0o444)
-    boxes = inst.boxes("--count", 1, "--press", "OK")
-    inst.run(APPLICATION_ERROR)
-    boxes.expect(ERROR_BOX % ("EFCreateError", "Cannot create file C:\\\\users\\\\root\\\\Temp\\\\update.zip."),
-                 hide_addresses=True)
+    inst.run_with(APPLICATION_ERROR, ERROR_BOX % ("EFCreateError", "Cannot create file "
+                                                  "C:\\\\users\\\\root\\\\Temp\\\\update.zip."), press="OK")
     if inst.case.read_bytes(stale).rstrip(b"\n") != b"stale":
         inst.case.fail("stale archive changed")
     inst.untouched(before, stale_archive=True)
-    inst.version_is(None)
     os.remove(stale)
 
 
@@ -389,9 +370,7 @@ def profile_non_ansi(inst):
     non_ansi_profile(inst, present=True)
     inst.write("TIRMOLD.EXE", "old\n")
     arrivals = Arrivals(inst.case, os.path.join(inst.lukasz, "Temp"))
-    boxes = inst.boxes("--count", 0)
-    inst.run(DONE)
-    boxes.expect(hide_addresses=True)
+    inst.run_with(DONE)
     if "update.zip" not in arrivals.names():
         inst.case.fail("no archive in %s/Temp during the run" % inst.lukasz)
     if os.path.exists(inst.group):
@@ -409,12 +388,9 @@ def profile_non_ansi_missing(inst):
     inst.prepare("german")
     non_ansi_profile(inst, present=False)
     before = inst.snapshot()
-    boxes = inst.boxes("--count", 1, "--press", "OK")
-    inst.run(APPLICATION_ERROR)
-    boxes.expect(ERROR_BOX % ("EFCreateError", "Cannot create file C:\\\\users\\\\?ukasz\\\\Temp\\\\update.zip."),
-                 hide_addresses=True)
+    inst.run_with(APPLICATION_ERROR, ERROR_BOX % ("EFCreateError", "Cannot create file "
+                                                  "C:\\\\users\\\\?ukasz\\\\Temp\\\\update.zip."), press="OK")
     inst.untouched(before)
-    inst.version_is(None)
     if any("ukasz" in n.lower() for n in os.listdir(os.path.join(inst.prefix, "drive_c", "users"))):
         inst.case.fail("a profile folder was made")
 
@@ -425,10 +401,8 @@ def held_files_retry(inst):
     case = inst.case
     inst.prepare("german")
     inst.write("TIRMOLD.EXE", "old\n")
-    os.makedirs(os.path.join(inst.game, "AI"))
     for name in ("AI/Denmark.dll", "nelkar.exe"):
-        with open(os.path.join(inst.game, name), "wb") as f:  # the built one, marked as old
-            f.write(case.read_bytes(os.path.join(case.build, "game", name)) + b"old")
+        inst.write(name)
     holders = [inst.hold("load", "AI/Denmark.dll"), inst.hold("run", "nelkar.exe", "/C")]
     shown, answer = case.path("box.shown"), case.path("box.answer")
     boxes = inst.boxes("--count", 1, "--press", "RETRY", "--exe", "Tessarin.exe",
@@ -453,25 +427,19 @@ def refused_before_unpacking(put, named, reason):
         inst.write("TIRMOLD.EXE", "old\n")
         holder = put(inst)
         before = inst.snapshot()
-        boxes = inst.boxes("--count", 1, "--press", "CANCEL")
-        inst.run(NOT_APPLIED)
+        inst.run_with(NOT_APPLIED, REFUSED_BOX % (escaped(inst.game_win + "\\" + named),
+                                                  escaped(reason.replace("%s", inst.game_win)), "CANCEL"), press="CANCEL")
         if holder:
             holder.release()
-        boxes.expect(REFUSED_BOX % (escaped(inst.game_win + "\\" + named), escaped(reason.replace("%s", inst.game_win)),
-                                    "CANCEL"))
         inst.untouched(before)
-        inst.version_is(None)
     return run
 
 
-def held_read_only(mode, name):
-    """A read-only file of the game held by another program (MODE as for case.hold)."""
+def held_read_only(mode, name, text=None):
+    """A read-only file of the game (as Installer.write) held by another program (MODE as for
+    case.hold)."""
     def put(inst):
-        os.makedirs(os.path.dirname(os.path.join(inst.game, name)), exist_ok=True)
-        built = os.path.join(inst.case.build, "game", name)  # the built one, marked as old
-        with open(os.path.join(inst.game, name), "wb") as f:
-            f.write(inst.case.read_bytes(built) + b"old" if os.path.exists(built) else b"old\n")
-        os.chmod(os.path.join(inst.game, name), 0o444)
+        inst.write(name, text, read_only=True)
         return inst.hold(mode, name)
     return put
 
@@ -509,11 +477,8 @@ def small_drive(kind):
         st = os.statvfs(drive)
         with zipfile.ZipFile(os.path.join(case.build, "installer", "payload.zip")) as z:
             needed = sum(-(-m.file_size // st.f_bsize) * st.f_bsize for m in z.infolist() if not m.is_dir())
-        boxes = inst.boxes("--count", 1, "--press", "CANCEL")
-        inst.run(NOT_APPLIED)
-        boxes.expect(NO_SPACE_BOX % -(-(needed - st.f_bavail * st.f_frsize) // 1024))
+        inst.run_with(NOT_APPLIED, NO_SPACE_BOX % -(-(needed - st.f_bavail * st.f_frsize) // 1024), press="CANCEL")
         inst.untouched(before)
-        inst.version_is(None)
     return run
 
 
@@ -528,13 +493,10 @@ def denied_game_folder(inst):
     os.chown(inst.game, 0, 0)
     os.chmod(inst.game, 0o755)
     before = inst.snapshot()
-    boxes = inst.boxes("--count", 1, "--press", "OK")
-    inst.run(NOT_APPLIED)
     members = [n for n in inst.payload_names() if not n.endswith("/")]
-    boxes.expect(NOT_WRITTEN_BOX % (escaped(inst.game_win + "\\" + members[0].replace("/", "\\")),
-                                    len(members) - 1))
+    inst.run_with(NOT_APPLIED, NOT_WRITTEN_BOX % (escaped(inst.game_win + "\\" + members[0].replace("/", "\\")),
+                                                  len(members) - 1), press="OK")
     inst.untouched(before)
-    inst.version_is(None)
 
 
 def window(inst):
@@ -575,11 +537,9 @@ def window(inst):
                 case.touch(os.path.join(shots, words[2] + ".done"))
         taken["lines"] = len(lines)
     with case.polling(take_screenshots, 0.05):
-        boxes = inst.boxes("--count", 0)
-        inst.run(DONE)
+        inst.run_with(DONE)
     case.touch(stop)
     watcher.wait()
-    boxes.expect(hide_addresses=True)
     inst.full_update_done()
     checks = subprocess.run([sys.executable, os.path.join(HERE, "window_checks.py"), case.work, inst.stage,
                              inst.game_win, long_path])
@@ -605,16 +565,17 @@ def smoke32(inst):
 
 
 CASES = {name: installer_case(function) for name, function in {
-    "no_record": no_record,
-    "language_deutsch": wrong_edition("language-deutsch", "Deutsch"),
-    "language_absent": wrong_edition("language-absent", ""),
-    "language_number": language_number,
+    "no_record": stopped("none", DONE, NO_GAME_BOX),
+    "language_deutsch": stopped("language-deutsch", DONE, WRONG_EDITION_BOX % "Deutsch"),
+    "language_absent": stopped("language-absent", DONE, WRONG_EDITION_BOX % ""),
+    "language_number": stopped("language-number", APPLICATION_ERROR,
+                               ERROR_BOX % ("ERegistryException", "Invalid data type for 'Language'.")),
     # "GERMAN" stored as expandable text.
     "language_GERMAN_level_1.29": no_box_update("language-GERMAN-expandable-level-1.29"),
     "level_2.10": no_box_update("german-level-2.10"),
     "level_2.2_no": asked("2.2", "NO"),
     # "Deutsch", a NUL and more bytes: the text ends at the first NUL.
-    "language_deutsch_nul": wrong_edition("language-deutsch-nul", "Deutsch"),
+    "language_deutsch_nul": stopped("language-deutsch-nul", DONE, WRONG_EDITION_BOX % "Deutsch"),
     "level_2.3_no": asked("2.3", "NO"),
     "level_2.3_yes": asked("2.3", "YES"),
     "full_update": full_update,
@@ -623,7 +584,7 @@ CASES = {name: installer_case(function) for name, function in {
     "profile_non_ansi_missing": profile_non_ansi_missing,
     "held_files_retry": held_files_retry,
     # A read-only file held open without sharing, and one loaded as the game loads its AI.
-    "held_file_cancel": refused_before_unpacking(held_read_only("open", "ReadMe.txt"), "ReadMe.txt", IN_USE),
+    "held_file_cancel": refused_before_unpacking(held_read_only("open", "ReadMe.txt", "held\n"), "ReadMe.txt", IN_USE),
     "held_plugin_cancel": refused_before_unpacking(held_read_only("load", "AI/Denmark.dll"), "AI\\Denmark.dll",
                                                    IN_USE),
     "file_in_the_way": refused_before_unpacking(file_in_place_of_folder, "AI\\Denmark.dll",

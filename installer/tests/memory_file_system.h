@@ -21,7 +21,6 @@ public:
         uint64_t length = 0;  // kept even when data is not
         bool readOnly = false;
         bool locked = false;  // held open by another program: cannot be created or written
-        int busyCreates = 0;  // held for this many more attempts to create it
         bool denied = false;  // the user may not write it
         uint32_t dosTime = 0;
         uint32_t attributes = 0x20;
@@ -57,10 +56,6 @@ public:
     std::unique_ptr<OutFile> Create(const std::string& path) override {
         auto it = files.find(path);
         lastRefusal = it == files.end() ? WriteRefusal() : Refusal(it->second, false);
-        if (it != files.end() && it->second.busyCreates > 0) {
-            --it->second.busyCreates;
-            lastRefusal = WriteRefusal::InUse();
-        }
         if (lastRefusal) return nullptr;
         if (folders.count(path)) {
             lastRefusal = WriteRefusal::Denied(kAccessDenied);

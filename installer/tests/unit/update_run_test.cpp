@@ -29,7 +29,11 @@ public:
     void SetCaption(const std::string& caption) override { log_.push_back("caption " + caption); }
     void PaintNow() override { log_.push_back("paint"); }
     void ProcessMessages() override { log_.push_back("messages"); }
-    void Wait(unsigned milliseconds) override { log_.push_back("wait " + std::to_string(milliseconds)); }
+    void Wait(unsigned milliseconds) override {
+        log_.push_back("wait " + std::to_string(milliseconds));
+        if (onWait) onWait(milliseconds);
+    }
+    std::function<void(unsigned)> onWait;
     void ShowStatus(const std::string& text) override {
         log_.push_back("status " + text);
         if (onStatus) onStatus(text);
@@ -518,9 +522,16 @@ INSTANTIATE_TEST_SUITE_P(
                        Join({{"status Extracting archive ...",
                               "box Error | The update is damaged!\r\nPlease download it again | stop | OK"},
                              kCancelled})},
-        // A scanner that holds a file it saw written lets go within the second of retries.
+        // A scanner that holds a file it saw written lets go 300 ms into the second of retries.
         UnwritableCase{"HeldBrieflyWhileUnpacking",
-                       [](Machine& m) { m.files.files[kReadMe].busyCreates = 3; }, kUpdated},
+                       [](Machine& m) {
+                           MemoryFileSystem::File& f = m.files.files[kReadMe];
+                           m.window.onStatus = [&f](const std::string& text) { f.locked = text == "Copying files ..."; };
+                           m.window.onWait = [&f, waited = 0u](unsigned ms) mutable {
+                               if (f.locked && (waited += ms) >= 300) f.locked = false;
+                           };
+                       },
+                       kUpdated},
         // The virtualised game holds its copy of a written file: it would go on reading it.
         UnwritableCase{
             "VirtualStoreCopyHeld",

@@ -25,11 +25,6 @@
 namespace nelkar {
 namespace {
 
-using nelkar_test::Exists;
-using nelkar_test::ReadFile;
-using nelkar_test::ScratchDir;
-using nelkar_test::WriteFile;
-
 // Counts operations and kills the process at operation `killAt`; a write that is hit is cut
 // in half first, as a crash in the middle of writing leaves it.
 struct KillSwitch {
@@ -119,7 +114,7 @@ private:
     KillSwitch& k_;
 };
 
-const int kOneRepeats = 500;  // "new one " per half of the body of /f/one
+const std::string kOneHalf = Repeat("new one ", 500);  // the body of /f/one comes in two halves
 
 const std::string kScript =
     "case /q/a\nsend HTTP/1.0 200 OK\\r\\n\\r\\nA\n"
@@ -127,17 +122,7 @@ const std::string kScript =
     "case /games/Veltmark-OR/updates/vmorlist.dat\nsend HTTP/1.0 200 OK\\r\\n\\r\\n"
     "127.0.0.1/f/one\\r\\n2\\r\\nfiles\\\\one.dat\\r\\n127.0.0.1/f/two\\r\\n1\\r\\nfiles\\\\two.dat\\r\\n\n"
     "case /f/one\nsend HTTP/1.0 200 OK\\r\\n\\r\\n\nrepeat 1 " +
-    [] {
-        std::string s;
-        for (int i = 0; i < kOneRepeats; ++i) s += "new one ";
-        return s;
-    }() +
-    "\nsleep 0.01\nrepeat 1 " +
-    [] {
-        std::string s;
-        for (int i = 0; i < kOneRepeats; ++i) s += "new one ";
-        return s;
-    }() +
+    kOneHalf + "\nsleep 0.01\nrepeat 1 " + kOneHalf +
     "\n"
     "case /f/two\nsend HTTP/1.0 200 OK\\r\\n\\r\\nnew two\n"
     "case *\nsend HTTP/1.0 404 Not Found\\r\\n\\r\\n\n";
@@ -149,14 +134,10 @@ bool WellFormed(const std::string& text) {
 }
 
 TEST(CrashTest, KilledAtEveryOperationLosesNothing) {
-    nelkar_test::TestServer server(kScript);
+    TestServer server(kScript);
     ScratchDir dir;
     const std::string inet = dir / "INTERNET";
-    const std::string newOne = [] {
-        std::string s;
-        for (int i = 0; i < 2 * kOneRepeats; ++i) s += "new one ";
-        return s;
-    }();
+    const std::string newOne = kOneHalf + kOneHalf;
     int kills = 0;
     bool completed = false;
     for (long n = 1; n < 2000 && !completed; ++n) {

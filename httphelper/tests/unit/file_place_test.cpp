@@ -12,11 +12,6 @@
 namespace nelkar {
 namespace {
 
-using nelkar_test::Exists;
-using nelkar_test::ReadFile;
-using nelkar_test::ScratchDir;
-using nelkar_test::WriteFile;
-
 // A running program or a loaded library can be renamed, and stays held under its new name, but
 // is neither overwritten nor deleted; a file open without sharing can be none of these. A
 // scanner refuses the first attempts to replace anything.
@@ -88,7 +83,7 @@ TEST(PutInPlaceTest, HeldDestinations) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         ScratchDir dir;
-        nelkar_test::CwdGuard cwd(dir.path());
+        CwdGuard cwd(dir.path());
         ASSERT_EQ(0, mkdir("AI", 0777));
         ASSERT_EQ(0, mkdir("INTERNET", 0777));
         WriteFile("AI/Denmark.dll", "old");

@@ -15,12 +15,6 @@
 namespace nelkar {
 namespace {
 
-using nelkar_test::Exists;
-using nelkar_test::ReadFile;
-using nelkar_test::ScratchDir;
-using nelkar_test::TestServer;
-using nelkar_test::WriteFile;
-
 const char kCacheLines[] = "\r\nPragma: no-cache\r\nCache-Control: no-cache\r\n\r\n";
 
 struct HttpCase {
@@ -37,6 +31,12 @@ std::ostream& operator<<(std::ostream& o, const HttpCase& c) { return o << c.nam
 
 const std::string kOk = "case *\nsend HTTP/1.0 200 OK\\r\\nContent-Type: text/plain\\r\\n\\r\\nbody\n";
 
+// A direct exchange of 127.0.0.1/x, whose request arrives: the reply `script` sends gives
+// `body`, or, where it fails, creates no destination.
+HttpCase GetX(const char* name, std::string script, std::optional<std::string> body) {
+    return {name, false, "@/x", std::move(script), body.has_value(), "GET /x HTTP/1.0\r\n\r\n", body};
+}
+
 std::vector<HttpCase> Cases() {
     std::string longLine(70000, 'a');
     return {
@@ -51,49 +51,38 @@ std::vector<HttpCase> Cases() {
         {"proxy_port_in_host_stays", true, "host:81/x", kOk, true,
          std::string("GET http://host:81/x HTTP/1.0") + kCacheLines, "body"},
         {"direct_port_in_host_is_part_of_name", false, "127.0.0.1:81/x", kOk, false, "", std::nullopt},
-        {"status_http11_ok", false, "@/x", "case *\nsend HTTP/1.1 200 OK\\r\\n\\r\\nB\n", true,
-         "GET /x HTTP/1.0\r\n\r\n", "B"},
-        {"status_ok_other_case_fails", false, "@/x", "case *\nsend HTTP/1.1 200 Ok\\r\\n\\r\\nB\n", false,
-         "GET /x HTTP/1.0\r\n\r\n", std::nullopt},
-        {"status_206_fails", false, "@/x", "case *\nsend HTTP/1.1 206 Partial Content\\r\\n\\r\\nB\n", false,
-         "GET /x HTTP/1.0\r\n\r\n", std::nullopt},
-        {"status_404_with_body_fails", false, "@/x",
-         "case *\nsend HTTP/1.0 404 Not Found\\r\\n\\r\\n<html>missing</html>\n", false,
-         "GET /x HTTP/1.0\r\n\r\n", std::nullopt},
-        {"bare_lf_header", false, "@/x",
-         "case *\nsend HTTP/1.0 200 OK\\nServer: t\\n\\nline1\\r\\nline2\\n\n", true,
-         "GET /x HTTP/1.0\r\n\r\n", "line1\r\nline2\n"},
-        {"header_only_reply", false, "@/x", "case *\nsend HTTP/1.0 200 OK\\r\\nServer: t\\r\\n\\r\\n\n", true,
-         "GET /x HTTP/1.0\r\n\r\n", ""},
+        GetX("status_http11_ok", "case *\nsend HTTP/1.1 200 OK\\r\\n\\r\\nB\n", "B"),
+        GetX("status_ok_other_case_fails", "case *\nsend HTTP/1.1 200 Ok\\r\\n\\r\\nB\n", std::nullopt),
+        GetX("status_206_fails", "case *\nsend HTTP/1.1 206 Partial Content\\r\\n\\r\\nB\n", std::nullopt),
+        GetX("status_404_with_body_fails",
+             "case *\nsend HTTP/1.0 404 Not Found\\r\\n\\r\\n<html>missing</html>\n", std::nullopt),
+        GetX("bare_lf_header", "case *\nsend HTTP/1.0 200 OK\\nServer: t\\n\\nline1\\r\\nline2\\n\n",
+             "line1\r\nline2\n"),
+        GetX("header_only_reply", "case *\nsend HTTP/1.0 200 OK\\r\\nServer: t\\r\\n\\r\\n\n", ""),
         // A reply that ends before the empty line of its header was cut short.
-        {"header_without_empty_line", false, "@/x", "case *\nsend HTTP/1.0 200 OK\\r\\nServer: t\\r\\n\n",
-         false, "GET /x HTTP/1.0\r\n\r\n", std::nullopt},
+        GetX("header_without_empty_line", "case *\nsend HTTP/1.0 200 OK\\r\\nServer: t\\r\\n\n",
+             std::nullopt),
         {"closes_at_once", false, "@/x", "case #1\nclose\n", false, "", std::nullopt},
-        {"closes_after_request", false, "@/x", "case *\nclose\n", false, "GET /x HTTP/1.0\r\n\r\n",
-         std::nullopt},
-        {"line_longer_than_buffer", false, "@/x",
-         "case *\nsend HTTP/1.0 200 OK\\r\\nX-Long: " + longLine + "\\r\\n\\r\\nbody\n", false,
-         "GET /x HTTP/1.0\r\n\r\n", std::nullopt},
-        {"status_line_cut", false, "@/x", "case *\nsend HTTP/1.0 200 O\n", false, "GET /x HTTP/1.0\r\n\r\n",
-         std::nullopt},
-        {"header_cut_mid_line", false, "@/x", "case *\nsend HTTP/1.0 200 OK\\r\\nX-Cut: ab\n", false,
-         "GET /x HTTP/1.0\r\n\r\n", std::nullopt},
+        GetX("closes_after_request", "case *\nclose\n", std::nullopt),
+        GetX("line_longer_than_buffer",
+             "case *\nsend HTTP/1.0 200 OK\\r\\nX-Long: " + longLine + "\\r\\n\\r\\nbody\n", std::nullopt),
+        GetX("status_line_cut", "case *\nsend HTTP/1.0 200 O\n", std::nullopt),
+        GetX("header_cut_mid_line", "case *\nsend HTTP/1.0 200 OK\\r\\nX-Cut: ab\n", std::nullopt),
         // A body that ends before the length its header gives was cut short.
-        {"body_shorter_than_announced", false, "@/x",
-         "case *\nsend HTTP/1.0 200 OK\\r\\nContent-Length: 100\\r\\n\\r\\n0123456789\n", false,
-         "GET /x HTTP/1.0\r\n\r\n", std::nullopt},
-        {"body_cut_by_reset", false, "@/x",
-         "case *\nsend HTTP/1.0 200 OK\\r\\n\\r\\n\nrepeat 200 0123456789abcdef0123456789abcdef\nsleep "
-         "0.2\nreset\n",
-         false, "GET /x HTTP/1.0\r\n\r\n", std::nullopt},
-        {"body_arrives_in_pieces", false, "@/x",
-         "case *\nsend HTTP/1.0 2\nsleep 0.05\nsend 00 OK\\r\\nA: 1\nsleep 0.05\nsend \\r\\n\\r\\nab\nsleep "
-         "0.05\nsend cd\n",
-         true, "GET /x HTTP/1.0\r\n\r\n", "abcd"},
-        {"chunked_body_stored_as_received", false, "@/x",
-         "case *\nsend HTTP/1.1 200 OK\\r\\nTransfer-Encoding: "
-         "chunked\\r\\n\\r\\n4\\r\\nabcd\\r\\n0\\r\\n\\r\\n\n",
-         true, "GET /x HTTP/1.0\r\n\r\n", "4\r\nabcd\r\n0\r\n\r\n"},
+        GetX("body_shorter_than_announced",
+             "case *\nsend HTTP/1.0 200 OK\\r\\nContent-Length: 100\\r\\n\\r\\n0123456789\n", std::nullopt),
+        GetX("body_cut_by_reset",
+             "case *\nsend HTTP/1.0 200 OK\\r\\n\\r\\n\nrepeat 200 0123456789abcdef0123456789abcdef\n"
+             "sleep 0.2\nreset\n",
+             std::nullopt),
+        GetX("body_arrives_in_pieces",
+             "case *\nsend HTTP/1.0 2\nsleep 0.05\nsend 00 OK\\r\\nA: 1\nsleep 0.05\n"
+             "send \\r\\n\\r\\nab\nsleep 0.05\nsend cd\n",
+             "abcd"),
+        GetX("chunked_body_stored_as_received",
+             "case *\nsend HTTP/1.1 200 OK\\r\\nTransfer-Encoding: "
+             "chunked\\r\\n\\r\\n4\\r\\nabcd\\r\\n0\\r\\n\\r\\n\n",
+             "4\r\nabcd\r\n0\r\n\r\n"),
     };
 }
 
@@ -165,7 +154,7 @@ TEST_F(HttpGetTest, HeaderFileHoldsTheHeaderWithItsOwnLineEnds) {
     // Keep the header by failing to create the destination after the header was read: a
     // folder of two characters is not created.
     auto conn = MakeConn(server.port(), false);
-    nelkar_test::CwdGuard cwd(dir_.path());
+    CwdGuard cwd(dir_.path());
     EXPECT_FALSE(conn->HttpGet("127.0.0.1/x", "zz\\file.dat"));
     EXPECT_EQ("HTTP/1.0 404 Not Found\r\nA: 1\nB: 2\r\n\n", ReadFile(internet_ + "/header.dat"));
 }
@@ -184,12 +173,7 @@ TEST_F(HttpGetTest, FailedTransferKeepsThePreviousFile) {
 }
 
 TEST_F(HttpGetTest, RefusedConnectionAndUnknownHostFail) {
-    int freePort;
-    {
-        TestServer probe("case *\nclose\n");
-        freePort = probe.port();
-    }
-    auto conn = MakeConn(freePort, false);
+    auto conn = MakeConn(FreePort(), false);
     EXPECT_FALSE(conn->HttpGet("127.0.0.1/x", internet_ + "\\reply.dat"));
     EXPECT_FALSE(conn->HttpGet("no-such-host.invalid/x", internet_ + "\\reply.dat"));
     EXPECT_FALSE(Exists(internet_ + "/reply.dat"));
@@ -212,15 +196,10 @@ TEST_F(HttpGetTest, SecondExchangeAfterAFailureWhileReceiving) {
 TEST_F(HttpGetTest, DestinationFoldersAreCreated) {
     TestServer server(kOk);
     auto conn = MakeConn(server.port(), false);
-    bool longNames, shortName;
-    {
-        nelkar_test::CwdGuard cwd(dir_.path());
-        longNames = conn->HttpGet("127.0.0.1/x", "maps\\extra\\file.dat");
-        shortName = conn->HttpGet("127.0.0.1/x", "ab\\extra\\file.dat");
-    }
-    EXPECT_TRUE(longNames);
+    CwdGuard cwd(dir_.path());
+    EXPECT_TRUE(conn->HttpGet("127.0.0.1/x", "maps\\extra\\file.dat"));
+    EXPECT_FALSE(conn->HttpGet("127.0.0.1/x", "ab\\extra\\file.dat"));
     EXPECT_EQ("body", ReadFile(dir_ / "maps/extra/file.dat"));
-    EXPECT_FALSE(shortName);
     EXPECT_FALSE(Exists(dir_ / "ab"));
 }
 
@@ -306,15 +285,10 @@ TEST_F(HttpGetTest, DestinationsLongerThanThePathLimitFail) {
     auto conn = MakeConn(server.port(), false);
     std::string fits = "ddd\\" + std::string(250, 'f');  // 254 characters, its .part 259
     std::string tooLong = fits + "g";
-    bool shortEnough, longer;
-    {
-        nelkar_test::CwdGuard cwd(dir_.path());
-        shortEnough = conn->HttpGet("127.0.0.1/x", fits);
-        longer = conn->HttpGet("127.0.0.1/y", tooLong);
-    }
-    EXPECT_TRUE(shortEnough);
+    CwdGuard cwd(dir_.path());
+    EXPECT_TRUE(conn->HttpGet("127.0.0.1/x", fits));
+    EXPECT_FALSE(conn->HttpGet("127.0.0.1/y", tooLong));
     EXPECT_EQ("body", ReadFile(dir_ / "ddd/" + std::string(250, 'f')));
-    EXPECT_FALSE(longer);
     EXPECT_FALSE(Exists(dir_ / "ddd/" + std::string(250, 'f') + "g"));
     EXPECT_EQ(1u, server.Requests().size());
 }
@@ -340,7 +314,7 @@ TEST_F(HttpGetTest, TemporaryNamesOfOthersStay) {
                 {"next_name_too_long", at254, 1, false, false, false}};  // .part fits 260, .part2 not
     TestServer server(kOk);
     auto conn = MakeConn(server.port(), false);
-    nelkar_test::CwdGuard cwd(dir_.path());
+    CwdGuard cwd(dir_.path());
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         std::filesystem::create_directories(std::filesystem::path(PosixFileSys::Native(at254)).parent_path());

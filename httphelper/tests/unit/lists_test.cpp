@@ -10,10 +10,6 @@
 namespace nelkar {
 namespace {
 
-using nelkar_test::Exists;
-using nelkar_test::ReadFile;
-using nelkar_test::ScratchDir;
-
 TEST(ListsTest, SplitLinesAcceptsEveryLineEnd) {
     struct Row {
         std::string text;
@@ -49,7 +45,7 @@ TEST(ListsTest, WriteListReplacesAndFallsBackToRewriting) {
     ScratchDir dir;
     PosixFileSys fs;
     std::string path = dir / "upload.dat";
-    nelkar_test::WriteFile(path, "old\nlonger old content\n");
+    WriteFile(path, "old\nlonger old content\n");
     WriteList(fs, path, {"x", "y"});
     EXPECT_EQ("x\r\ny\r\n", ReadFile(path));
     EXPECT_FALSE(Exists(TempNameFor(path)));
@@ -79,7 +75,7 @@ TEST(ListsTest, CappedListBoundaries) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        nelkar_test::WriteFile(dir / "list", r.text);
+        WriteFile(dir / "list", r.text);
         Lines lines = {"kept"};
         EXPECT_EQ(r.accepted, ReadCappedList(fs, dir / "list", 16, 8, &lines));
         EXPECT_EQ(r.accepted ? SplitLines(r.text) : Lines{"kept"}, lines);
@@ -195,10 +191,10 @@ TEST(ListsTest, MemoryOfLargeListsStaysNearTheirSize) {
         std::string text;
         text.reserve(kSize);
         while (text.size() < kSize) text += r.line;
-        nelkar_test::WriteFile(dir / "upload.dat", text);
+        WriteFile(dir / "upload.dat", text);
         size_t lines = SplitLines(text).size();
         text = std::string();
-        nelkar_test::ChildRun run = nelkar_test::RunInChild([&] {
+        ChildRun run = RunInChild([&] {
             PosixFileSys fs;
             Lines list = ReadList(fs, dir / "upload.dat");
             list.erase(0);

@@ -14,12 +14,8 @@
 namespace nelkar {
 namespace {
 
-using nelkar_test::Exists;
-using nelkar_test::ReadFile;
-using nelkar_test::ScratchDir;
-using nelkar_test::WriteFile;
-
 const std::string kListUrl = std::string("update.test") + kUpdateListPath;
+using Urls = std::vector<std::string>;  // the requests of a run, in order
 
 class RunTest : public ::testing::Test {
 protected:
@@ -46,7 +42,7 @@ protected:
     void Put(const std::string& name, const std::string& content) { WriteFile(inet_ + "/" + name, content); }
     std::string Get(const std::string& name) { return ReadFile(inet_ + "/" + name); }
     RunEnd Run() {
-        nelkar_test::CwdGuard cwd(dir_.path());
+        CwdGuard cwd(dir_.path());
         return RunStages(env_);
     }
 
@@ -56,7 +52,7 @@ protected:
     RunEnv env_;
     uint32_t now_ = 1000;
     std::map<std::string, std::string> replies_;  // url -> body; any other url fails
-    std::vector<std::string> calls_;
+    Urls calls_;
     std::function<void(const std::string&)> onRequest_;
 };
 
@@ -76,8 +72,7 @@ TEST_F(RunTest, QueuedRequestsAreServedAndFailuresPostponed) {
     replies_ = {{"ok.test/a", "A"}, {"ok.test/c", "C"}, {kListUrl, ""}};
     EXPECT_EQ(RunEnd::kComplete, Run());
     // The postponed request is tried again in the same run, which raises its count.
-    EXPECT_EQ(std::vector<std::string>({"ok.test/a", "bad.test/b", "ok.test/c", kListUrl, "bad.test/b"}),
-              calls_);
+    EXPECT_EQ(Urls({"ok.test/a", "bad.test/b", "ok.test/c", kListUrl, "bad.test/b"}), calls_);
     EXPECT_EQ("", Get("upload.dat"));
     EXPECT_EQ("bad.test/b\r\n2\r\n", Get("postponed.dat"));
     EXPECT_FALSE(Exists(inet_ + "/reply.dat"));
@@ -93,7 +88,7 @@ TEST_F(RunTest, LinesAppendedWhileTheQueueIsServedAreServedToo) {
     };
     replies_ = {{"q.test/1", ""}, {"q.test/2", ""}, {"q.test/3", ""}};
     EXPECT_EQ(RunEnd::kNoUpdateList, Run());
-    EXPECT_EQ(std::vector<std::string>({"q.test/1", "q.test/2", "q.test/3", kListUrl}), calls_);
+    EXPECT_EQ(Urls({"q.test/1", "q.test/2", "q.test/3", kListUrl}), calls_);
     EXPECT_EQ("", Get("upload.dat"));
 }
 
@@ -101,7 +96,7 @@ TEST_F(RunTest, UnreachableUpdateServerEndsTheRunAfterTheQueue) {
     Put("postponed.dat", "p.test/x\r\n1\r\n");
     Put("vmorlist.dat", "partial");
     EXPECT_EQ(RunEnd::kNoUpdateList, Run());
-    EXPECT_EQ(std::vector<std::string>({kListUrl}), calls_);
+    EXPECT_EQ(Urls({kListUrl}), calls_);
     EXPECT_FALSE(Exists(inet_ + "/vmorlist.dat"));
     EXPECT_EQ("p.test/x\r\n1\r\n", Get("postponed.dat"));
 }
@@ -121,7 +116,7 @@ TEST_F(RunTest, PostponedCountsAndOddLineCount) {
     replies_ = {{kListUrl, ""}, {"c.test/ok", "fine"}};
     EXPECT_EQ(RunEnd::kComplete, Run());
     // From the last pair to the first; the odd last line is never touched.
-    EXPECT_EQ(std::vector<std::string>({kListUrl, "d.test/1", "c.test/ok", "b.test/7", "a.test/4"}), calls_);
+    EXPECT_EQ(Urls({kListUrl, "d.test/1", "c.test/ok", "b.test/7", "a.test/4"}), calls_);
     EXPECT_EQ("b.test/7\r\n8\r\nd.test/1\r\n2\r\norphan.test/x\r\n", Get("postponed.dat"));
 }
 
@@ -158,7 +153,7 @@ TEST_F(RunTest, UpdateListEntriesByUrlCaseAndVersion) {
     EXPECT_EQ(RunEnd::kComplete, Run());
     // Same version in another letter case of the URL: not fetched. A version that differs in
     // case only: fetched, and only its version line changes. A new entry: appended.
-    EXPECT_EQ(std::vector<std::string>({kListUrl, "files.test/two.dat", "files.test/three.dat"}), calls_);
+    EXPECT_EQ(Urls({kListUrl, "files.test/two.dat", "files.test/three.dat"}), calls_);
     EXPECT_EQ(
         "FILES.TEST/maps/one.map\r\nv1\r\nmaps\\one.map\r\n"
         "files.test/TWO.DAT\r\nV2\r\ntwo.dat\r\n"
@@ -174,7 +169,7 @@ TEST_F(RunTest, SevenLineListConsidersTwoEntries) {
                 {"f.test/2", "2"},
                 {"f.test/3", "3"}};
     EXPECT_EQ(RunEnd::kComplete, Run());
-    EXPECT_EQ(std::vector<std::string>({kListUrl, "f.test/1", "f.test/2"}), calls_);
+    EXPECT_EQ(Urls({kListUrl, "f.test/1", "f.test/2"}), calls_);
     EXPECT_EQ("f.test/1\r\na\r\none.dat\r\nf.test/2\r\nb\r\ntwo.dat\r\n", Get("downloaded.dat"));
 }
 
@@ -198,7 +193,7 @@ TEST_F(RunTest, DestinationsOutsideTheCurrentFolderAreRefused) {
                 {"f.test/4", "x"},
                 {"f.test/5", "fine"}};
     EXPECT_EQ(RunEnd::kComplete, Run());
-    EXPECT_EQ(std::vector<std::string>({kListUrl, "f.test/5"}), calls_);
+    EXPECT_EQ(Urls({kListUrl, "f.test/5"}), calls_);
     EXPECT_EQ("f.test/5\r\na\r\nmaps\\fine.dat\r\n", Get("downloaded.dat"));
     EXPECT_EQ("fine", ReadFile(dir_ / "maps/fine.dat"));
 }
@@ -209,7 +204,7 @@ TEST_F(RunTest, DestinationsThatOpenTheExchangeFolderAreRefused) {
     ASSERT_EQ(0, mkdir((dir_ / "maps").c_str(), 0777));
     ASSERT_EQ(0, symlink(inet_.c_str(), (dir_ / "link").c_str()));
     ASSERT_EQ(0, symlink(inet_.c_str(), (dir_ / "maps/inner").c_str()));
-    nelkar_test::CwdGuard cwd(dir_.path());
+    CwdGuard cwd(dir_.path());
     const std::string here = fs_.CurrentDir();
     struct Row {
         std::string dest;
@@ -241,7 +236,7 @@ TEST_F(RunTest, BudgetCrossedDuringDownloadsSkipsPostponed) {
     };
     EXPECT_EQ(RunEnd::kOutOfTime, Run());
     EXPECT_EQ("p.test/x\r\n1\r\n", Get("postponed.dat"));
-    EXPECT_EQ(std::vector<std::string>({kListUrl, "f.test/slow"}), calls_);
+    EXPECT_EQ(Urls({kListUrl, "f.test/slow"}), calls_);
 }
 
 TEST_F(RunTest, BudgetExactlyReachedStillAllowsPostponed) {
@@ -253,7 +248,7 @@ TEST_F(RunTest, BudgetExactlyReachedStillAllowsPostponed) {
     };
     EXPECT_EQ(RunEnd::kComplete, Run());
     // The last pair is tried; after it the budget is exceeded and the retries stop.
-    EXPECT_EQ(std::vector<std::string>({kListUrl, "q.test/y"}), calls_);
+    EXPECT_EQ(Urls({kListUrl, "q.test/y"}), calls_);
     EXPECT_EQ("p.test/x\r\n1\r\nq.test/y\r\n2\r\n", Get("postponed.dat"));
 }
 

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "settings.h"
+#include "test_server.h"
 
 namespace nelkar {
 namespace {
@@ -156,12 +157,9 @@ TEST(SettingsTest, StrToInt) {
         if (r.ok) {
             EXPECT_EQ(r.value, StrToInt(r.text)) << r.text;
         } else {
-            try {
-                StrToInt(r.text);
-                ADD_FAILURE() << r.text;
-            } catch (const EConvertError& e) {
-                EXPECT_EQ(std::string("'") + r.text + "' is not a valid integer value", e.what());
-            }
+            EXPECT_EQ(std::string("'") + r.text + "' is not a valid integer value",
+                      ThrownText<EConvertError>([&] { StrToInt(r.text); }))
+                << r.text;
         }
     }
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "posix_files.h"
@@ -14,100 +15,74 @@
 namespace nelkar {
 namespace {
 
-using nelkar_test::ReadFile;
-using nelkar_test::ScratchDir;
-using nelkar_test::TestServer;
-
+// The client `c_` of the test server; a connection still open at the end of a test is closed.
 class SockClientTest : public ::testing::Test {
 protected:
+    // Starts the test server with `script` and points the client at it.
+    void Serve(const std::string& script) {
+        server_.emplace(script);
+        c_.Host = "127.0.0.1";
+        c_.Port = server_->port();
+    }
+    void ServeConnected(const std::string& script) {
+        Serve(script);
+        c_.Connect();
+    }
+    void TearDown() override {
+        if (c_.Connected()) c_.Disconnect();
+    }
+
     PosixSocketBackend backend_;
     PosixFileSys files_;
     ScratchDir dir_;
+    std::vector<std::string> seen_;  // status texts, where a test records them
+    std::optional<TestServer> server_;
+    TSockClient c_{backend_, files_};
 };
 
 TEST_F(SockClientTest, ReadLnJoinsALineSplitOverSeveralArrivals) {
-    TestServer server(
+    ServeConnected(
         "case #1\nsend HTTP/1.0\nsleep 0.05\nsend  200\nsleep 0.05\nsend  OK\\r\\nsecond line\\n"
         "rest\nsleep 0.05\nsend  of it\n");
-    TSockClient c(backend_, files_);
-    c.Host = "127.0.0.1";
-    c.Port = server.port();
-    c.Connect();
-    EXPECT_EQ("HTTP/1.0 200 OK\r\n", c.ReadLn());
-    EXPECT_EQ("second line\n", c.ReadLn());
+    EXPECT_EQ("HTTP/1.0 200 OK\r\n", c_.ReadLn());
+    EXPECT_EQ("second line\n", c_.ReadLn());
     // The bytes after the last LF stay for the capture.
-    c.CaptureFile(dir_ / "rest");
+    c_.CaptureFile(dir_ / "rest");
     EXPECT_EQ("rest of it", ReadFile(dir_ / "rest"));
-    EXPECT_EQ(10u, c.BytesReceived());
-    c.Disconnect();
+    EXPECT_EQ(10u, c_.BytesReceived());
 }
 
 TEST_F(SockClientTest, ReadLnDropsAnUnfinishedLineAtTheEnd) {
-    TestServer server("case #1\nsend complete\\nunfinished\n");
-    TSockClient c(backend_, files_);
-    c.Host = "127.0.0.1";
-    c.Port = server.port();
-    c.Connect();
-    EXPECT_EQ("complete\n", c.ReadLn());
-    EXPECT_EQ("", c.ReadLn());
-    c.Disconnect();
+    ServeConnected("case #1\nsend complete\\nunfinished\n");
+    EXPECT_EQ("complete\n", c_.ReadLn());
+    EXPECT_EQ("", c_.ReadLn());
 }
 
 TEST_F(SockClientTest, WriteSendsAtMost65535Bytes) {
-    TestServer server("case #1\nhang\n");
-    TSockClient c(backend_, files_);
-    c.Host = "127.0.0.1";
-    c.Port = server.port();
-    c.Connect();
-    EXPECT_NO_THROW(c.Write(std::string(65535, 'x')));
-    EXPECT_THROW(c.Write(std::string(65536, 'x')), ESockError);
+    ServeConnected("case #1\nhang\n");
+    EXPECT_NO_THROW(c_.Write(std::string(65535, 'x')));
+    EXPECT_THROW(c_.Write(std::string(65536, 'x')), ESockError);
     // Writeln adds two bytes to the limit.
-    EXPECT_NO_THROW(c.Writeln(std::string(65533, 'x')));
-    EXPECT_THROW(c.Writeln(std::string(65534, 'x')), ESockError);
+    EXPECT_NO_THROW(c_.Writeln(std::string(65533, 'x')));
+    EXPECT_THROW(c_.Writeln(std::string(65534, 'x')), ESockError);
     // A zero byte ends the text.
-    EXPECT_NO_THROW(c.Write(std::string(70000, 'x').replace(10, 1, 1, '\0')));
-    c.Disconnect();
+    EXPECT_NO_THROW(c_.Write(std::string(70000, 'x').replace(10, 1, 1, '\0')));
 }
 
 TEST_F(SockClientTest, ConnectErrors) {
-    TestServer server("case #1\nhang\n");
-    TSockClient c(backend_, files_);
-    c.Host = "127.0.0.1";
-    c.Port = server.port();
-    c.Connect();
-    try {
-        c.Connect();
-        FAIL() << "second Connect succeeded";
-    } catch (const ESockError& e) {
-        EXPECT_STREQ("Already connected", e.what());
-    }
-    c.Disconnect();
+    ServeConnected("case #1\nhang\n");
+    EXPECT_EQ("Already connected", ThrownText<ESockError>([&] { c_.Connect(); }));
+    c_.Disconnect();
 
-    c.Host = "no-such-host.invalid";
-    try {
-        c.Connect();
-        FAIL();
-    } catch (const ESockError& e) {
-        EXPECT_STREQ("Null Remote Address", e.what());
-    }
+    c_.Host = "no-such-host.invalid";
+    EXPECT_EQ("Null Remote Address", ThrownText<ESockError>([&] { c_.Connect(); }));
 
-    int freePort;
-    {
-        TestServer probe("case *\nclose\n");
-        freePort = probe.port();
-    }
-    c.Host = "127.0.0.1";
-    c.Port = freePort;
-    try {
-        c.Connect();
-        FAIL();
-    } catch (const ESockError& e) {
-        EXPECT_STREQ("Connection Failed", e.what());
-    }
+    c_.Host = "127.0.0.1";
+    c_.Port = FreePort();
+    EXPECT_EQ("Connection Failed", ThrownText<ESockError>([&] { c_.Connect(); }));
     // A fresh socket serves the next connection.
-    c.Port = server.port();
-    EXPECT_NO_THROW(c.Connect());
-    c.Disconnect();
+    c_.Port = server_->port();
+    EXPECT_NO_THROW(c_.Connect());
 }
 
 // A back end whose connect call fails at once, as Winsock's does for some errors; the socket
@@ -142,12 +117,7 @@ TEST(SockClientConnectTest, ImmediateFailureReplacesTheSocket) {
     TSockClient c(backend, files);
     c.Host = "127.0.0.1";
     c.Port = server.port();
-    try {
-        c.Connect();
-        FAIL() << "connected";
-    } catch (const ESockError& e) {
-        EXPECT_STREQ("10061:Connection refused", e.what());
-    }
+    EXPECT_EQ("10061:Connection refused", ThrownText<ESockError>([&] { c.Connect(); }));
     EXPECT_FALSE(c.Connected());
     ASSERT_NO_THROW(c.Connect());
     EXPECT_EQ("hi\n", c.ReadLn());
@@ -155,41 +125,30 @@ TEST(SockClientConnectTest, ImmediateFailureReplacesTheSocket) {
 }
 
 TEST_F(SockClientTest, InvalidHostHandlerGetsOneMoreTry) {
-    TestServer server("case #1\nhang\n");
-    TSockClient c(backend_, files_);
+    Serve("case #1\nhang\n");
     int asked = 0;
-    c.OnInvalidHost = [&] {
+    c_.OnInvalidHost = [&] {
         ++asked;
-        c.Host = "127.0.0.1";
+        c_.Host = "127.0.0.1";
         return true;
     };
-    c.Host = "no-such-host.invalid";
-    c.Port = server.port();
-    c.Connect();
+    c_.Host = "no-such-host.invalid";
+    c_.Connect();
     EXPECT_EQ(1, asked);
-    c.Disconnect();
 }
 
 TEST_F(SockClientTest, OnlyTheLowSixteenBitsOfThePortCount) {
-    TestServer server("case #1\nsend hi\\n\n");
-    TSockClient c(backend_, files_);
-    c.Host = "127.0.0.1";
-    c.Port = server.port() + 0x30000;
-    c.Connect();
-    EXPECT_EQ("hi\n", c.ReadLn());
-    c.Disconnect();
+    Serve("case #1\nsend hi\\n\n");
+    c_.Port += 0x30000;
+    c_.Connect();
+    EXPECT_EQ("hi\n", c_.ReadLn());
 }
 
 TEST_F(SockClientTest, CaptureOnAClosedConnectionCreatesAnEmptyFile) {
-    TestServer server("case #1\nclose\n");
-    TSockClient c(backend_, files_);
-    c.Host = "127.0.0.1";
-    c.Port = server.port();
-    c.Connect();
-    c.CaptureFile(dir_ / "empty");
-    EXPECT_TRUE(nelkar_test::Exists(dir_ / "empty"));
+    ServeConnected("case #1\nclose\n");
+    c_.CaptureFile(dir_ / "empty");
+    EXPECT_TRUE(Exists(dir_ / "empty"));
     EXPECT_EQ("", ReadFile(dir_ / "empty"));
-    c.Disconnect();
 }
 
 // The close arrives together with the end of the connection attempt: the connection still
@@ -197,103 +156,75 @@ TEST_F(SockClientTest, CaptureOnAClosedConnectionCreatesAnEmptyFile) {
 TEST_F(SockClientTest, PeerThatClosesAtOnceStillConnects) {
     std::string script;
     for (int i = 1; i <= 20; ++i) script += "case #" + std::to_string(i) + "\nclose\n";
-    TestServer server(script);
-    TSockClient c(backend_, files_);
-    c.Host = "127.0.0.1";
-    c.Port = server.port();
+    Serve(script);
     for (int i = 0; i < 20; ++i) {
         SCOPED_TRACE(i);
-        ASSERT_NO_THROW(c.Connect());
-        EXPECT_EQ("", c.ReadLn());
-        c.Disconnect();
+        ASSERT_NO_THROW(c_.Connect());
+        EXPECT_EQ("", c_.ReadLn());
+        c_.Disconnect();
     }
 }
 
 TEST_F(SockClientTest, StatusTextsFollowTheReportLevel) {
-    TestServer server("case #1\nclose\n");
-    std::vector<std::string> seen;
-    TSockClient c(backend_, files_);
-    c.OnStatus = [&](const std::string& s) { seen.push_back(s); };
-    c.Host = "127.0.0.1";
-    c.Port = server.port();
-    c.ReportLevel = 0;
-    c.Connect();
-    c.Disconnect();
-    EXPECT_TRUE(seen.empty());
-    c.ReportLevel = 4;
-    c.Connect();
-    c.Disconnect();
-    EXPECT_EQ(std::vector<std::string>({"Request Close Socket"}), seen);
-    seen.clear();
-    c.ReportLevel = 8;
-    c.Connect();
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ("Connecting", seen.front());
-    EXPECT_EQ("Timer Off", seen.back());
-    EXPECT_EQ("Timer Off", c.LastStatus());
-    c.Disconnect();
+    Serve("case #1\nclose\n");
+    c_.OnStatus = [&](const std::string& s) { seen_.push_back(s); };
+    c_.ReportLevel = 0;
+    c_.Connect();
+    c_.Disconnect();
+    EXPECT_TRUE(seen_.empty());
+    c_.ReportLevel = 4;
+    c_.Connect();
+    c_.Disconnect();
+    EXPECT_EQ(std::vector<std::string>({"Request Close Socket"}), seen_);
+    seen_.clear();
+    c_.ReportLevel = 8;
+    c_.Connect();
+    ASSERT_FALSE(seen_.empty());
+    EXPECT_EQ("Connecting", seen_.front());
+    EXPECT_EQ("Timer Off", seen_.back());
+    EXPECT_EQ("Timer Off", c_.LastStatus());
 }
 
 // A silent server keeps the client waiting, but every turn of the wait blocks: a second of
 // silence costs a handful of turns, not millions.
 TEST_F(SockClientTest, WaitingForASilentServerDoesNotSpin) {
-    TestServer server("case #1\nsleep 1\nsend late\\n\n");
-    TSockClient c(backend_, files_);
-    c.Host = "127.0.0.1";
-    c.Port = server.port();
-    c.Connect();
-    uint64_t before = c.WaitTurns();
-    EXPECT_EQ("late\n", c.ReadLn());
-    EXPECT_LE(c.WaitTurns() - before, 5u);
-    c.Disconnect();
+    ServeConnected("case #1\nsleep 1\nsend late\\n\n");
+    uint64_t before = c_.WaitTurns();
+    EXPECT_EQ("late\n", c_.ReadLn());
+    EXPECT_LE(c_.WaitTurns() - before, 5u);
 }
 
 TEST_F(SockClientTest, TimeOutEndsAWaitWithAbort) {
-    TestServer server("case #1\nhang\n");
-    TSockClient c(backend_, files_);
-    c.Host = "127.0.0.1";
-    c.Port = server.port();
-    c.Connect();
-    c.TimeOut = 200;
-    try {
-        c.ReadLn();
-        FAIL();
-    } catch (const EAbortError& e) {
-        EXPECT_STREQ("Socket readln aborted", e.what());
-    }
-    c.Disconnect();
+    ServeConnected("case #1\nhang\n");
+    c_.TimeOut = 200;
+    EXPECT_EQ("Socket readln aborted", ThrownText<EAbortError>([&] { c_.ReadLn(); }));
 }
 
 // The status texts of a connection's life at report level 8, in order, as each operation
 // reports them: its own name, the time limit switched on and off around its wait.
 TEST_F(SockClientTest, StatusTextsOfAnExchange) {
-    TestServer server("case #1\nsend line\\r\\n\nhang\n");
-    std::vector<std::string> seen;
-    TSockClient c(backend_, files_);
-    c.ReportLevel = 8;
-    c.OnStatus = [&](const std::string& s) { seen.push_back(s); };
-    c.Host = "127.0.0.1";
-    c.Port = server.port();
-    c.Connect();
-    c.Writeln("GET / HTTP/1.0");
-    EXPECT_EQ("line\r\n", c.ReadLn());
-    c.Disconnect();
+    Serve("case #1\nsend line\\r\\n\nhang\n");
+    c_.ReportLevel = 8;
+    c_.OnStatus = [&](const std::string& s) { seen_.push_back(s); };
+    c_.Connect();
+    c_.Writeln("GET / HTTP/1.0");
+    EXPECT_EQ("line\r\n", c_.ReadLn());
+    c_.Disconnect();
     EXPECT_EQ(std::vector<std::string>({"Connecting", "Resolve Host", "Timer On", "Timer Off",  // Connect
                                         "Writeln", "Write", "Sending Buffer", "Timer On", "Timer Off",
                                         "ReadLn", "Timer On", "Timer Off",  //
                                         "Disconnecting", "Request Close Socket"}),
-              seen);
+              seen_);
 
     // A time limit that passes: the timer fires, the operation is cancelled, the timer is off.
-    seen.clear();
-    c.Connect();
-    seen.clear();
-    c.TimeOut = 100;
-    EXPECT_THROW(c.ReadLn(), EAbortError);
+    seen_.clear();
+    c_.Connect();
+    seen_.clear();
+    c_.TimeOut = 100;
+    EXPECT_THROW(c_.ReadLn(), EAbortError);
     EXPECT_EQ(std::vector<std::string>(
                   {"ReadLn", "Timer On", "Timer Triggered", "Abort", "Canceling", "Timer Off"}),
-              seen);
-    c.Disconnect();
+              seen_);
 }
 
 // A back end whose look-up, connection wait or message dispatch can be held or interrupted.
@@ -337,12 +268,8 @@ TEST(SockClientMessagesTest, FixedMessages) {
     {
         ScriptedBackend failing;
         failing.failStartup = true;
-        try {
-            TSockClient c(failing, files);
-            FAIL() << "created";
-        } catch (const ESockError& e) {
-            EXPECT_STREQ("Initializaton of windows sockets failed", e.what());
-        }
+        EXPECT_EQ("Initializaton of windows sockets failed",
+                  ThrownText<ESockError>([&] { TSockClient c(failing, files); }));
     }
     struct Row {
         const char* name;
@@ -372,12 +299,7 @@ TEST(SockClientMessagesTest, FixedMessages) {
         }
         c.Host = r.lookUpHangs ? "name.test" : "127.0.0.1";
         c.Port = 9;
-        try {
-            c.Connect();
-            FAIL() << "connected";
-        } catch (const ESockError& e) {
-            EXPECT_STREQ(r.message, e.what());
-        }
+        EXPECT_EQ(r.message, ThrownText<ESockError>([&] { c.Connect(); }));
         EXPECT_FALSE(c.Connected());
     }
 }
@@ -394,12 +316,7 @@ TEST_F(SockClientTest, CancelledCapture) {
     backend.onWait = [&] {
         if (++turns == 1) c.Abort();
     };
-    try {
-        c.CaptureFile(dir_ / "cancelled");
-        FAIL() << "captured";
-    } catch (const EAbortError& e) {
-        EXPECT_STREQ("Socket send aborted", e.what());
-    }
+    EXPECT_EQ("Socket send aborted", ThrownText<EAbortError>([&] { c.CaptureFile(dir_ / "cancelled"); }));
     c.Disconnect();
 }
 

@@ -60,6 +60,13 @@ bool Exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
+std::string Repeat(const std::string& s, size_t n) {
+    std::string out;
+    out.reserve(s.size() * n);
+    for (size_t i = 0; i < n; ++i) out += s;
+    return out;
+}
+
 CwdGuard::CwdGuard(const std::string& dir) : old_(std::filesystem::current_path().string()) {
     std::filesystem::current_path(dir);
 }
@@ -189,5 +196,7 @@ std::vector<std::string> TestServer::Requests() const {
     }
     return out;
 }
+
+int FreePort() { return TestServer("case *\nclose\n").port(); }
 
 }  // namespace nelkar_test

@@ -22,6 +22,20 @@ private:
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& content);
 bool Exists(const std::string& path);
+// `s` written `n` times.
+std::string Repeat(const std::string& s, size_t n);
+
+// What `work` throws as an `E`, or "(nothing thrown)": compared with the message expected, a
+// call that throws nothing fails the comparison. Other exceptions go on to the test.
+template <class E, class Work>
+std::string ThrownText(Work&& work) {
+    try {
+        work();
+    } catch (const E& e) {
+        return e.what();
+    }
+    return "(nothing thrown)";
+}
 
 // Changes the current folder for its lifetime.
 class CwdGuard {
@@ -62,4 +76,22 @@ private:
     int port_ = 0;
 };
 
+// A port of 127.0.0.1 that nothing listens on: the test server's, once it has stopped.
+int FreePort();
+
 }  // namespace nelkar_test
+
+// The tests live in the helper's namespace and use the rig by its short names.
+namespace nelkar {
+using nelkar_test::ChildRun;
+using nelkar_test::CwdGuard;
+using nelkar_test::Exists;
+using nelkar_test::FreePort;
+using nelkar_test::ReadFile;
+using nelkar_test::Repeat;
+using nelkar_test::RunInChild;
+using nelkar_test::ScratchDir;
+using nelkar_test::TestServer;
+using nelkar_test::ThrownText;
+using nelkar_test::WriteFile;
+}  // namespace nelkar

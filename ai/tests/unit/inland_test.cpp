@@ -15,10 +15,15 @@
 #include "strategies.h"
 #include "tick.h"
 
+using denmark_test::CallsAfterSetUp;
+using denmark_test::Concat;
+using denmark_test::CountOf;
 using denmark_test::FakeGame;
 using denmark_test::Filter;
 using denmark_test::GameOptions;
-using Lines = std::vector<std::string>;
+using denmark_test::Lines;
+using denmark_test::RowName;
+using denmark_test::Without;
 
 namespace {
 
@@ -26,26 +31,15 @@ namespace {
 // "Dragun(DA)" as the cavalry unless the scenario says otherwise.
 const char* const kStart = "nation 2\nrandom 2\n";
 
-// Runs one module after set-up with the tick state a tick of nation 2 would have.
+// Runs one module after set-up with the tick state a tick of `nation` would have.
 Lines RunModule(void (*module)(), const std::string& scenario, GameOptions options = {},
-                int32_t freePeasants = 0) {
+                int32_t freePeasants = 0, int32_t nation = 2) {
     FakeGame game(kStart + scenario, options);
-    game.InitAI();
-    game.Take();
+    game.Run(denmark::InitAI);
     denmark::LandType = 0;
-    denmark::AINation = 2;
+    denmark::AINation = nation;
     denmark::FreePeasants = freePeasants;
-    module();
-    return game.Take();
-}
-
-Lines Concat(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-std::size_t CountOf(const Lines& lines, const std::string& line) {
-    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
+    return game.Run(module);
 }
 
 // Whether `markers` occur in `lines` in this order (other lines may come between).
@@ -75,12 +69,9 @@ class InlandModuleOrder : public ::testing::TestWithParam<Variant> {};
 
 TEST_P(InlandModuleOrder, ModulesRunInTheirOrder) {
     const Variant& v = GetParam();
-    FakeGame game(std::string(kStart) + "land-type " + std::to_string(v.land) + "\nstart-res " +
-                  std::to_string(v.startRes) + "\n");
-    game.InitAI();
-    game.Take();
-    game.ProcessAI();
-    const Lines t = game.Take();
+    const Lines t = CallsAfterSetUp(std::string(kStart) + "land-type " + std::to_string(v.land) +
+                                        "\nstart-res " + std::to_string(v.startRes) + "\n",
+                                    denmark::ProcessAI);
     EXPECT_TRUE(InOrder(t, v.markers));
     for (const std::string& a : v.absent) EXPECT_EQ(CountOf(t, a), 0u) << a;
     EXPECT_EQ(CountOf(t, "UpgIsRun(Pikiner_evro(DA)ATTACK4) -> false"), v.mineRuleChoices);
@@ -123,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "TryUpgrade(MAINDA, 98, 100)", "GetUnits(Pikiner_evro(DA)) -> 0"},
                 {"TryUnit(Kazarma(DA), 3, 100, 100)", "GetPeaceTimeLeft() -> 0"},
                 1}),
-    [](const ::testing::TestParamInfo<Variant>& i) { return std::string(i.param.name); });
+    RowName());
 
 struct PeaceGate {
     int32_t startRes, peaceLeft;
@@ -134,12 +125,10 @@ class InlandPeaceGates : public ::testing::TestWithParam<PeaceGate> {};
 
 TEST_P(InlandPeaceGates, TowersBelowFiveUnitUpgradesBelowThree) {
     const PeaceGate g = GetParam();
-    FakeGame game(std::string(kStart) + "land-type 0\nstart-res " + std::to_string(g.startRes) +
-                  "\npeace-time-left " + std::to_string(g.peaceLeft) + "\n");
-    game.InitAI();
-    game.Take();
-    game.ProcessAI();
-    const Lines t = game.Take();
+    const Lines t =
+        CallsAfterSetUp(std::string(kStart) + "land-type 0\nstart-res " + std::to_string(g.startRes) +
+                            "\npeace-time-left " + std::to_string(g.peaceLeft) + "\n",
+                        denmark::ProcessAI);
     EXPECT_EQ(Filter(t, "TryUpgrade(Bashnia(DA)PAUSE").size(), g.towers ? 6u : 0u);
     EXPECT_EQ(CountOf(t, "GetUnits(Mushketer_ev(DA)) -> 0"), g.unitUpgrades ? 1u : 0u);
 }
@@ -159,13 +148,15 @@ struct ModuleCase {
 };
 void PrintTo(const ModuleCase& row, std::ostream* os) { *os << row.name; }
 
-std::string CaseName(const ::testing::TestParamInfo<ModuleCase>& i) { return i.param.name; }
+// One module's calls, written out in full, for each row of a table.
+template <void (*Module)()>
+class ModuleCalls : public ::testing::TestWithParam<ModuleCase> {
+protected:
+    void ExpectCalls() { EXPECT_EQ(RunModule(Module, GetParam().scenario), GetParam().expected); }
+};
 
-class NormalDefenceCalls : public ::testing::TestWithParam<ModuleCase> {};
-
-TEST_P(NormalDefenceCalls, Sequence) {
-    EXPECT_EQ(RunModule(denmark::NormalDefence, GetParam().scenario), GetParam().expected);
-}
+using NormalDefenceCalls = ModuleCalls<denmark::NormalDefence>;
+TEST_P(NormalDefenceCalls, Sequence) { ExpectCalls(); }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, NormalDefenceCalls,
@@ -185,13 +176,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "max-peace-time 1\n",
                    {"SetDefenseState(1)", "GetAIRegister(10) -> 0", "SetDefenseState(1)",
                     "GetMaxPeaceTime() -> 1", "SetDefenseState(0)"}}),
-    CaseName);
+    RowName());
 
-class RichDefenceCalls : public ::testing::TestWithParam<ModuleCase> {};
-
-TEST_P(RichDefenceCalls, Sequence) {
-    EXPECT_EQ(RunModule(denmark::RichDefence, GetParam().scenario), GetParam().expected);
-}
+using RichDefenceCalls = ModuleCalls<denmark::RichDefence>;
+TEST_P(RichDefenceCalls, Sequence) { ExpectCalls(); }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RichDefenceCalls,
@@ -212,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
                           {"SetDefenseState(1)", "GetUnits(Dragun_18_DIP(DA)) -> 2", "SetAIRegister(10, 0)",
                            "GetUnits(Dragun_18_DIP(DA)) -> 96", "SetAIRegister(10, 1)",
                            "GetAIRegister(10) -> 1", "SetDefenseState(0)", "SetDefenseState(0)"}}),
-    CaseName);
+    RowName());
 
 // The normal latch over several ticks: the host keeps the register, the counts change.
 TEST(DipQuotaLatch, NormalArmyKeepsTheFlagBetweenFortyAndOneFiftySix) {
@@ -273,22 +261,16 @@ TEST_P(NormalArmyQuota, DipRequests) {
     EXPECT_EQ(Filter(t, "GetMoney(1)").size(), c.money1Reads);
 }
 
-GameOptions WithoutUnitCost() {
-    GameOptions o;
-    o.missing.insert("GetUnitCost");
-    return o;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, NormalArmyQuota,
     ::testing::Values(
         ArmyCase{"Cost119", "unit-cost Dragun_18_DIP(DA) 1 119\nmoney 1 1501\n", {}, 2, 32, 2, 2},
         ArmyCase{"Cost120", "unit-cost Dragun_18_DIP(DA) 1 120\nmoney 1 1501\n", {}, 2, 0, 2, 0},
         ArmyCase{"Money1500", "unit-cost Dragun_18_DIP(DA) 1 119\nmoney 1 1500\n", {}, 2, 0, 2, 2},
-        ArmyCase{"NoCostFunction", "unit-cost Dragun_18_DIP(DA) 1 500\nmoney 1 1501\n", WithoutUnitCost(), 2,
-                 32, 0, 2},
+        ArmyCase{"NoCostFunction", "unit-cost Dragun_18_DIP(DA) 1 500\nmoney 1 1501\n",
+                 Without({"GetUnitCost"}), 2, 32, 0, 2},
         ArmyCase{"PeaceTimeGame", "max-peace-time 1\nmoney 1 5000\n", {}, 0, 0, 0, 0}),
-    [](const ::testing::TestParamInfo<ArmyCase>& i) { return std::string(i.param.name); });
+    RowName());
 
 // One round of the normal army written out in full; the second round repeats it.
 TEST(NormalArmy, TwoRoundsWithTheQuotaOpen) {
@@ -315,12 +297,7 @@ TEST(NormalArmy, TwoRoundsWithTheQuotaOpen) {
 
 // Costs take the nation as an 8-bit value; the quota register is the full nation index + 8.
 TEST(NormalArmy, NationPassedAsEightBitsToTheCost) {
-    FakeGame game(std::string(kStart) + "units Strelec_Algir_DIP(DA) 100\n");
-    game.InitAI();
-    game.Take();
-    denmark::AINation = 258;
-    denmark::NormalArmy();
-    const Lines t = game.Take();
+    const Lines t = RunModule(denmark::NormalArmy, "units Strelec_Algir_DIP(DA) 100\n", {}, 0, 258);
     EXPECT_EQ(CountOf(t, "GetAIRegister(266) -> 0"), 2u);
     EXPECT_EQ(CountOf(t, "GetUnitCost(2, Dragun_18_DIP(DA), 1) -> 0"), 2u);
 }
@@ -350,14 +327,13 @@ INSTANTIATE_TEST_SUITE_P(
                       // The "Dragun(DA)" handle itself, also when the cavalry is the other type.
                       RichArmyCase{"OtherCavalry", "random 0\n", 200, 0, 2},
                       RichArmyCase{"MainDone", "register 10 1\nupgrade MAINDA done\n", 0, 2, 0}),
-    [](const ::testing::TestParamInfo<RichArmyCase>& i) { return std::string(i.param.name); });
+    RowName());
 
 // The handle is compared, not the name: a copy of the pikeman's handle does not count.
 TEST(PikesComplete, OnlyThePikemanHandle) {
     FakeGame game(std::string(kStart) +
                   "upgrade Pikiner_evro(DA)ATTACK4 done\nupgrade Pikiner_evro(DA)SHIELD4 done\n");
-    game.InitAI();
-    game.Take();
+    game.Run(denmark::InitAI);
     EXPECT_TRUE(denmark::PikesComplete(&denmark::Units.Pikiner_evro));
     EXPECT_EQ(game.Take(), (Lines{"UpgIsDone(Pikiner_evro(DA)ATTACK4) -> true",
                                   "UpgIsDone(Pikiner_evro(DA)SHIELD4) -> true"}));
@@ -376,11 +352,8 @@ const Lines kBuildHead = {"TryUnit(Kazarma(DA), 3, 100, 100)", "GetReadyUnits(Di
                           "TryUnit(Melnica(DA), 1, 100, 100)", "TryUnit(Europ(DA), 1, 100, 100)",
                           "TryUnit(Sclad1(DA), 1, 100, 100)",  "TryUnit(Rinok(DA), 1, 100, 100)"};
 
-class NormalBuildOrderCalls : public ::testing::TestWithParam<ModuleCase> {};
-
-TEST_P(NormalBuildOrderCalls, Sequence) {
-    EXPECT_EQ(RunModule(denmark::NormalBuildOrder, GetParam().scenario), GetParam().expected);
-}
+using NormalBuildOrderCalls = ModuleCalls<denmark::NormalBuildOrder>;
+TEST_P(NormalBuildOrderCalls, Sequence) { ExpectCalls(); }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, NormalBuildOrderCalls,
@@ -439,7 +412,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "UpgIsDone(AKA10DA) -> true",
                     "TryUnit(Konushnia_Swesair(DA), 5, 100, 100)",
                     "TryUnit(Cercov_Poland(DA), 1, 100, 100)"}}),
-    CaseName);
+    RowName());
 
 const Lines kRichHead = {
     "GetReadyUnits(Kazarma(DA)) -> 1",         "GetUnits(Kazarma(DA)) -> 1",
@@ -455,11 +428,8 @@ const Lines kRichHead = {
 const char* const kRichBuilt =
     "units Kazarma(DA) 1\nunits Kazarma_evro(DA) 2\nunits akademia_E(DA) 1\nunits Rinok(DA) 1\n";
 
-class RichBuildOrderCalls : public ::testing::TestWithParam<ModuleCase> {};
-
-TEST_P(RichBuildOrderCalls, Sequence) {
-    EXPECT_EQ(RunModule(denmark::RichBuildOrder, GetParam().scenario), GetParam().expected);
-}
+using RichBuildOrderCalls = ModuleCalls<denmark::RichBuildOrder>;
+TEST_P(RichBuildOrderCalls, Sequence) { ExpectCalls(); }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RichBuildOrderCalls,
@@ -489,7 +459,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "GetReadyUnits(Konushnia_Swesair(DA)) -> 0", "GetUnits(Konushnia_Swesair(DA)) -> 0",
                     "TryUnit(Konushnia_Swesair(DA), 7, 100, 100)", "GetReadyUnits(artileri_depo(DA)) -> 0",
                     "GetUnits(artileri_depo(DA)) -> 1"})}),
-    CaseName);
+    RowName());
 
 struct TowerCase {
     const char* name;
@@ -530,7 +500,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 "units Bashnia(DA) 1 2\nunits Kazarma_evro(DA) 2 1\n",
                                 100,
                                 {"TryUnit(Bashnia(DA), 4, 50, 100)"}}),
-    [](const ::testing::TestParamInfo<TowerCase>& i) { return std::string(i.param.name); });
+    RowName());
 
 // ---------------------------------------------------------------------------------------
 // Research and unit upgrades.
@@ -673,16 +643,13 @@ INSTANTIATE_TEST_SUITE_P(
                     "TryUpgrade(AKA1",
                     {"TryUpgrade(AKA15DA, 90, 100)", "TryUpgrade(AKA14DA, 90, 100)",
                      "TryUpgrade(AKA13DA, 90, 100)", "TryUpgrade(AKA12DA, 90, 100)"}}),
-    [](const ::testing::TestParamInfo<UpgradeCase>& i) { return std::string(i.param.name); });
+    RowName());
 
 // ---------------------------------------------------------------------------------------
 // Market and peasant distribution.
 
-class MarketCalls : public ::testing::TestWithParam<ModuleCase> {};
-
-TEST_P(MarketCalls, Sequence) {
-    EXPECT_EQ(RunModule(denmark::MarketModule, GetParam().scenario), GetParam().expected);
-}
+using MarketCalls = ModuleCalls<denmark::MarketModule>;
+TEST_P(MarketCalls, Sequence) { ExpectCalls(); }
 
 const Lines kOpeningDoneHead = {"GetReadyUnits(Rinok(DA)) -> 1", "GetStartRes() -> 1",
                                 "GetReadyUnits(Rinok(DA)) -> 1", "GetAIRegister(2) -> 1"};
@@ -759,7 +726,7 @@ INSTANTIATE_TEST_SUITE_P(
             Concat(kOpeningDoneHead, {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> false",
                                       "GetMoney(2) -> 100001", "AI_Torg(0, 2, 5000)", "GetMoney(2) -> 77",
                                       "AI_Torg(2, 1, 77)", "GetMoney(0) -> 100000"})}),
-    CaseName);
+    RowName());
 
 // The opening-trade register is the host's: a second call finds it set and trades nothing.
 TEST(MarketModule, OpeningTradeOnlyOnce) {
@@ -774,13 +741,11 @@ TEST(MarketModule, OpeningTradeOnlyOnce) {
 }
 
 TEST(MarketModule, MissingCostFunctionBuysNothing) {
-    GameOptions o;
-    o.missing.insert("GetUpgradeCost");
     const Lines t = RunModule(denmark::MarketModule,
                               std::string(kMarketReady) +
                                   "upgrade AKA24DA running\nupgrade AKA08DA running\n"
                                   "units akademia_E(DA) 1\n",
-                              o);
+                              Without({"GetUpgradeCost"}));
     EXPECT_EQ(t, Concat(kOpeningDoneHead, Concat({"UpgIsRun(AKA08DA) -> true", "UpgIsRun(AKA24DA) -> true",
                                                   "UpgIsRun(AKA24DA) -> true", "UpgIsRun(MAINDA) -> false",
                                                   "GetMoney(3) -> 0", "GetMoney(1) -> 0", "GetMoney(4) -> 0"},
@@ -808,11 +773,8 @@ const Lines kDistributionTail = {"UpgIsRun(AKA08DA) -> true", "UpgIsRun(AKA01DA)
                                  "UpgIsRun(KUZ01DA) -> true", "GetUnits(akademia_E(DA)) -> 1",
                                  "UpgIsRun(Melnica(DA)GETRES) -> true"};
 
-class PeasantDistributionCalls : public ::testing::TestWithParam<ModuleCase> {};
-
-TEST_P(PeasantDistributionCalls, Sequence) {
-    EXPECT_EQ(RunModule(denmark::PeasantDistributionModule, GetParam().scenario), GetParam().expected);
-}
+using PeasantDistributionCalls = ModuleCalls<denmark::PeasantDistributionModule>;
+TEST_P(PeasantDistributionCalls, Sequence) { ExpectCalls(); }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PeasantDistributionCalls,
@@ -869,7 +831,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "SetPDistribution(6, 4, 4)",
                     "UpgIsRun(Melnica(DA)GETRES) -> false",
                     "SetPDistribution(9, 1, 1)"}}),
-    CaseName);
+    RowName());
 
 struct Threshold {
     const char* name;
@@ -892,12 +854,6 @@ TEST_P(DistributionThresholds, ScaledCosts) {
                "SetPDistribution(");
     ASSERT_GE(t.size(), 3u);
     EXPECT_EQ(Lines(t.begin() + 3, t.end()), c.distributions);
-}
-
-GameOptions Without(const char* function) {
-    GameOptions o;
-    o.missing.insert(function);
-    return o;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -948,8 +904,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {"SetPDistribution(9, 7, 1)"}},
         Threshold{"EmbassyNoCostFunction",
                   "units Dip_korpus(DA) 0\npeace-time-left 1\nunit-cost Dip_korpus(DA) 2 500\n",
-                  Without("GetUnitCost"),
+                  Without({"GetUnitCost"}),
                   {"SetPDistribution(9, 7, 1)"}}),
-    [](const ::testing::TestParamInfo<Threshold>& i) { return std::string(i.param.name); });
+    RowName());
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include "fake_game.h"
 #include "strategies.h"
 
-using denmark_test::FakeGame;
 using denmark_test::Filter;
-using Lines = std::vector<std::string>;
+using denmark_test::Lines;
+using Case = denmark_test::StateCase;
 
 namespace {
 
@@ -16,27 +16,15 @@ const std::string kBase = "random 2\nunits Kreposnoi_pruss(DA) 30\nunits Melnica
 
 // One land tick after set-up; only the routine's own calls.
 Lines LandTick(const std::string& state) {
-    FakeGame game(kBase + state);
-    game.InitAI();
-    game.Take();
-    denmark::LandAI();
-    return game.Take();
+    return denmark_test::CallsAfterSetUp(kBase + state, denmark::LandAI);
 }
-
-struct Case {
-    const char* state;
-    Lines expected;
-};
-
-void PrintTo(const Case& c, std::ostream* os) { *os << c.state; }
 
 class Ships : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Ships, GalleysAndFrigatesFollowTheGauges) {
-    const auto t = LandTick(GetParam().state);
-    Lines ships = Filter(t, "TryUnit(GALERA(DA)");
-    for (const auto& l : Filter(t, "TryUnit(Fregat(DA)")) ships.push_back(l);
-    EXPECT_EQ(ships, GetParam().expected);
+    EXPECT_EQ(
+        denmark_test::FilterEach(LandTick(GetParam().state), {"TryUnit(GALERA(DA)", "TryUnit(Fregat(DA)"}),
+        GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(

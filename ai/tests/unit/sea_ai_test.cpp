@@ -8,28 +8,22 @@
 
 using denmark_test::FakeGame;
 using denmark_test::Filter;
-using Lines = std::vector<std::string>;
+using denmark_test::FilterEach;
+using denmark_test::Lines;
+using Case = denmark_test::StateCase;
 
 namespace {
 
 // Peasants, a mill, and a nation outside the opening-trade table so that no opening trade
 // mixes into the other trades.
 const std::string kBase = "random 2\nnation 16\nunits Kreposnoi_pruss(DA) 30\nunits Melnica(DA) 1\n";
+// Peasants, a mill and a finished market, for the opening trade; the nation is the case's.
+const std::string kMarket =
+    "random 2\nunits Kreposnoi_pruss(DA) 30\nunits Melnica(DA) 1\nunits Rinok(DA) 1\n";
 
 Lines SeaTick(const std::string& state) {
-    FakeGame game(kBase + state);
-    game.InitAI();
-    game.Take();
-    denmark::ProcessMiddleSeaAI();
-    return game.Take();
+    return denmark_test::CallsAfterSetUp(kBase + state, denmark::ProcessMiddleSeaAI);
 }
-
-struct Case {
-    std::string state;
-    Lines expected;
-};
-
-void PrintTo(const Case& c, std::ostream* os) { *os << c.state; }
 
 TEST(SeaEarlyEnd, WithoutPeasantsNothingIsAskedForAfterTheTowerCount) {
     const auto t = SeaTick("units Kreposnoi_pruss(DA) 0\nunits Rinok(DA) 1\n");
@@ -64,10 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
 class Galleys : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Galleys, SizedByShipsAtHand) {
-    const auto t = SeaTick(GetParam().state);
-    Lines ships = Filter(t, "TryUnit(GALERA(DA)");
-    for (const auto& l : Filter(t, "TryUnit(Fregat(DA)")) ships.push_back(l);
-    EXPECT_EQ(ships, GetParam().expected);
+    EXPECT_EQ(FilterEach(SeaTick(GetParam().state), {"TryUnit(GALERA(DA)", "TryUnit(Fregat(DA)"}),
+              GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -118,10 +110,7 @@ TEST(Shortage, AcademyRuleUsesTheSameStocks) {
 class LockOrSale : public ::testing::TestWithParam<Case> {};
 
 TEST_P(LockOrSale, ReleasesLocksOrSellsSurplus) {
-    const auto t = SeaTick(GetParam().state);
-    Lines calls = Filter(t, "SetUpgradeLock(");
-    for (const auto& l : Filter(t, "AI_Torg(")) calls.push_back(l);
-    EXPECT_EQ(calls, GetParam().expected);
+    EXPECT_EQ(FilterEach(SeaTick(GetParam().state), {"SetUpgradeLock(", "AI_Torg("}), GetParam().expected);
 }
 
 const Lines kReleased = {"SetUpgradeLock(1, 0)", "SetUpgradeLock(4, 0)", "SetUpgradeLock(3, 0)",
@@ -172,9 +161,9 @@ TEST(SeaRequests, DifficultyAboveZeroBringsCossacks) {
 
 TEST(SeaRequests, PikeUpgradesNeedStockReadAtThatMoment) {
     const std::string army = "units Pikiner_evro(DA) 31\n";
-    EXPECT_EQ(Filter(SeaTick(army + "then GetMoney(3) 1001 1651\n"), "TryUpgrade(").size() >= 12, true);
-    EXPECT_EQ(Filter(SeaTick(army + "then GetMoney(3) 1001 1651\n"), "TryUpgrade(Officer_evro(DA)").size(),
-              2u);
+    const auto enough = SeaTick(army + "then GetMoney(3) 1001 1651\n");
+    EXPECT_GE(Filter(enough, "TryUpgrade(").size(), 12u);
+    EXPECT_EQ(Filter(enough, "TryUpgrade(Officer_evro(DA)").size(), 2u);
     EXPECT_TRUE(
         Filter(SeaTick(army + "then GetMoney(3) 1001 1650\n"), "TryUpgrade(Pikiner_evro(DA)").empty());
     // No field and no more than 1000: the stock is not asked a second time.
@@ -196,15 +185,12 @@ class OpeningTrade : public ::testing::TestWithParam<Opening> {};
 
 TEST_P(OpeningTrade, OncePerNationPerLoad) {
     const Opening& o = GetParam();
-    FakeGame game("random 2\nunits Kreposnoi_pruss(DA) 30\nunits Melnica(DA) 1\nunits Rinok(DA) 1\n" +
-                  o.scenario);
-    game.InitAI();
-    game.Take();
+    FakeGame game(kMarket + o.scenario);
+    game.Run(denmark::InitAI);
     std::vector<size_t> trades, nations;
     for (int k = 1; k <= o.ticks; ++k) {
         game.Tick(k);
-        denmark::ProcessMiddleSeaAI();
-        const auto t = game.Take();
+        const auto t = game.Run(denmark::ProcessMiddleSeaAI);
         trades.push_back(Filter(t, "AI_Torg(5, 3, 4000)").size());
         nations.push_back(Filter(t, "GetAINation()").size());
     }
@@ -226,26 +212,19 @@ INSTANTIATE_TEST_SUITE_P(
                       Opening{"nation 3\ntick 1\nthen GetAINation() 3 16\n", 2, {1, 1}, {2, 2}}));
 
 TEST(OpeningTrade, NotRepeatedInASecondGameOfTheSameLoad) {
-    FakeGame game(
-        "random 2\nnation 5\nunits Kreposnoi_pruss(DA) 30\nunits Melnica(DA) 1\nunits Rinok(DA) 1\n");
+    FakeGame game(kMarket + "nation 5\n");
     game.InitAI();
-    denmark::ProcessMiddleSeaAI();
-    EXPECT_EQ(Filter(game.Take(), "AI_Torg(5, 3, 4000)").size(), 1u);
+    EXPECT_EQ(Filter(game.Run(denmark::ProcessMiddleSeaAI), "AI_Torg(5, 3, 4000)").size(), 1u);
     game.InitAI();
-    denmark::ProcessMiddleSeaAI();
-    EXPECT_TRUE(Filter(game.Take(), "AI_Torg(5, 3, 4000)").empty());
+    EXPECT_TRUE(Filter(game.Run(denmark::ProcessMiddleSeaAI), "AI_Torg(5, 3, 4000)").empty());
     EXPECT_EQ(denmark::OpeningTradeDone[5], 1);
 }
 
 TEST(OpeningTrade, ThroughTheTickAsThroughTheExport) {
-    FakeGame game(
-        "random 2\nland-type 1\nnation 7\nunits Kreposnoi_pruss(DA) 30\n"
-        "units Melnica(DA) 1\nunits Rinok(DA) 1\n");
+    FakeGame game(kMarket + "land-type 1\nnation 7\n");
     game.InitAI();
-    game.ProcessAI();
-    EXPECT_EQ(Filter(game.Take(), "AI_Torg(5, 3, 4000)").size(), 1u);
-    denmark::ProcessMiddleSeaAI();
-    EXPECT_TRUE(Filter(game.Take(), "AI_Torg(5, 3, 4000)").empty());
+    EXPECT_EQ(Filter(game.Run(denmark::ProcessAI), "AI_Torg(5, 3, 4000)").size(), 1u);
+    EXPECT_TRUE(Filter(game.Run(denmark::ProcessMiddleSeaAI), "AI_Torg(5, 3, 4000)").empty());
 }
 
 }  // namespace

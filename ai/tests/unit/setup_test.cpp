@@ -5,18 +5,16 @@
 
 #include "fake_game.h"
 #include "handles.h"
+#include "plugin.h"
 
 using denmark_test::FakeGame;
 using denmark_test::Filter;
+using denmark_test::Lines;
 using denmark_test::ReadExpected;
 
 namespace {
 
-std::vector<std::string> RunInit(const std::string& scenario) {
-    FakeGame game(scenario);
-    game.InitAI();
-    return game.Take();
-}
+Lines RunInit(const std::string& scenario) { return FakeGame(scenario).Run(denmark::InitAI); }
 
 TEST(InitAI, WholeCallSequenceMatchesTheExpectedTrace) {
     // The first 212 lines of the land-type-0 trace are the set-up with a dragoon draw.
@@ -135,8 +133,7 @@ TEST(InitAI, ASecondGameDrawsTheCavalryAgainIntoTheSameHandles) {
         "tick 1\nrandom 4\n");
     game.InitAI();
     game.host().Tick(1);
-    game.InitAI();
-    const auto second = game.Take();
+    const auto second = game.Run(denmark::InitAI);
     EXPECT_EQ(Filter(second, "RegisterUnitType(")[12 + 38], "RegisterUnitType(\"Konni_Ricar(DA)\")");
     // The chosen-cavalry handle now answers as the other type; the dragoon's own does not move.
     EXPECT_EQ(game.host().NameOf(&denmark::Units.ChosenCavalry), "Konni_Ricar(DA)");

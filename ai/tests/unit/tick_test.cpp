@@ -11,9 +11,9 @@
 #include "mine_tables.h"
 #include "tick.h"
 
+using denmark_test::CallsAfterSetUp;
 using denmark_test::FakeGame;
 using denmark_test::Filter;
-using denmark_test::ReadExpected;
 
 namespace {
 
@@ -80,9 +80,9 @@ class TickDispatch : public ::testing::TestWithParam<Dispatch> {};
 
 TEST_P(TickDispatch, SettingsByLandTypeAndStartResources) {
     const Dispatch d = GetParam();
-    FakeGame game("land-type " + std::to_string(d.land) + "\nstart-res " + std::to_string(d.startRes) + "\n");
-    game.ProcessAI();
-    const auto t = game.Take();
+    const auto t =
+        FakeGame("land-type " + std::to_string(d.land) + "\nstart-res " + std::to_string(d.startRes) + "\n")
+            .Run(denmark::ProcessAI);
     EXPECT_EQ(Filter(t, "SET_MINE_").size(), d.landSettings ? 3u : 0u);
     EXPECT_EQ(Filter(t, "SetMineBalanse(19, [0:0 19:19 25:20 33:20").size(), d.landSettings ? 1u : 0u);
     EXPECT_EQ(Filter(t, "SetMineBalanse(3, ").size(), d.richSettings ? 1u : 0u);
@@ -101,9 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Dispatch{INT32_MAX, 0, false, false, false}));
 
 TEST(TickDispatch, LandTypesTwoToFourSendRadiiAndLandBalanceBeforeTheLandStrategy) {
-    FakeGame game("land-type 3\nstart-res 1\n");
-    game.ProcessAI();
-    auto t = game.Take();
+    const auto t = FakeGame("land-type 3\nstart-res 1\n").Run(denmark::ProcessAI);
     const auto at = std::find(t.begin(), t.end(), kRadii[0]);
     ASSERT_LE(at + 5, t.end());
     EXPECT_EQ(at[1], kRadii[1]);
@@ -124,11 +122,9 @@ class FormationLeaders : public ::testing::TestWithParam<Leaders> {};
 TEST_P(FormationLeaders, OneLeaderPairPer36Pikemen) {
     const Leaders l = GetParam();
     FakeGame game("units Pikiner_evro(DA) " + std::to_string(l.pikemen) + "\n");
-    game.InitAI();
-    game.Take();
+    game.Run(denmark::InitAI);
     denmark::LandType = l.land;
-    denmark::TryFormationLeaders();
-    const auto t = game.Take();
+    const auto t = game.Run(denmark::TryFormationLeaders);
     if (!l.asked) {
         EXPECT_TRUE(t.empty());
         return;
@@ -144,11 +140,8 @@ TEST_P(FormationLeaders, OneLeaderPairPer36Pikemen) {
 
 // The leaders are the last requests of a tick, after the strategy's own.
 TEST(FormationLeaders, FollowTheSeaStrategy) {
-    FakeGame game("land-type 1\nunits Pikiner_evro(DA) 72\nunits Kreposnoi_pruss(DA) 0\n");
-    game.InitAI();
-    game.Take();
-    game.ProcessAI();
-    const auto t = game.Take();
+    const auto t = CallsAfterSetUp("land-type 1\nunits Pikiner_evro(DA) 72\nunits Kreposnoi_pruss(DA) 0\n",
+                                   denmark::ProcessAI);
     ASSERT_GE(t.size(), 3u);
     EXPECT_EQ(t[t.size() - 3], "GetUnits(Pikiner_evro(DA)) -> 72");
     EXPECT_EQ(t[t.size() - 2], "TryUnit(Officer_evro(DA), 2, 50, 50)");
@@ -223,11 +216,8 @@ class MineUpgradeChoice : public ::testing::TestWithParam<UpgradeRules> {};
 
 TEST_P(MineUpgradeChoice, ReadsInOrderAndStopsAtTheFirstMatch) {
     const UpgradeRules& c = GetParam();
-    FakeGame game(std::string(c.upgrades) + "\nland-type " + std::to_string(c.land) + "\n");
-    game.InitAI();
-    game.Take();
-    game.ProcessAI();
-    auto t = game.Take();
+    const auto t = CallsAfterSetUp(std::string(c.upgrades) + "\nland-type " + std::to_string(c.land) + "\n",
+                                   denmark::ProcessAI);
     // Everything between the second normal balance and the building rules is the choice.
     auto from = std::find_if(t.begin() + 12, t.end(), [](const std::string& l) { return l == kZero; });
     ASSERT_NE(from, t.end());

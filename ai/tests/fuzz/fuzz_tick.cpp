@@ -65,30 +65,29 @@ void CheckHandle(HostHandle* h) {
 
 void CheckName(const char* s) { (void)std::strlen(s); }
 
+// A registration checks its handle and name and writes one byte of the record from the input.
+void Register(HostHandle* h, const char* n, int byte) {
+    CheckHandle(h);
+    CheckName(n);
+    h->data[byte] = Byte();
+}
+
+// A question about a unit type or upgrade checks its handle, then answers from the input.
+int32_t ValueFor(HostHandle* h) {
+    CheckHandle(h);
+    return Value();
+}
+HostBool TruthFor(HostHandle* h) {
+    CheckHandle(h);
+    return Byte();
+}
+
 // The game: each function reads its answer from the input and touches what it is given.
-void RegisterUnitType(HostHandle* h, const char* n) {
-    CheckHandle(h);
-    CheckName(n);
-    h->data[0] = Byte();
-}
-void RegisterUpgrade(HostHandle* h, const char* n) {
-    CheckHandle(h);
-    CheckName(n);
-    h->data[1] = Byte();
-}
-void SafeRegisterUpgrade(HostHandle* h, const char* n) {
-    CheckHandle(h);
-    CheckName(n);
-    h->data[0] = Byte();
-}
-int32_t GetUnitCost(uint8_t, HostHandle* h, int32_t) {
-    CheckHandle(h);
-    return Value();
-}
-int32_t GetUpgradeCost(uint8_t, HostHandle* h, int32_t) {
-    CheckHandle(h);
-    return Value();
-}
+void RegisterUnitType(HostHandle* h, const char* n) { Register(h, n, 0); }
+void RegisterUpgrade(HostHandle* h, const char* n) { Register(h, n, 1); }
+void SafeRegisterUpgrade(HostHandle* h, const char* n) { Register(h, n, 0); }
+int32_t GetUnitCost(uint8_t, HostHandle* h, int32_t) { return ValueFor(h); }
+int32_t GetUpgradeCost(uint8_t, HostHandle* h, int32_t) { return ValueFor(h); }
 void SetDefSettings(int32_t, int32_t) {}
 int32_t GetMaxPeasantsInMines() { return Value(); }
 void SetUpgradeLock(int32_t, int32_t) {}
@@ -114,22 +113,10 @@ void SET_MINE_UPGRADE2_RADIUS(int32_t) {}
 void SET_DEFAULT_MAX_WORKERS(int32_t) {}
 void SET_MIN_PEASANT_BRIGADE(int32_t) {}
 int32_t GetMoney(int32_t) { return Value(); }
-int32_t GetUnits(HostHandle* h) {
-    CheckHandle(h);
-    return Value();
-}
-int32_t GetReadyUnits(HostHandle* h) {
-    CheckHandle(h);
-    return Value();
-}
-HostBool UpgIsDone(HostHandle* h) {
-    CheckHandle(h);
-    return Byte();
-}
-HostBool UpgIsRun(HostHandle* h) {
-    CheckHandle(h);
-    return Byte();
-}
+int32_t GetUnits(HostHandle* h) { return ValueFor(h); }
+int32_t GetReadyUnits(HostHandle* h) { return ValueFor(h); }
+HostBool UpgIsDone(HostHandle* h) { return TruthFor(h); }
+HostBool UpgIsRun(HostHandle* h) { return TruthFor(h); }
 HostBool FieldExist() { return Byte(); }
 int32_t GetDifficulty() { return Value(); }
 int32_t GetStartRes() { return pinned ? pinnedStartRes : Value(); }

@@ -110,7 +110,7 @@ Lines Filter(const Lines& lines, const std::string& prefix) {
 
 Lines FilterEach(const Lines& lines, std::initializer_list<std::string> prefixes) {
     Lines out;
-    for (const std::string& prefix : prefixes) out = Concat(out, Filter(lines, prefix));
+    for (const std::string& prefix : prefixes) out = Concat({out, Filter(lines, prefix)});
     return out;
 }
 
@@ -118,9 +118,12 @@ std::size_t CountOf(const Lines& lines, const std::string& line) {
     return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
 }
 
-Lines Concat(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+Lines Concat(std::initializer_list<Lines> parts) {
+    Lines all;
+    for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
 }
+
+Lines Repeat(int n, const std::string& line) { return Lines(n, line); }
 
 }  // namespace denmark_test

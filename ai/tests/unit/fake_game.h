@@ -73,8 +73,11 @@ Lines FilterEach(const Lines& lines, std::initializer_list<std::string> prefixes
 // How many of `lines` are exactly `line`.
 std::size_t CountOf(const Lines& lines, const std::string& line);
 
-// `a`, then `b`.
-Lines Concat(Lines a, const Lines& b);
+// The parts one after another.
+Lines Concat(std::initializer_list<Lines> parts);
+
+// `n` times `line`.
+Lines Repeat(int n, const std::string& line);
 
 // A table row: the game's state (scenario lines) and the calls expected from it.
 struct StateCase {

@@ -22,6 +22,7 @@ using denmark_test::FakeGame;
 using denmark_test::Filter;
 using denmark_test::GameOptions;
 using denmark_test::Lines;
+using denmark_test::Repeat;
 using denmark_test::RowName;
 using denmark_test::Without;
 
@@ -277,22 +278,17 @@ TEST(NormalArmy, TwoRoundsWithTheQuotaOpen) {
     const Lines t = RunModule(denmark::NormalArmy,
                               "units Pikiner_evro(DA) 140\nupgrade MAINDA done\n"
                               "unit-cost Dragun_18_DIP(DA) 1 119\nmoney 1 1501\n");
-    Lines round = {"TryUnit(Kreposnoi_pruss(DA), 1000, 20, 100)",
-                   "GetUnits(Pikiner_evro(DA)) -> 140",
-                   "TryUnit(Pikiner_evro(DA), 1000, 20, 40)",
-                   "TryUnit(Mushketer_ev(DA), 1000, 20, 100)",
-                   "GetAIRegister(10) -> 0",
-                   "GetMaxPeaceTime() -> 0",
-                   "TryUnit(Strelec_Algir_DIP(DA), 160, 20, 100)",
-                   "GetUnitCost(2, Dragun_18_DIP(DA), 1) -> 119",
-                   "GetMoney(1) -> 1501"};
-    for (int i = 0; i < 16; ++i) round.push_back("TryUnit(Dragun_18_DIP(DA), 16, 20, 100)");
-    round.insert(round.end(),
-                 {"UpgIsDone(MAINDA) -> true", "TryUnit(Dragun(DA), 1000, 20, 30)",
-                  "TryUnit(Dragun_18(DA), 1000, 20, 100)", "TryUnit(Grenader(DA), 1000, 20, 100)"});
+    const Lines round = Concat(
+        {{"TryUnit(Kreposnoi_pruss(DA), 1000, 20, 100)", "GetUnits(Pikiner_evro(DA)) -> 140",
+          "TryUnit(Pikiner_evro(DA), 1000, 20, 40)", "TryUnit(Mushketer_ev(DA), 1000, 20, 100)",
+          "GetAIRegister(10) -> 0", "GetMaxPeaceTime() -> 0", "TryUnit(Strelec_Algir_DIP(DA), 160, 20, 100)",
+          "GetUnitCost(2, Dragun_18_DIP(DA), 1) -> 119", "GetMoney(1) -> 1501"},
+         Repeat(16, "TryUnit(Dragun_18_DIP(DA), 16, 20, 100)"),
+         {"UpgIsDone(MAINDA) -> true", "TryUnit(Dragun(DA), 1000, 20, 30)",
+          "TryUnit(Dragun_18(DA), 1000, 20, 100)", "TryUnit(Grenader(DA), 1000, 20, 100)"}});
     const Lines head = {"GetUnits(Strelec_Algir_DIP(DA)) -> 0", "SetAIRegister(10, 0)",
                         "GetUnits(Strelec_Algir_DIP(DA)) -> 0"};
-    EXPECT_EQ(t, Concat(Concat(head, round), round));
+    EXPECT_EQ(t, Concat({head, round, round}));
 }
 
 // Costs take the nation as an 8-bit value; the quota register is the full nation index + 8.
@@ -347,10 +343,15 @@ TEST(PikesComplete, OnlyThePikemanHandle) {
 // ---------------------------------------------------------------------------------------
 // Buildings and towers.
 
-const Lines kBuildHead = {"TryUnit(Kazarma(DA), 3, 100, 100)", "GetReadyUnits(Dip_korpus(DA)) -> 0",
-                          "TryUnit(Melnica(DA), 1, 100, 100)", "TryUnit(Europ(DA), 1, 100, 100)",
-                          "TryUnit(Melnica(DA), 1, 100, 100)", "TryUnit(Europ(DA), 1, 100, 100)",
-                          "TryUnit(Sclad1(DA), 1, 100, 100)",  "TryUnit(Rinok(DA), 1, 100, 100)"};
+// The requests of every normal build order up to the second house, after the first two calls.
+const Lines kBuildCommon = {"TryUnit(Melnica(DA), 1, 100, 100)", "TryUnit(Europ(DA), 1, 100, 100)",
+                            "TryUnit(Melnica(DA), 1, 100, 100)", "TryUnit(Europ(DA), 1, 100, 100)",
+                            "TryUnit(Sclad1(DA), 1, 100, 100)",  "TryUnit(Rinok(DA), 1, 100, 100)",
+                            "GetReadyUnits(Rinok(DA)) -> 1",     "TryUnit(Kuznica(DA), 1, 100, 100)",
+                            "TryUnit(Europ(DA), 2, 100, 100)"};
+// The same without an embassy.
+const Lines kBuildHead =
+    Concat({{"TryUnit(Kazarma(DA), 3, 100, 100)", "GetReadyUnits(Dip_korpus(DA)) -> 0"}, kBuildCommon});
 
 using NormalBuildOrderCalls = ModuleCalls<denmark::NormalBuildOrder>;
 TEST_P(NormalBuildOrderCalls, Sequence) { ExpectCalls(); }
@@ -359,59 +360,38 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, NormalBuildOrderCalls,
     ::testing::Values(
         ModuleCase{"OneEuropStartRes1", "start-res 1\nunits Rinok(DA) 1\nunits Europ(DA) 2 1\n",
-                   Concat(kBuildHead, {"GetReadyUnits(Rinok(DA)) -> 1", "TryUnit(Kuznica(DA), 1, 100, 100)",
-                                       "TryUnit(Europ(DA), 2, 100, 100)", "GetReadyUnits(Europ(DA)) -> 1",
-                                       "GetStartRes() -> 1"})},
+                   Concat({kBuildHead, {"GetReadyUnits(Europ(DA)) -> 1", "GetStartRes() -> 1"}})},
+        ModuleCase{"OneEuropStartRes0",
+                   "start-res 0\npeace-time-left 9\nunits Rinok(DA) 1\nunits Europ(DA) 2 1\n",
+                   Concat({kBuildHead,
+                           {"GetReadyUnits(Europ(DA)) -> 1", "GetStartRes() -> 0",
+                            "TryUnit(Kazarma_evro(DA), 2, 100, 100)", "GetReadyUnits(Kazarma_evro(DA)) -> 0",
+                            "GetUnits(Kazarma_evro(DA)) -> 0", "TryUnit(akademia_E(DA), 1, 100, 100)",
+                            "GetPeaceTimeLeft() -> 9", "TryUnit(Europ(DA), 4, 100, 100)",
+                            "GetReadyUnits(Europ(DA)) -> 1"}})},
+        ModuleCase{"BarracksUnfinished",
+                   "start-res 1\nunits Rinok(DA) 1\nunits Europ(DA) 2\nunits Kazarma_evro(DA) 2 1\n",
+                   Concat({kBuildHead,
+                           {"GetReadyUnits(Europ(DA)) -> 2", "TryUnit(Kazarma_evro(DA), 2, 100, 100)",
+                            "GetReadyUnits(Kazarma_evro(DA)) -> 1", "GetUnits(Kazarma_evro(DA)) -> 2"}})},
         ModuleCase{
-            "OneEuropStartRes0", "start-res 0\npeace-time-left 9\nunits Rinok(DA) 1\nunits Europ(DA) 2 1\n",
-            Concat(kBuildHead, {"GetReadyUnits(Rinok(DA)) -> 1", "TryUnit(Kuznica(DA), 1, 100, 100)",
-                                "TryUnit(Europ(DA), 2, 100, 100)", "GetReadyUnits(Europ(DA)) -> 1",
-                                "GetStartRes() -> 0", "TryUnit(Kazarma_evro(DA), 2, 100, 100)",
-                                "GetReadyUnits(Kazarma_evro(DA)) -> 0", "GetUnits(Kazarma_evro(DA)) -> 0",
-                                "TryUnit(akademia_E(DA), 1, 100, 100)", "GetPeaceTimeLeft() -> 9",
-                                "TryUnit(Europ(DA), 4, 100, 100)", "GetReadyUnits(Europ(DA)) -> 1"})},
-        ModuleCase{
-            "BarracksUnfinished",
-            "start-res 1\nunits Rinok(DA) 1\nunits Europ(DA) 2\nunits Kazarma_evro(DA) 2 1\n",
-            Concat(kBuildHead, {"GetReadyUnits(Rinok(DA)) -> 1", "TryUnit(Kuznica(DA), 1, 100, 100)",
-                                "TryUnit(Europ(DA), 2, 100, 100)", "GetReadyUnits(Europ(DA)) -> 2",
-                                "TryUnit(Kazarma_evro(DA), 2, 100, 100)",
-                                "GetReadyUnits(Kazarma_evro(DA)) -> 1", "GetUnits(Kazarma_evro(DA)) -> 2"})},
-        ModuleCase{"Complete",
-                   "start-res 1\npeace-time-left 2\nunits Dip_korpus(DA) 1\nunits Rinok(DA) 1\n"
-                   "units Europ(DA) 3\nunits Kazarma_evro(DA) 2\nunits Kazarma(DA) 1\n"
-                   "upgrade AKA10DA done\n",
-                   {"TryUnit(Kazarma(DA), 3, 100, 100)",
-                    "GetReadyUnits(Dip_korpus(DA)) -> 1",
-                    "TryUnit(Melnica(DA), 2, 100, 100)",
-                    "TryUnit(Sclad1(DA), 4, 100, 100)",
-                    "TryUnit(Melnica(DA), 1, 100, 100)",
-                    "TryUnit(Europ(DA), 1, 100, 100)",
-                    "TryUnit(Melnica(DA), 1, 100, 100)",
-                    "TryUnit(Europ(DA), 1, 100, 100)",
-                    "TryUnit(Sclad1(DA), 1, 100, 100)",
-                    "TryUnit(Rinok(DA), 1, 100, 100)",
-                    "GetReadyUnits(Rinok(DA)) -> 1",
-                    "TryUnit(Kuznica(DA), 1, 100, 100)",
-                    "TryUnit(Europ(DA), 2, 100, 100)",
-                    "GetReadyUnits(Europ(DA)) -> 3",
-                    "TryUnit(Kazarma_evro(DA), 2, 100, 100)",
-                    "GetReadyUnits(Kazarma_evro(DA)) -> 2",
-                    "GetUnits(Kazarma_evro(DA)) -> 2",
-                    "TryUnit(akademia_E(DA), 1, 100, 100)",
-                    "GetPeaceTimeLeft() -> 2",
-                    "TryUnit(Dip_korpus(DA), 1, 100, 100)",
-                    "GetReadyUnits(Dip_korpus(DA)) -> 1",
-                    "TryUnit(Europ(DA), 4, 100, 100)",
-                    "GetReadyUnits(Europ(DA)) -> 3",
-                    "TryUnit(Konushnia_Swesair(DA), 3, 100, 100)",
-                    "GetUnits(Kazarma(DA)) -> 1",
-                    "TryUnit(Konushnia_Swesair(DA), 4, 100, 100)",
-                    "TryUnit(artileri_depo(DA), 1, 100, 100)",
-                    "TryUnit(artileri_depo(DA), 3, 40, 100)",
-                    "UpgIsDone(AKA10DA) -> true",
-                    "TryUnit(Konushnia_Swesair(DA), 5, 100, 100)",
-                    "TryUnit(Cercov_Poland(DA), 1, 100, 100)"}}),
+            "Complete",
+            "start-res 1\npeace-time-left 2\nunits Dip_korpus(DA) 1\nunits Rinok(DA) 1\n"
+            "units Europ(DA) 3\nunits Kazarma_evro(DA) 2\nunits Kazarma(DA) 1\n"
+            "upgrade AKA10DA done\n",
+            Concat({{"TryUnit(Kazarma(DA), 3, 100, 100)", "GetReadyUnits(Dip_korpus(DA)) -> 1",
+                     "TryUnit(Melnica(DA), 2, 100, 100)", "TryUnit(Sclad1(DA), 4, 100, 100)"},
+                    kBuildCommon,
+                    {"GetReadyUnits(Europ(DA)) -> 3", "TryUnit(Kazarma_evro(DA), 2, 100, 100)",
+                     "GetReadyUnits(Kazarma_evro(DA)) -> 2", "GetUnits(Kazarma_evro(DA)) -> 2",
+                     "TryUnit(akademia_E(DA), 1, 100, 100)", "GetPeaceTimeLeft() -> 2",
+                     "TryUnit(Dip_korpus(DA), 1, 100, 100)", "GetReadyUnits(Dip_korpus(DA)) -> 1",
+                     "TryUnit(Europ(DA), 4, 100, 100)", "GetReadyUnits(Europ(DA)) -> 3",
+                     "TryUnit(Konushnia_Swesair(DA), 3, 100, 100)", "GetUnits(Kazarma(DA)) -> 1",
+                     "TryUnit(Konushnia_Swesair(DA), 4, 100, 100)", "TryUnit(artileri_depo(DA), 1, 100, 100)",
+                     "TryUnit(artileri_depo(DA), 3, 40, 100)", "UpgIsDone(AKA10DA) -> true",
+                     "TryUnit(Konushnia_Swesair(DA), 5, 100, 100)",
+                     "TryUnit(Cercov_Poland(DA), 1, 100, 100)"}})}),
     RowName());
 
 const Lines kRichHead = {
@@ -443,22 +423,22 @@ INSTANTIATE_TEST_SUITE_P(
         ModuleCase{"LateExtraction99",
                    std::string(kRichBuilt) + "upgrade MAINDA running\nextraction 1 99\n"
                                              "units Europ(DA) 2\nunits Konushnia_Swesair(DA) 3 2\n",
-                   Concat(kRichHead,
-                          {"UpgIsRun(MAINDA) -> true", "GetReadyUnits(Europ(DA)) -> 2",
-                           "GetUnits(Europ(DA)) -> 2", "GetExtraction(1) -> 99",
-                           "TryUnit(Europ(DA), 6, 100, 100)", "GetReadyUnits(Konushnia_Swesair(DA)) -> 2",
-                           "GetUnits(Konushnia_Swesair(DA)) -> 3", "GetReadyUnits(artileri_depo(DA)) -> 0",
-                           "GetUnits(artileri_depo(DA)) -> 0", "TryUnit(artileri_depo(DA), 3, 100, 100)"})},
+                   Concat({kRichHead,
+                           {"UpgIsRun(MAINDA) -> true", "GetReadyUnits(Europ(DA)) -> 2",
+                            "GetUnits(Europ(DA)) -> 2", "GetExtraction(1) -> 99",
+                            "TryUnit(Europ(DA), 6, 100, 100)", "GetReadyUnits(Konushnia_Swesair(DA)) -> 2",
+                            "GetUnits(Konushnia_Swesair(DA)) -> 3", "GetReadyUnits(artileri_depo(DA)) -> 0",
+                            "GetUnits(artileri_depo(DA)) -> 0", "TryUnit(artileri_depo(DA), 3, 100, 100)"}})},
         ModuleCase{
             "Extraction100",
             std::string(kRichBuilt) + "upgrade MAINDA done\nextraction 1 100\n"
                                       "units artileri_depo(DA) 1 0\n",
-            Concat(kRichHead,
-                   {"UpgIsRun(MAINDA) -> true", "GetReadyUnits(Europ(DA)) -> 0", "GetUnits(Europ(DA)) -> 0",
-                    "GetExtraction(1) -> 100", "TryUnit(Europ(DA), 4, 100, 100)",
-                    "GetReadyUnits(Konushnia_Swesair(DA)) -> 0", "GetUnits(Konushnia_Swesair(DA)) -> 0",
-                    "TryUnit(Konushnia_Swesair(DA), 7, 100, 100)", "GetReadyUnits(artileri_depo(DA)) -> 0",
-                    "GetUnits(artileri_depo(DA)) -> 1"})}),
+            Concat({kRichHead,
+                    {"UpgIsRun(MAINDA) -> true", "GetReadyUnits(Europ(DA)) -> 0", "GetUnits(Europ(DA)) -> 0",
+                     "GetExtraction(1) -> 100", "TryUnit(Europ(DA), 4, 100, 100)",
+                     "GetReadyUnits(Konushnia_Swesair(DA)) -> 0", "GetUnits(Konushnia_Swesair(DA)) -> 0",
+                     "TryUnit(Konushnia_Swesair(DA), 7, 100, 100)", "GetReadyUnits(artileri_depo(DA)) -> 0",
+                     "GetUnits(artileri_depo(DA)) -> 1"}})}),
     RowName());
 
 struct TowerCase {
@@ -560,7 +540,7 @@ INSTANTIATE_TEST_SUITE_P(
         UpgradeCase{"Pikes25", "units Pikiner_evro(DA) 25\n", "TryUpgrade(Pikiner_evro", {}},
         UpgradeCase{"Pikes26", "units Pikiner_evro(DA) 26\n", "TryUpgrade(Pikiner_evro", kPikesFirst},
         UpgradeCase{"Pikes121", "units Pikiner_evro(DA) 121\n", "TryUpgrade(Pikiner_evro",
-                    Concat(kPikesFirst, kPikesLate)},
+                    Concat({kPikesFirst, kPikesLate})},
         UpgradeCase{"Cavalry21General",
                     "units Dragun(DA) 21\n",
                     "TryUpgrade(KUZ0",
@@ -571,16 +551,17 @@ INSTANTIATE_TEST_SUITE_P(
                     {"TryUpgrade(KUZ05DA, 95, 100)", "TryUpgrade(KUZ06DA, 95, 100)"}},
         // Drawn cavalry "Dragun(DA)": its own set, then the dragoon set of the same type.
         UpgradeCase{"DragoonDrawn21", "units Dragun(DA) 21\n", "TryUpgrade(Dragun(DA)",
-                    Concat(CavalryFirst("Dragun(DA)"), kDragoons)},
+                    Concat({CavalryFirst("Dragun(DA)"), kDragoons})},
         UpgradeCase{"HorsemenDrawn21", "random 1\nunits Konni_Ricar(DA) 21\n", "TryUpgrade(Konni_Ricar(DA)",
                     CavalryFirst("Konni_Ricar(DA)")},
         UpgradeCase{"HorsemenDrawn51", "random 4\nunits Konni_Ricar(DA) 51\n", "TryUpgrade(Konni_Ricar(DA)",
-                    Concat(CavalryFirst("Konni_Ricar(DA)"), {"TryUpgrade(Konni_Ricar(DA)SHIELD5, 95, 100)",
-                                                             "TryUpgrade(Konni_Ricar(DA)SHIELD6, 95, 100)",
-                                                             "TryUpgrade(Konni_Ricar(DA)SHIELD7, 95, 100)",
-                                                             "TryUpgrade(Konni_Ricar(DA)ATTACK5, 95, 100)",
-                                                             "TryUpgrade(Konni_Ricar(DA)ATTACK6, 95, 100)",
-                                                             "TryUpgrade(Konni_Ricar(DA)ATTACK7, 95, 100)"})},
+                    Concat({CavalryFirst("Konni_Ricar(DA)"),
+                            {"TryUpgrade(Konni_Ricar(DA)SHIELD5, 95, 100)",
+                             "TryUpgrade(Konni_Ricar(DA)SHIELD6, 95, 100)",
+                             "TryUpgrade(Konni_Ricar(DA)SHIELD7, 95, 100)",
+                             "TryUpgrade(Konni_Ricar(DA)ATTACK5, 95, 100)",
+                             "TryUpgrade(Konni_Ricar(DA)ATTACK6, 95, 100)",
+                             "TryUpgrade(Konni_Ricar(DA)ATTACK7, 95, 100)"}})},
         UpgradeCase{"Dragoons21WithSecond20",
                     "random 0\nunits Dragun(DA) 21\nunits Dragun_18(DA) 20\n",
                     "TryUpgrade(Dragun",
@@ -625,9 +606,10 @@ INSTANTIATE_TEST_SUITE_P(
                              {"ATTACK", "ATTACK3", "ATTACK4", "ATTACK5", "ATTACK6", "ATTACK7", "SHIELD",
                               "SHIELD3", "SHIELD4", "SHIELD5", "SHIELD6", "SHIELD7"})
                             l.push_back(std::string("TryUpgrade(Grenader(DA)") + s + ", 90, 100)");
-                        return Concat(l, {"TryUpgrade(AKA35DA, 90, 100)", "TryUpgrade(KUZ04DA, 90, 100)",
-                                          "TryUpgrade(AKA36DA, 90, 100)", "TryUpgrade(AKA31DA, 90, 100)",
-                                          "TryUpgrade(AKA33DA, 90, 100)"});
+                        return Concat({l,
+                                       {"TryUpgrade(AKA35DA, 90, 100)", "TryUpgrade(KUZ04DA, 90, 100)",
+                                        "TryUpgrade(AKA36DA, 90, 100)", "TryUpgrade(AKA31DA, 90, 100)",
+                                        "TryUpgrade(AKA33DA, 90, 100)"}});
                     }()},
         UpgradeCase{"ChainClosed",
                     "upgrade AKA15DA running\nupgrade AKA14DA running\nupgrade AKA13DA running\n",
@@ -670,62 +652,62 @@ INSTANTIATE_TEST_SUITE_P(
                    "units Rinok(DA) 1\nstart-res 1\nthen GetReadyUnits(Rinok(DA)) 1 0\n",
                    {"GetReadyUnits(Rinok(DA)) -> 1", "GetStartRes() -> 1", "GetReadyUnits(Rinok(DA)) -> 0"}},
         ModuleCase{"OpeningStartRes0", "units Rinok(DA) 1\nstart-res 0\n",
-                   Concat({"GetReadyUnits(Rinok(DA)) -> 1", "GetStartRes() -> 0",
-                           "GetReadyUnits(Rinok(DA)) -> 1", "GetAIRegister(2) -> 0", "AI_Torg(5, 3, 4000)",
-                           "GetStartRes() -> 0", "GetStartRes() -> 0", "SetAIRegister(2, 1)",
-                           "UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> false"},
-                          kNoSurplus)},
+                   Concat({{"GetReadyUnits(Rinok(DA)) -> 1", "GetStartRes() -> 0",
+                            "GetReadyUnits(Rinok(DA)) -> 1", "GetAIRegister(2) -> 0", "AI_Torg(5, 3, 4000)",
+                            "GetStartRes() -> 0", "GetStartRes() -> 0", "SetAIRegister(2, 1)",
+                            "UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> false"},
+                           kNoSurplus})},
         // Resource 5 for "AKA24DA": 11/10 of 1000 is covered by a stock of 1100.
         ModuleCase{"Aka24Covered",
                    std::string(kMarketReady) + "upgrade AKA08DA running\nunits akademia_E(DA) 1\n"
                                                "upgrade-cost AKA24DA 5 1000\nmoney 5 1100\n",
-                   Concat(kOpeningDoneHead, Concat({"UpgIsRun(AKA08DA) -> true", "UpgIsRun(AKA24DA) -> false",
-                                                    "GetReadyUnits(akademia_E(DA)) -> 1",
-                                                    "GetUpgradeCost(2, AKA24DA, 5) -> 1000",
-                                                    "GetMoney(5) -> 1100", "UpgIsRun(AKA24DA) -> false"},
-                                                   kNoSurplus))},
+                   Concat({kOpeningDoneHead,
+                           {"UpgIsRun(AKA08DA) -> true", "UpgIsRun(AKA24DA) -> false",
+                            "GetReadyUnits(akademia_E(DA)) -> 1", "GetUpgradeCost(2, AKA24DA, 5) -> 1000",
+                            "GetMoney(5) -> 1100", "UpgIsRun(AKA24DA) -> false"},
+                           kNoSurplus})},
         // "MAINDA": resource 3 is short and resource 2 cannot pay; 1 and 4 are not tried.
         ModuleCase{"MainPurchaseOf3Fails",
                    std::string(kMarketReady) + "upgrade AKA24DA running\nupgrade-cost MAINDA 3 10000\n"
                                                "upgrade-cost MAINDA 1 10\nupgrade-cost MAINDA 4 10\n"
                                                "money 2 5000\nrate 2 3 500\n",
-                   Concat(kOpeningDoneHead,
-                          {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true",
-                           "UpgIsRun(MAINDA) -> false", "GetUpgradeCost(2, MAINDA, 3) -> 10000",
-                           "GetMoney(3) -> 0", "GetMoney(3) -> 0", "GetTorgResult(2, 3, 1000) -> 500",
-                           "GetMoney(2) -> 5000", "GetMoney(2) -> 5000", "GetMoney(0) -> 0"})},
+                   Concat({kOpeningDoneHead,
+                           {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true",
+                            "UpgIsRun(MAINDA) -> false", "GetUpgradeCost(2, MAINDA, 3) -> 10000",
+                            "GetMoney(3) -> 0", "GetMoney(3) -> 0", "GetTorgResult(2, 3, 1000) -> 500",
+                            "GetMoney(2) -> 5000", "GetMoney(2) -> 5000", "GetMoney(0) -> 0"}})},
         // All three bought from stock: 105/100 for resource 1, 11/10 for 3 and 4.
         ModuleCase{
             "MainAllCovered",
             std::string(kMarketReady) + "upgrade AKA24DA running\nupgrade-cost MAINDA 3 10000\n"
                                         "upgrade-cost MAINDA 1 10000\nupgrade-cost MAINDA 4 10000\n"
                                         "money 3 11000\nmoney 1 10500\nmoney 4 11000\n",
-            Concat(kOpeningDoneHead, Concat({"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true",
-                                             "UpgIsRun(MAINDA) -> false",
-                                             "GetUpgradeCost(2, MAINDA, 3) -> 10000", "GetMoney(3) -> 11000",
-                                             "GetUpgradeCost(2, MAINDA, 1) -> 10000", "GetMoney(1) -> 10500",
-                                             "GetUpgradeCost(2, MAINDA, 4) -> 10000", "GetMoney(4) -> 11000"},
-                                            kNoSurplus))},
+            Concat({kOpeningDoneHead,
+                    {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true", "UpgIsRun(MAINDA) -> false",
+                     "GetUpgradeCost(2, MAINDA, 3) -> 10000", "GetMoney(3) -> 11000",
+                     "GetUpgradeCost(2, MAINDA, 1) -> 10000", "GetMoney(1) -> 10500",
+                     "GetUpgradeCost(2, MAINDA, 4) -> 10000", "GetMoney(4) -> 11000"},
+                    kNoSurplus})},
         // Resource 1 is bought for 32000 of resource 2, after two 100-unit sales; 4 costs nothing.
         ModuleCase{
             "MainBuysResource1",
             std::string(kMarketReady) + "upgrade AKA24DA running\nupgrade-cost MAINDA 1 40000\n"
                                         "money 1 10000\nmoney 2 99000\nrate 2 1 1000\n",
-            Concat(kOpeningDoneHead,
-                   {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true", "UpgIsRun(MAINDA) -> false",
-                    "GetUpgradeCost(2, MAINDA, 3) -> 0", "GetMoney(3) -> 0",
-                    "GetUpgradeCost(2, MAINDA, 1) -> 40000", "GetMoney(1) -> 10000", "GetMoney(1) -> 10000",
-                    "GetTorgResult(2, 1, 1000) -> 1000", "GetMoney(2) -> 99000", "AI_Torg(1, 2, 100)",
-                    "AI_Torg(1, 2, 100)", "GetTorgResult(2, 1, 1000) -> 1000", "AI_Torg(2, 1, 32000)",
-                    "GetUpgradeCost(2, MAINDA, 4) -> 0", "GetMoney(4) -> 0", "GetMoney(2) -> 99000",
-                    "GetMoney(0) -> 0"})},
-        ModuleCase{
-            "Surplus",
-            std::string(kMarketReady) + "money 2 100001\nmoney 0 100000\n"
-                                        "then GetMoney(2) 100001 77\n",
-            Concat(kOpeningDoneHead, {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> false",
-                                      "GetMoney(2) -> 100001", "AI_Torg(0, 2, 5000)", "GetMoney(2) -> 77",
-                                      "AI_Torg(2, 1, 77)", "GetMoney(0) -> 100000"})}),
+            Concat({kOpeningDoneHead,
+                    {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true", "UpgIsRun(MAINDA) -> false",
+                     "GetUpgradeCost(2, MAINDA, 3) -> 0", "GetMoney(3) -> 0",
+                     "GetUpgradeCost(2, MAINDA, 1) -> 40000", "GetMoney(1) -> 10000", "GetMoney(1) -> 10000",
+                     "GetTorgResult(2, 1, 1000) -> 1000", "GetMoney(2) -> 99000", "AI_Torg(1, 2, 100)",
+                     "AI_Torg(1, 2, 100)", "GetTorgResult(2, 1, 1000) -> 1000", "AI_Torg(2, 1, 32000)",
+                     "GetUpgradeCost(2, MAINDA, 4) -> 0", "GetMoney(4) -> 0", "GetMoney(2) -> 99000",
+                     "GetMoney(0) -> 0"}})},
+        ModuleCase{"Surplus",
+                   std::string(kMarketReady) + "money 2 100001\nmoney 0 100000\n"
+                                               "then GetMoney(2) 100001 77\n",
+                   Concat({kOpeningDoneHead,
+                           {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> false",
+                            "GetMoney(2) -> 100001", "AI_Torg(0, 2, 5000)", "GetMoney(2) -> 77",
+                            "AI_Torg(2, 1, 77)", "GetMoney(0) -> 100000"}})}),
     RowName());
 
 // The opening-trade register is the host's: a second call finds it set and trades nothing.
@@ -746,10 +728,11 @@ TEST(MarketModule, MissingCostFunctionBuysNothing) {
                                   "upgrade AKA24DA running\nupgrade AKA08DA running\n"
                                   "units akademia_E(DA) 1\n",
                               Without({"GetUpgradeCost"}));
-    EXPECT_EQ(t, Concat(kOpeningDoneHead, Concat({"UpgIsRun(AKA08DA) -> true", "UpgIsRun(AKA24DA) -> true",
-                                                  "UpgIsRun(AKA24DA) -> true", "UpgIsRun(MAINDA) -> false",
-                                                  "GetMoney(3) -> 0", "GetMoney(1) -> 0", "GetMoney(4) -> 0"},
-                                                 kNoSurplus)));
+    EXPECT_EQ(
+        t, Concat({kOpeningDoneHead,
+                   {"UpgIsRun(AKA08DA) -> true", "UpgIsRun(AKA24DA) -> true", "UpgIsRun(AKA24DA) -> true",
+                    "UpgIsRun(MAINDA) -> false", "GetMoney(3) -> 0", "GetMoney(1) -> 0", "GetMoney(4) -> 0"},
+                   kNoSurplus}));
 }
 
 // Everything researched that the distribution looks at: only the first rules remain.
@@ -759,15 +742,20 @@ const char* const kResearched =
     "upgrade KUZ01DA running\nupgrade Melnica(DA)GETRES running\nunits akademia_E(DA) 1\n"
     "units Dip_korpus(DA) 1\n";
 
-const Lines kDistributionHead = {"SetPDistribution(0, 4, 4)",
-                                 "FieldExist() -> true",
-                                 "SetPDistribution(9, 4, 4)",
-                                 "GetStartRes() -> 1",
-                                 "FieldExist() -> true",
-                                 "SetPDistribution(9, 4, 4)",
-                                 "UpgIsRun(Melnica(DA)GETRES2) -> true",
-                                 "UpgIsRun(MAINDA) -> true",
-                                 "UpgIsRun(AKA24DA) -> true"};
+// Every distribution starts without a field and then finds one.
+const Lines kFieldFound = {"SetPDistribution(0, 4, 4)", "FieldExist() -> true", "SetPDistribution(9, 4, 4)"};
+
+const Lines kDistributionHead = Concat(
+    {kFieldFound,
+     {"GetStartRes() -> 1", "FieldExist() -> true", "SetPDistribution(9, 4, 4)",
+      "UpgIsRun(Melnica(DA)GETRES2) -> true", "UpgIsRun(MAINDA) -> true", "UpgIsRun(AKA24DA) -> true"}});
+
+// An upgrade not researched whose cost in 3 the stock does not cover, and the distribution
+// that follows.
+Lines NotCovered(const std::string& upgrade, const std::string& distribution) {
+    return {"UpgIsRun(" + upgrade + ") -> false", "GetUpgradeCost(2, " + upgrade + ", 3) -> 0",
+            "GetMoney(3) -> 0", distribution};
+}
 
 const Lines kDistributionTail = {"UpgIsRun(AKA08DA) -> true", "UpgIsRun(AKA01DA) -> true",
                                  "UpgIsRun(KUZ01DA) -> true", "GetUnits(akademia_E(DA)) -> 1",
@@ -779,58 +767,38 @@ TEST_P(PeasantDistributionCalls, Sequence) { ExpectCalls(); }
 INSTANTIATE_TEST_SUITE_P(
     Cases, PeasantDistributionCalls,
     ::testing::Values(
-        ModuleCase{"FieldGoneOnSecondRead",
-                   "start-res 2\nthen FieldExist() true false\n",
-                   {"SetPDistribution(0, 4, 4)", "FieldExist() -> true", "SetPDistribution(9, 4, 4)",
-                    "GetStartRes() -> 2", "FieldExist() -> false", "SetPDistribution(0, 6, 3)"}},
+        ModuleCase{"FieldGoneOnSecondRead", "start-res 2\nthen FieldExist() true false\n",
+                   Concat({kFieldFound,
+                           {"GetStartRes() -> 2", "FieldExist() -> false", "SetPDistribution(0, 6, 3)"}})},
         ModuleCase{"Stock9000", std::string(kResearched) + "money 3 9000\n",
-                   Concat(Concat(kDistributionHead, {"UpgIsRun(Pikiner_evro(DA)ATTACK4) -> false",
-                                                     "GetMoney(3) -> 9000", "GetUnits(Dip_korpus(DA)) -> 1"}),
-                          kDistributionTail)},
+                   Concat({kDistributionHead,
+                           {"UpgIsRun(Pikiner_evro(DA)ATTACK4) -> false", "GetMoney(3) -> 9000",
+                            "GetUnits(Dip_korpus(DA)) -> 1"},
+                           kDistributionTail})},
         ModuleCase{"Stock8999",
                    std::string(kResearched) + "money 3 8999\nupgrade Pikiner_evro(DA)ATTACK4 running\n",
-                   Concat(Concat(kDistributionHead,
-                                 {"UpgIsRun(Pikiner_evro(DA)ATTACK4) -> true",
-                                  "UpgIsRun(Pikiner_evro(DA)SHIELD4) -> false", "GetMoney(3) -> 8999",
-                                  "SetPDistribution(9, 4, 1)", "GetUnits(Dip_korpus(DA)) -> 1"}),
-                          kDistributionTail)},
+                   Concat({kDistributionHead,
+                           {"UpgIsRun(Pikiner_evro(DA)ATTACK4) -> true",
+                            "UpgIsRun(Pikiner_evro(DA)SHIELD4) -> false", "GetMoney(3) -> 8999",
+                            "SetPDistribution(9, 4, 1)", "GetUnits(Dip_korpus(DA)) -> 1"},
+                           kDistributionTail})},
         ModuleCase{"NothingResearched",
                    "field yes\nstart-res 0\npeace-time-left 1\nunit-cost Dip_korpus(DA) 2 "
                    "500\nmoney 2 549\n",
-                   {"SetPDistribution(0, 4, 4)",
-                    "FieldExist() -> true",
-                    "SetPDistribution(9, 4, 4)",
-                    "GetStartRes() -> 0",
-                    "FieldExist() -> true",
-                    "SetPDistribution(9, 4, 4)",
-                    "UpgIsRun(Melnica(DA)GETRES2) -> false",
-                    "GetUpgradeCost(2, Melnica(DA)GETRES2, 3) -> 0",
-                    "GetMoney(3) -> 0",
-                    "SetPDistribution(9, 6, 6)",
-                    "UpgIsRun(MAINDA) -> false",
-                    "GetUpgradeCost(2, MAINDA, 3) -> 0",
-                    "GetMoney(3) -> 0",
-                    "SetPDistribution(9, 6, 6)",
-                    "UpgIsRun(AKA24DA) -> false",
-                    "GetUpgradeCost(2, AKA24DA, 3) -> 0",
-                    "GetMoney(3) -> 0",
-                    "SetPDistribution(6, 9, 1)",
-                    "UpgIsRun(Pikiner_evro(DA)ATTACK4) -> false",
-                    "GetMoney(3) -> 0",
-                    "SetPDistribution(9, 4, 1)",
-                    "GetUnits(Dip_korpus(DA)) -> 0",
-                    "GetPeaceTimeLeft() -> 1",
-                    "GetUnitCost(2, Dip_korpus(DA), 2) -> 500",
-                    "GetMoney(2) -> 549",
-                    "SetPDistribution(9, 5, 3)",
-                    "UpgIsRun(AKA08DA) -> false",
-                    "SetPDistribution(9, 1, 1)",
-                    "UpgIsRun(AKA01DA) -> false",
-                    "SetPDistribution(9, 4, 1)",
-                    "GetUnits(akademia_E(DA)) -> 0",
-                    "SetPDistribution(6, 4, 4)",
-                    "UpgIsRun(Melnica(DA)GETRES) -> false",
-                    "SetPDistribution(9, 1, 1)"}}),
+                   Concat({kFieldFound,
+                           {"GetStartRes() -> 0", "FieldExist() -> true", "SetPDistribution(9, 4, 4)"},
+                           NotCovered("Melnica(DA)GETRES2", "SetPDistribution(9, 6, 6)"),
+                           NotCovered("MAINDA", "SetPDistribution(9, 6, 6)"),
+                           NotCovered("AKA24DA", "SetPDistribution(6, 9, 1)"),
+                           {"UpgIsRun(Pikiner_evro(DA)ATTACK4) -> false", "GetMoney(3) -> 0",
+                            "SetPDistribution(9, 4, 1)"},
+                           {"GetUnits(Dip_korpus(DA)) -> 0", "GetPeaceTimeLeft() -> 1",
+                            "GetUnitCost(2, Dip_korpus(DA), 2) -> 500", "GetMoney(2) -> 549",
+                            "SetPDistribution(9, 5, 3)"},
+                           {"UpgIsRun(AKA08DA) -> false", "SetPDistribution(9, 1, 1)",
+                            "UpgIsRun(AKA01DA) -> false", "SetPDistribution(9, 4, 1)"},
+                           {"GetUnits(akademia_E(DA)) -> 0", "SetPDistribution(6, 4, 4)",
+                            "UpgIsRun(Melnica(DA)GETRES) -> false", "SetPDistribution(9, 1, 1)"}})}),
     RowName());
 
 struct Threshold {
@@ -856,56 +824,36 @@ TEST_P(DistributionThresholds, ScaledCosts) {
     EXPECT_EQ(Lines(t.begin() + 3, t.end()), c.distributions);
 }
 
+// The mill's second upgrade and the embassy not there yet; each case adds the cost and the stock.
+const std::string kMill = "upgrade Melnica(DA)GETRES2 none\nupgrade-cost Melnica(DA)GETRES2 3 ";
+const std::string kEmbassy = "units Dip_korpus(DA) 0\npeace-time-left 1\nunit-cost Dip_korpus(DA) 2 500\n";
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, DistributionThresholds,
     ::testing::Values(
         // 11/10 of 1000 is 1100.
-        Threshold{"Mill1099",
-                  "upgrade Melnica(DA)GETRES2 none\nupgrade-cost Melnica(DA)GETRES2 3 1000\nmoney "
-                  "3 1099\n",
-                  {},
-                  {"SetPDistribution(9, 4, 4)"}},
-        Threshold{"Mill1100",
-                  "upgrade Melnica(DA)GETRES2 none\nupgrade-cost Melnica(DA)GETRES2 3 1000\nmoney "
-                  "3 1100\n",
-                  {},
-                  {"SetPDistribution(9, 6, 6)"}},
+        Threshold{"Mill1099", kMill + "1000\nmoney 3 1099\n", {}, {"SetPDistribution(9, 4, 4)"}},
+        Threshold{"Mill1100", kMill + "1000\nmoney 3 1100\n", {}, {"SetPDistribution(9, 6, 6)"}},
         // 13/10 of 1000 is 1300.
         Threshold{"Aka24_1300",
                   "upgrade AKA24DA none\nupgrade-cost AKA24DA 3 1000\nmoney 3 1300\n",
                   {},
                   {"SetPDistribution(6, 9, 1)"}},
         // 2147483647 × 11 wraps to 2147483637; a tenth of it is 214748363.
-        Threshold{"WrappedMill",
-                  "upgrade Melnica(DA)GETRES2 none\nupgrade-cost Melnica(DA)GETRES2 3 "
-                  "2147483647\nmoney 3 214748363\n",
-                  {},
-                  {"SetPDistribution(9, 6, 6)"}},
-        Threshold{"WrappedMillShort",
-                  "upgrade Melnica(DA)GETRES2 none\nupgrade-cost Melnica(DA)GETRES2 3 "
-                  "2147483647\nmoney 3 214748362\n",
-                  {},
-                  {"SetPDistribution(9, 4, 4)"}},
+        Threshold{
+            "WrappedMill", kMill + "2147483647\nmoney 3 214748363\n", {}, {"SetPDistribution(9, 6, 6)"}},
+        Threshold{
+            "WrappedMillShort", kMill + "2147483647\nmoney 3 214748362\n", {}, {"SetPDistribution(9, 4, 4)"}},
         // 200000000 × 11 wraps to a negative number: no stock is below it.
         Threshold{"WrappedNegative",
                   "upgrade MAINDA none\nupgrade-cost MAINDA 3 200000000\nmoney 3 0\n",
                   {},
                   {"SetPDistribution(9, 6, 6)"}},
         // 2147483647 × 13 wraps to 2147483635; a tenth of it is 214748363.
-        Threshold{"Embassy549",
-                  "units Dip_korpus(DA) 0\npeace-time-left 1\nunit-cost Dip_korpus(DA) 2 "
-                  "500\nmoney 2 549\n",
-                  {},
-                  {"SetPDistribution(9, 5, 3)"}},
-        Threshold{"Embassy550",
-                  "units Dip_korpus(DA) 0\npeace-time-left 1\nunit-cost Dip_korpus(DA) 2 "
-                  "500\nmoney 2 550\n",
-                  {},
-                  {"SetPDistribution(9, 7, 1)"}},
-        Threshold{"EmbassyNoCostFunction",
-                  "units Dip_korpus(DA) 0\npeace-time-left 1\nunit-cost Dip_korpus(DA) 2 500\n",
-                  Without({"GetUnitCost"}),
-                  {"SetPDistribution(9, 7, 1)"}}),
+        Threshold{"Embassy549", kEmbassy + "money 2 549\n", {}, {"SetPDistribution(9, 5, 3)"}},
+        Threshold{"Embassy550", kEmbassy + "money 2 550\n", {}, {"SetPDistribution(9, 7, 1)"}},
+        Threshold{
+            "EmbassyNoCostFunction", kEmbassy, Without({"GetUnitCost"}), {"SetPDistribution(9, 7, 1)"}}),
     RowName());
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 using denmark_test::Concat;
 using denmark_test::FakeGame;
+using denmark_test::Repeat;
 
 namespace {
 
@@ -53,8 +54,6 @@ TEST_P(BuyResourceCase, TradesAndResult) {
     EXPECT_EQ(game.Take(), p.trace);
 }
 
-std::vector<std::string> Repeat(int n, const std::string& line) { return std::vector<std::string>(n, line); }
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, BuyResourceCase,
     ::testing::Values(
@@ -84,16 +83,16 @@ INSTANTIATE_TEST_SUITE_P(
                  {"GetMoney(0) -> 0", "GetMoney(0) -> 0", "GetTorgResult(1, 0, 1000) -> 1000",
                   "GetMoney(1) -> 1002", "GetTorgResult(1, 0, 1000) -> 1000", "AI_Torg(1, 0, 1001)"}},
         Purchase{"Cost45000ThreeSalesFirst", "money 4 5000\nmoney 1 100000\n", 4, 50000, 1, true,
-                 Concat(Concat({"GetMoney(4) -> 5000", "GetMoney(4) -> 5000",
-                                "GetTorgResult(1, 4, 1000) -> 1000", "GetMoney(1) -> 100000"},
-                               Repeat(3, "AI_Torg(4, 1, 100)")),
-                        {"GetTorgResult(1, 4, 1000) -> 1000", "AI_Torg(1, 4, 45000)"})},
+                 Concat({{"GetMoney(4) -> 5000", "GetMoney(4) -> 5000", "GetTorgResult(1, 4, 1000) -> 1000",
+                          "GetMoney(1) -> 100000"},
+                         Repeat(3, "AI_Torg(4, 1, 100)"),
+                         {"GetTorgResult(1, 4, 1000) -> 1000", "AI_Torg(1, 4, 45000)"}})},
         Purchase{"Cost300000CappedAtFifteenSales", "money 0 0\nmoney 3 1000000\nrate 3 0 100\n", 0, 30000, 3,
                  true,
-                 Concat(Concat({"GetMoney(0) -> 0", "GetMoney(0) -> 0", "GetTorgResult(3, 0, 1000) -> 100",
-                                "GetMoney(3) -> 1000000"},
-                               Repeat(15, "AI_Torg(0, 3, 100)")),
-                        {"GetTorgResult(3, 0, 1000) -> 100", "AI_Torg(3, 0, 300000)"})},
+                 Concat({{"GetMoney(0) -> 0", "GetMoney(0) -> 0", "GetTorgResult(3, 0, 1000) -> 100",
+                          "GetMoney(3) -> 1000000"},
+                         Repeat(15, "AI_Torg(0, 3, 100)"),
+                         {"GetTorgResult(3, 0, 1000) -> 100", "AI_Torg(3, 0, 300000)"}})},
         Purchase{"RateZeroBuysNothing",
                  "money 0 10\nmoney 1 2147483647\nrate 0\n",
                  0,

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -514,23 +515,31 @@ TEST_P(UnitUpgradeRequests, ByArmySize) {
     EXPECT_EQ(Filter(RunModule(denmark::UnitUpgradeModule, c.scenario), c.prefix), c.expected);
 }
 
-const Lines kPikesFirst = {
-    "TryUpgrade(Pikiner_evro(DA)ATTACK, 80, 100)",  "TryUpgrade(Pikiner_evro(DA)ATTACK3, 85, 100)",
-    "TryUpgrade(Pikiner_evro(DA)ATTACK4, 90, 100)", "TryUpgrade(Pikiner_evro(DA)SHIELD, 80, 100)",
-    "TryUpgrade(Pikiner_evro(DA)SHIELD3, 85, 100)", "TryUpgrade(Pikiner_evro(DA)SHIELD4, 90, 100)"};
-const Lines kPikesLate = {
-    "TryUpgrade(Pikiner_evro(DA)ATTACK5, 90, 100)", "TryUpgrade(Pikiner_evro(DA)ATTACK6, 90, 100)",
-    "TryUpgrade(Pikiner_evro(DA)SHIELD5, 90, 100)", "TryUpgrade(Pikiner_evro(DA)SHIELD6, 90, 100)"};
-
-Lines CavalryFirst(const std::string& n) {
-    return {"TryUpgrade(" + n + "SHIELD, 80, 100)",  "TryUpgrade(" + n + "SHIELD3, 85, 100)",
-            "TryUpgrade(" + n + "SHIELD4, 90, 100)", "TryUpgrade(" + n + "ATTACK, 80, 100)",
-            "TryUpgrade(" + n + "ATTACK3, 85, 100)", "TryUpgrade(" + n + "ATTACK4, 90, 100)"};
+// The requests of `unit`'s upgrades of one kind ("ATTACK" or "SHIELD") from level `first` up, one
+// per priority. The levels are 1 and 3 to 7; level 1 has no number in its name.
+Lines Ladder(const std::string& unit, const std::string& kind, std::initializer_list<int> priorities,
+             int first = 1) {
+    Lines tries;
+    int level = first;
+    for (int priority : priorities) {
+        const std::string upgrade = unit + kind + (level == 1 ? "" : std::to_string(level));
+        tries.push_back("TryUpgrade(" + upgrade + ", " + std::to_string(priority) + ", 100)");
+        level = level == 1 ? 3 : level + 1;
+    }
+    return tries;
 }
 
-const Lines kDragoons = {"TryUpgrade(Dragun(DA)ATTACK, 80, 100)",  "TryUpgrade(Dragun(DA)ATTACK3, 85, 100)",
-                         "TryUpgrade(Dragun(DA)ATTACK4, 90, 100)", "TryUpgrade(Dragun(DA)SHIELD5, 95, 100)",
-                         "TryUpgrade(Dragun(DA)SHIELD6, 95, 100)", "TryUpgrade(Dragun(DA)SHIELD7, 95, 100)"};
+const Lines kPikesFirst = Concat(
+    {Ladder("Pikiner_evro(DA)", "ATTACK", {80, 85, 90}), Ladder("Pikiner_evro(DA)", "SHIELD", {80, 85, 90})});
+const Lines kPikesLate = Concat(
+    {Ladder("Pikiner_evro(DA)", "ATTACK", {90, 90}, 5), Ladder("Pikiner_evro(DA)", "SHIELD", {90, 90}, 5)});
+
+Lines CavalryFirst(const std::string& n) {
+    return Concat({Ladder(n, "SHIELD", {80, 85, 90}), Ladder(n, "ATTACK", {80, 85, 90})});
+}
+
+const Lines kDragoons =
+    Concat({Ladder("Dragun(DA)", "ATTACK", {80, 85, 90}), Ladder("Dragun(DA)", "SHIELD", {95, 95, 95}, 5)});
 
 const char* const kChainDone = "upgrade Dragun_18(DA)ATTACK7 done\n";
 
@@ -554,45 +563,27 @@ INSTANTIATE_TEST_SUITE_P(
                     Concat({CavalryFirst("Dragun(DA)"), kDragoons})},
         UpgradeCase{"HorsemenDrawn21", "random 1\nunits Konni_Ricar(DA) 21\n", "TryUpgrade(Konni_Ricar(DA)",
                     CavalryFirst("Konni_Ricar(DA)")},
-        UpgradeCase{"HorsemenDrawn51", "random 4\nunits Konni_Ricar(DA) 51\n", "TryUpgrade(Konni_Ricar(DA)",
-                    Concat({CavalryFirst("Konni_Ricar(DA)"),
-                            {"TryUpgrade(Konni_Ricar(DA)SHIELD5, 95, 100)",
-                             "TryUpgrade(Konni_Ricar(DA)SHIELD6, 95, 100)",
-                             "TryUpgrade(Konni_Ricar(DA)SHIELD7, 95, 100)",
-                             "TryUpgrade(Konni_Ricar(DA)ATTACK5, 95, 100)",
-                             "TryUpgrade(Konni_Ricar(DA)ATTACK6, 95, 100)",
-                             "TryUpgrade(Konni_Ricar(DA)ATTACK7, 95, 100)"}})},
+        UpgradeCase{
+            "HorsemenDrawn51", "random 4\nunits Konni_Ricar(DA) 51\n", "TryUpgrade(Konni_Ricar(DA)",
+            Concat({CavalryFirst("Konni_Ricar(DA)"), Ladder("Konni_Ricar(DA)", "SHIELD", {95, 95, 95}, 5),
+                    Ladder("Konni_Ricar(DA)", "ATTACK", {95, 95, 95}, 5)})},
         UpgradeCase{"Dragoons21WithSecond20",
                     "random 0\nunits Dragun(DA) 21\nunits Dragun_18(DA) 20\n",
                     "TryUpgrade(Dragun",
                     {}},
-        UpgradeCase{
-            "Musketeers101",
-            "units Mushketer_ev(DA) 101\n",
-            "TryUpgrade(",
-            {"TryUpgrade(Mushketer_ev(DA)ATTACK, 90, 100)", "TryUpgrade(Mushketer_ev(DA)ATTACK3, 90, 100)",
-             "TryUpgrade(Mushketer_ev(DA)ATTACK4, 90, 100)", "TryUpgrade(Mushketer_ev(DA)SHIELD, 30, 100)",
-             "TryUpgrade(Mushketer_ev(DA)SHIELD3, 30, 100)", "TryUpgrade(Mushketer_ev(DA)SHIELD4, 30, 100)",
-             "TryUpgrade(AKA31DA, 90, 100)", "TryUpgrade(AKA33DA, 90, 100)"}},
+        UpgradeCase{"Musketeers101", "units Mushketer_ev(DA) 101\n", "TryUpgrade(",
+                    Concat({Ladder("Mushketer_ev(DA)", "ATTACK", {90, 90, 90}),
+                            Ladder("Mushketer_ev(DA)", "SHIELD", {30, 30, 30}),
+                            {"TryUpgrade(AKA31DA, 90, 100)", "TryUpgrade(AKA33DA, 90, 100)"}})},
         UpgradeCase{"Cuirassiers21Attack7Running",
-                    "units Kirasir(DA) 21\nupgrade Kirasir(DA)ATTACK7 running\n",
-                    "TryUpgrade(Kirasir(DA)",
-                    {"TryUpgrade(Kirasir(DA)SHIELD, 90, 100)", "TryUpgrade(Kirasir(DA)SHIELD3, 90, 100)",
-                     "TryUpgrade(Kirasir(DA)SHIELD4, 90, 100)", "TryUpgrade(Kirasir(DA)ATTACK, 90, 100)",
-                     "TryUpgrade(Kirasir(DA)ATTACK3, 90, 100)", "TryUpgrade(Kirasir(DA)ATTACK4, 95, 100)",
-                     "TryUpgrade(Kirasir(DA)ATTACK5, 95, 100)", "TryUpgrade(Kirasir(DA)ATTACK6, 95, 100)",
-                     "TryUpgrade(Kirasir(DA)ATTACK7, 95, 100)", "TryUpgrade(Kirasir(DA)SHIELD5, 95, 100)",
-                     "TryUpgrade(Kirasir(DA)SHIELD6, 95, 100)", "TryUpgrade(Kirasir(DA)SHIELD7, 95, 100)"}},
-        UpgradeCase{"SecondDragoons21",
-                    "units Dragun_18(DA) 21\n",
-                    "TryUpgrade(",
-                    {"TryUpgrade(Dragun_18(DA)ATTACK, 80, 100)", "TryUpgrade(Dragun_18(DA)ATTACK3, 85, 100)",
-                     "TryUpgrade(Dragun_18(DA)ATTACK4, 90, 100)", "TryUpgrade(Dragun_18(DA)ATTACK5, 95, 100)",
-                     "TryUpgrade(Dragun_18(DA)ATTACK6, 95, 100)", "TryUpgrade(Dragun_18(DA)ATTACK7, 95, 100)",
-                     "TryUpgrade(Dragun_18(DA)SHIELD, 10, 100)", "TryUpgrade(Dragun_18(DA)SHIELD3, 15, 100)",
-                     "TryUpgrade(Dragun_18(DA)SHIELD4, 20, 100)", "TryUpgrade(Dragun_18(DA)SHIELD5, 25, 100)",
-                     "TryUpgrade(Dragun_18(DA)SHIELD6, 25, 100)", "TryUpgrade(Dragun_18(DA)SHIELD7, 25, 100)",
-                     "TryUpgrade(AKA31DA, 90, 100)", "TryUpgrade(AKA33DA, 90, 100)"}},
+                    "units Kirasir(DA) 21\nupgrade Kirasir(DA)ATTACK7 running\n", "TryUpgrade(Kirasir(DA)",
+                    Concat({Ladder("Kirasir(DA)", "SHIELD", {90, 90, 90}),
+                            Ladder("Kirasir(DA)", "ATTACK", {90, 90, 95, 95, 95, 95}),
+                            Ladder("Kirasir(DA)", "SHIELD", {95, 95, 95}, 5)})},
+        UpgradeCase{"SecondDragoons21", "units Dragun_18(DA) 21\n", "TryUpgrade(",
+                    Concat({Ladder("Dragun_18(DA)", "ATTACK", {80, 85, 90, 95, 95, 95}),
+                            Ladder("Dragun_18(DA)", "SHIELD", {10, 15, 20, 25, 25, 25}),
+                            {"TryUpgrade(AKA31DA, 90, 100)", "TryUpgrade(AKA33DA, 90, 100)"}})},
         UpgradeCase{
             "Grenadiers60",
             "units Grenader(DA) 60\n",
@@ -600,17 +591,11 @@ INSTANTIATE_TEST_SUITE_P(
             {"TryUpgrade(AKA35DA, 15, 100)", "TryUpgrade(AKA31DA, 90, 100)", "TryUpgrade(AKA33DA, 90, 100)"}},
         UpgradeCase{"Grenadiers61Running",
                     "units Grenader(DA) 61\nupgrade AKA35DA running\nupgrade KUZ04DA done\n", "TryUpgrade(",
-                    [] {
-                        Lines l;
-                        for (const char* s :
-                             {"ATTACK", "ATTACK3", "ATTACK4", "ATTACK5", "ATTACK6", "ATTACK7", "SHIELD",
-                              "SHIELD3", "SHIELD4", "SHIELD5", "SHIELD6", "SHIELD7"})
-                            l.push_back(std::string("TryUpgrade(Grenader(DA)") + s + ", 90, 100)");
-                        return Concat({l,
-                                       {"TryUpgrade(AKA35DA, 90, 100)", "TryUpgrade(KUZ04DA, 90, 100)",
-                                        "TryUpgrade(AKA36DA, 90, 100)", "TryUpgrade(AKA31DA, 90, 100)",
-                                        "TryUpgrade(AKA33DA, 90, 100)"}});
-                    }()},
+                    Concat({Ladder("Grenader(DA)", "ATTACK", {90, 90, 90, 90, 90, 90}),
+                            Ladder("Grenader(DA)", "SHIELD", {90, 90, 90, 90, 90, 90}),
+                            {"TryUpgrade(AKA35DA, 90, 100)", "TryUpgrade(KUZ04DA, 90, 100)",
+                             "TryUpgrade(AKA36DA, 90, 100)", "TryUpgrade(AKA31DA, 90, 100)",
+                             "TryUpgrade(AKA33DA, 90, 100)"}})},
         UpgradeCase{"ChainClosed",
                     "upgrade AKA15DA running\nupgrade AKA14DA running\nupgrade AKA13DA running\n",
                     "TryUpgrade(AKA1",

@@ -91,11 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, PeasantsAndPikemen,
     ::testing::Values(
         // Without a field: only above 700, and never the pike upgrades.
-        Economy{"money 3 700\nupgrade AKA08DA done\nunits PorE(DA) 1\n", {}, {}, 0},
-        Economy{"money 3 701\nupgrade AKA08DA done\nunits PorE(DA) 1\n",
-                {kFirst},
-                {"TryUnit(Pikiner_evro(DA), 100, 100, 100)"},
-                0},
+        Economy{"money 3 700\n" + kPikeSetReady, {}, {}, 0},
+        Economy{"money 3 701\n" + kPikeSetReady, {kFirst}, {"TryUnit(Pikiner_evro(DA), 100, 100, 100)"}, 0},
         // With a field.
         Economy{"field yes\nunits Kreposnoi_pruss(DA) 24\nmoney 3 301\n", {kFirst, kDriven}, {kPikes350}, 0},
         Economy{"field yes\nunits Kreposnoi_pruss(DA) 25\nmoney 3 301\n", {kDriven}, {kPikes350}, 0},
@@ -170,6 +167,7 @@ TEST_P(UpgradeLock, LockedByTheRulesThatHold) {
 }
 
 #define LATE "upgrade AKA06DA running\nupgrade AKA07DA running\nupgrade KUZ03DA done\n"
+#define MAIN LATE "upgrade MAINDA done\n"
 INSTANTIATE_TEST_SUITE_P(
     Rules, UpgradeLock,
     ::testing::Values(
@@ -185,21 +183,14 @@ INSTANTIATE_TEST_SUITE_P(
         Lock{LATE "money 3 60001\nmoney 1 10999\n", 1},
         Lock{LATE "max-peasants-in-mines 10\nmoney 3 60001\nmoney 1 8000\n", 2},
         Lock{LATE "money 3 60001\nmoney 1 10999\nupgrade MAINDA running\n", 0},
-        Lock{LATE
-             "upgrade MAINDA done\nmax-peasants-in-mines 28\nmoney 3 50001\nmoney 4 7301\nmoney 1 19999\n",
-             1},
-        Lock{LATE
-             "upgrade MAINDA done\nmax-peasants-in-mines 28\nmoney 3 50001\nmoney 4 7300\nmoney 1 19999\n",
-             0},
-        Lock{LATE
-             "upgrade MAINDA done\nmax-peasants-in-mines 40\nmoney 3 50001\nmoney 4 9801\nmoney 1 23999\n",
-             1},
-        Lock{LATE
-             "upgrade MAINDA done\nmax-peasants-in-mines 40\nmoney 3 50001\nmoney 4 9800\nmoney 1 23999\n",
-             0},
-        Lock{LATE "upgrade MAINDA done\nmax-peasants-in-mines 55\nmoney 3 80001\nmoney 1 25999\n", 1},
-        Lock{LATE "upgrade MAINDA done\nmax-peasants-in-mines 55\nmoney 3 80000\nmoney 1 25999\n", 0},
+        Lock{MAIN "max-peasants-in-mines 28\nmoney 3 50001\nmoney 4 7301\nmoney 1 19999\n", 1},
+        Lock{MAIN "max-peasants-in-mines 28\nmoney 3 50001\nmoney 4 7300\nmoney 1 19999\n", 0},
+        Lock{MAIN "max-peasants-in-mines 40\nmoney 3 50001\nmoney 4 9801\nmoney 1 23999\n", 1},
+        Lock{MAIN "max-peasants-in-mines 40\nmoney 3 50001\nmoney 4 9800\nmoney 1 23999\n", 0},
+        Lock{MAIN "max-peasants-in-mines 55\nmoney 3 80001\nmoney 1 25999\n", 1},
+        Lock{MAIN "max-peasants-in-mines 55\nmoney 3 80000\nmoney 1 25999\n", 0},
         Lock{"upgrade AKA06DA running\nupgrade KUZ03DA done\nmax-peasants-in-mines 10\nmoney 3 50001\n", 0}));
+#undef MAIN
 #undef LATE
 
 struct Army {

@@ -96,10 +96,15 @@ int32_t GetUnitsByUsage(int32_t, int32_t) { return Value(); }
 int32_t GetAINation() { return Value(); }
 void TryUnit(HostHandle* h, int32_t, int32_t, int32_t) { CheckHandle(h); }
 void TryUpgrade(HostHandle* h, int32_t, int32_t) { CheckHandle(h); }
-void SetMineBalanse(int32_t n, const MineBalanceStep* s) {
-    volatile uint32_t sum = 0;  // reads every record the game is given
-    for (int32_t i = 0; i < n; ++i) sum = sum + s[i].first + s[i].second;
+// Reads every byte of the `n` records the game is given.
+template <typename Record>
+void ReadRecords(const Record* records, int32_t n) {
+    volatile uint8_t sum = 0;
+    for (int32_t i = 0; i < n; ++i)
+        for (size_t b = 0; b < sizeof(Record); ++b)
+            sum = sum + reinterpret_cast<const uint8_t*>(&records[i])[b];
 }
+void SetMineBalanse(int32_t n, const MineBalanceStep* s) { ReadRecords(s, n); }
 void SetPDistribution(int32_t, int32_t, int32_t) {}
 void AssignAmountOfMineUpgrades(int32_t) {}
 void AssignMineUpgrade(int32_t, const char* n, int32_t) { CheckName(n); }
@@ -123,14 +128,8 @@ int32_t GetStartRes() { return pinned ? pinnedStartRes : Value(); }
 int32_t GetLandType() { return pinned ? pinnedLandType : Value(); }
 void AssignFormUnit(const char* n) { CheckName(n); }
 int32_t GetRandomIndex() { return Value(); }
-void SetMinesUpgradeRules(const int32_t* r) {
-    volatile int32_t sum = 0;  // reads every record the game is given
-    for (int i = 0; i < 27; ++i) sum = sum + r[i];
-}
-void SetMinesBuildingRules(const MineBuildingRule* r, int32_t n) {
-    volatile int32_t sum = 0;  // reads every record the game is given
-    for (int32_t i = 0; i < n; ++i) sum = sum + r[i].count + r[i].first;
-}
+void SetMinesUpgradeRules(const int32_t* r) { ReadRecords(r, 27); }
+void SetMinesBuildingRules(const MineBuildingRule* r, int32_t n) { ReadRecords(r, n); }
 int32_t GetExtraction(int32_t) { return Value(); }
 int32_t GetAIRegister(int32_t) { return Value(); }
 void SetAIRegister(int32_t, int32_t) {}

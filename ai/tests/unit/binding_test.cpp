@@ -5,13 +5,7 @@
 #include "host.h"
 #include "plugin.h"
 
-using denmark_test::CallsAfterSetUp;
-using denmark_test::FakeGame;
-using denmark_test::Filter;
-using denmark_test::GameOptions;
-using denmark_test::Message;
-using denmark_test::Without;
-
+namespace denmark_test {
 namespace {
 
 const char kLand0[] = "land-type 0\nstart-res 1\nunits Pikiner_evro(DA) 72\nunits Kreposnoi_pruss(DA) 10\n";
@@ -105,3 +99,4 @@ TEST(Binding, UnboundFunctionReadsAsZeroAndIsNeverCalled) {
 }
 
 }  // namespace
+}  // namespace denmark_test

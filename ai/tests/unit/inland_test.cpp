@@ -16,17 +16,7 @@
 #include "strategies.h"
 #include "tick.h"
 
-using denmark_test::CallsAfterSetUp;
-using denmark_test::Concat;
-using denmark_test::CountOf;
-using denmark_test::FakeGame;
-using denmark_test::Filter;
-using denmark_test::GameOptions;
-using denmark_test::Lines;
-using denmark_test::Repeat;
-using denmark_test::RowName;
-using denmark_test::Without;
-
+namespace denmark_test {
 namespace {
 
 // Nation 2 (DIP-quota register 10, opening-trade register 2); GetRandomIndex 2 picks
@@ -219,8 +209,7 @@ TEST(DipQuotaLatch, NormalArmyKeepsTheFlagBetweenFortyAndOneFiftySix) {
     for (const Step& s : steps) {
         game.state().units["Strelec_Algir_DIP(DA)"] = s.strelec;
         game.Take();
-        denmark::NormalArmy();
-        const Lines t = game.Take();
+        const Lines t = game.Run(denmark::NormalArmy);
         EXPECT_EQ(Filter(t, "SetAIRegister(").size(), s.writes) << s.strelec;
         EXPECT_EQ(game.state().registers[10], s.flagAfter) << s.strelec;
         // While the flag is set, the quota units are not asked for.
@@ -622,6 +611,11 @@ const Lines kOpeningDoneHead = {"GetReadyUnits(Rinok(DA)) -> 1", "GetStartRes() 
                                 "GetReadyUnits(Rinok(DA)) -> 1", "GetAIRegister(2) -> 1"};
 const char* const kMarketReady = "units Rinok(DA) 1\nstart-res 1\nregister 2 1\n";
 const Lines kNoSurplus = {"GetMoney(2) -> 0", "GetMoney(0) -> 0"};
+// "AKA24DA" running and "MAINDA" not: the market buys what "MAINDA" costs.
+const std::string kMainWanted = std::string(kMarketReady) + "upgrade AKA24DA running\n";
+const Lines kMainHead =
+    Concat({kOpeningDoneHead,
+            {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true", "UpgIsRun(MAINDA) -> false"}});
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MarketCalls,
@@ -653,34 +647,30 @@ INSTANTIATE_TEST_SUITE_P(
                            kNoSurplus})},
         // "MAINDA": resource 3 is short and resource 2 cannot pay; 1 and 4 are not tried.
         ModuleCase{"MainPurchaseOf3Fails",
-                   std::string(kMarketReady) + "upgrade AKA24DA running\nupgrade-cost MAINDA 3 10000\n"
-                                               "upgrade-cost MAINDA 1 10\nupgrade-cost MAINDA 4 10\n"
-                                               "money 2 5000\nrate 2 3 500\n",
-                   Concat({kOpeningDoneHead,
-                           {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true",
-                            "UpgIsRun(MAINDA) -> false", "GetUpgradeCost(2, MAINDA, 3) -> 10000",
-                            "GetMoney(3) -> 0", "GetMoney(3) -> 0", "GetTorgResult(2, 3, 1000) -> 500",
-                            "GetMoney(2) -> 5000", "GetMoney(2) -> 5000", "GetMoney(0) -> 0"}})},
+                   kMainWanted +
+                       "upgrade-cost MAINDA 3 10000\nupgrade-cost MAINDA 1 10\nupgrade-cost MAINDA 4 10\n"
+                       "money 2 5000\nrate 2 3 500\n",
+                   Concat({kMainHead,
+                           {"GetUpgradeCost(2, MAINDA, 3) -> 10000", "GetMoney(3) -> 0", "GetMoney(3) -> 0",
+                            "GetTorgResult(2, 3, 1000) -> 500", "GetMoney(2) -> 5000", "GetMoney(2) -> 5000",
+                            "GetMoney(0) -> 0"}})},
         // All three bought from stock: 105/100 for resource 1, 11/10 for 3 and 4.
         ModuleCase{
             "MainAllCovered",
-            std::string(kMarketReady) + "upgrade AKA24DA running\nupgrade-cost MAINDA 3 10000\n"
-                                        "upgrade-cost MAINDA 1 10000\nupgrade-cost MAINDA 4 10000\n"
-                                        "money 3 11000\nmoney 1 10500\nmoney 4 11000\n",
-            Concat({kOpeningDoneHead,
-                    {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true", "UpgIsRun(MAINDA) -> false",
-                     "GetUpgradeCost(2, MAINDA, 3) -> 10000", "GetMoney(3) -> 11000",
+            kMainWanted +
+                "upgrade-cost MAINDA 3 10000\nupgrade-cost MAINDA 1 10000\nupgrade-cost MAINDA 4 10000\n"
+                "money 3 11000\nmoney 1 10500\nmoney 4 11000\n",
+            Concat({kMainHead,
+                    {"GetUpgradeCost(2, MAINDA, 3) -> 10000", "GetMoney(3) -> 11000",
                      "GetUpgradeCost(2, MAINDA, 1) -> 10000", "GetMoney(1) -> 10500",
                      "GetUpgradeCost(2, MAINDA, 4) -> 10000", "GetMoney(4) -> 11000"},
                     kNoSurplus})},
         // Resource 1 is bought for 32000 of resource 2, after two 100-unit sales; 4 costs nothing.
         ModuleCase{
             "MainBuysResource1",
-            std::string(kMarketReady) + "upgrade AKA24DA running\nupgrade-cost MAINDA 1 40000\n"
-                                        "money 1 10000\nmoney 2 99000\nrate 2 1 1000\n",
-            Concat({kOpeningDoneHead,
-                    {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> true", "UpgIsRun(MAINDA) -> false",
-                     "GetUpgradeCost(2, MAINDA, 3) -> 0", "GetMoney(3) -> 0",
+            kMainWanted + "upgrade-cost MAINDA 1 40000\nmoney 1 10000\nmoney 2 99000\nrate 2 1 1000\n",
+            Concat({kMainHead,
+                    {"GetUpgradeCost(2, MAINDA, 3) -> 0", "GetMoney(3) -> 0",
                      "GetUpgradeCost(2, MAINDA, 1) -> 40000", "GetMoney(1) -> 10000", "GetMoney(1) -> 10000",
                      "GetTorgResult(2, 1, 1000) -> 1000", "GetMoney(2) -> 99000", "AI_Torg(1, 2, 100)",
                      "AI_Torg(1, 2, 100)", "GetTorgResult(2, 1, 1000) -> 1000", "AI_Torg(2, 1, 32000)",
@@ -700,10 +690,8 @@ TEST(MarketModule, OpeningTradeOnlyOnce) {
     FakeGame game(std::string(kStart) + "units Rinok(DA) 1\nstart-res 3\n");
     game.InitAI();
     denmark::AINation = 2;
-    denmark::MarketModule();
-    EXPECT_EQ(Filter(game.Take(), "AI_Torg(").size(), 2u);
-    denmark::MarketModule();
-    EXPECT_EQ(game.Take(),
+    EXPECT_EQ(Filter(game.Run(denmark::MarketModule), "AI_Torg(").size(), 2u);
+    EXPECT_EQ(game.Run(denmark::MarketModule),
               (Lines{"GetReadyUnits(Rinok(DA)) -> 1", "GetStartRes() -> 3", "GetAIRegister(2) -> 1"}));
 }
 
@@ -842,3 +830,4 @@ INSTANTIATE_TEST_SUITE_P(
     RowName());
 
 }  // namespace
+}  // namespace denmark_test

@@ -5,26 +5,22 @@
 #include "fake_game.h"
 #include "strategies.h"
 
-using denmark_test::Filter;
-using denmark_test::Lines;
-using Case = denmark_test::StateCase;
-
+namespace denmark_test {
 namespace {
+
+using Case = StateCase;
 
 // Peasants and a mill, so that the whole routine runs; the cavalry drawn is "Dragun(DA)".
 const std::string kBase = "random 2\nunits Kreposnoi_pruss(DA) 30\nunits Melnica(DA) 1\n";
 
 // One land tick after set-up; only the routine's own calls.
-Lines LandTick(const std::string& state) {
-    return denmark_test::CallsAfterSetUp(kBase + state, denmark::LandAI);
-}
+Lines LandTick(const std::string& state) { return CallsAfterSetUp(kBase + state, denmark::LandAI); }
 
 class Ships : public ::testing::TestWithParam<Case> {};
 
 TEST_P(Ships, GalleysAndFrigatesFollowTheGauges) {
-    EXPECT_EQ(
-        denmark_test::FilterEach(LandTick(GetParam().state), {"TryUnit(GALERA(DA)", "TryUnit(Fregat(DA)"}),
-        GetParam().expected);
+    EXPECT_EQ(FilterEach(LandTick(GetParam().state), {"TryUnit(GALERA(DA)", "TryUnit(Fregat(DA)"}),
+              GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -194,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
 #undef LATE
 
 struct Army {
-    const char* state;
+    std::string state;
     Lines musketeers;
     size_t upgrades;
 };
@@ -210,18 +206,18 @@ TEST_P(Musketeers, WantedWhileFewBesideALargeArmy) {
 }
 
 // Army 301: musketeers are wanted while 5 x musketeers < 251.
+const std::string kBarracks = "units Kazarma_evro(DA) 2\n";
+const std::string kMusketeers = "TryUnit(Mushketer_ev(DA), 500, 10, 10)";
+
 INSTANTIATE_TEST_SUITE_P(
     Counts, Musketeers,
     ::testing::Values(
-        Army{"units Kazarma_evro(DA) 2\nunits Pikiner_evro(DA) 301\nunits Mushketer_ev(DA) 50\n",
-             {"TryUnit(Mushketer_ev(DA), 500, 10, 10)"},
+        Army{kBarracks + "units Pikiner_evro(DA) 301\nunits Mushketer_ev(DA) 50\n", {kMusketeers}, 5},
+        Army{kBarracks + "units Pikiner_evro(DA) 301\nunits Mushketer_ev(DA) 51\n", {}, 5},
+        Army{kBarracks + "units Pikiner_evro(DA) 200\nunits Kirasir(DA) 50\nunits Dragun(DA) 51\n",
+             {kMusketeers},
              5},
-        Army{"units Kazarma_evro(DA) 2\nunits Pikiner_evro(DA) 301\nunits Mushketer_ev(DA) 51\n", {}, 5},
-        Army{"units Kazarma_evro(DA) 2\nunits Pikiner_evro(DA) 200\nunits Kirasir(DA) 50\n"
-             "units Dragun(DA) 51\n",
-             {"TryUnit(Mushketer_ev(DA), 500, 10, 10)"},
-             5},
-        Army{"units Kazarma_evro(DA) 2\nunits Pikiner_evro(DA) 300\n", {}, 0},
+        Army{kBarracks + "units Pikiner_evro(DA) 300\n", {}, 0},
         Army{"units Kazarma_evro(DA) 1\nunits Pikiner_evro(DA) 400\n", {}, 0}));
 
 class Towers : public ::testing::TestWithParam<Case> {};
@@ -297,3 +293,4 @@ TEST(LandReads, WithoutPeasantsOnlyTheLateStepsRun) {
 }
 
 }  // namespace
+}  // namespace denmark_test

@@ -4,10 +4,7 @@
 #include "fake_game.h"
 #include "tick.h"
 
-using denmark_test::Concat;
-using denmark_test::FakeGame;
-using denmark_test::Repeat;
-
+namespace denmark_test {
 namespace {
 
 struct Cost {
@@ -104,3 +101,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Purchase>& info) { return std::string(info.param.name); });
 
 }  // namespace
+}  // namespace denmark_test

@@ -6,13 +6,10 @@
 #include "plugin.h"
 #include "strategies.h"
 
-using denmark_test::FakeGame;
-using denmark_test::Filter;
-using denmark_test::FilterEach;
-using denmark_test::Lines;
-using Case = denmark_test::StateCase;
-
+namespace denmark_test {
 namespace {
+
+using Case = StateCase;
 
 // Peasants, a mill, and a nation outside the opening-trade table so that no opening trade
 // mixes into the other trades.
@@ -22,7 +19,7 @@ const std::string kMarket =
     "random 2\nunits Kreposnoi_pruss(DA) 30\nunits Melnica(DA) 1\nunits Rinok(DA) 1\n";
 
 Lines SeaTick(const std::string& state) {
-    return denmark_test::CallsAfterSetUp(kBase + state, denmark::ProcessMiddleSeaAI);
+    return CallsAfterSetUp(kBase + state, denmark::ProcessMiddleSeaAI);
 }
 
 TEST(SeaEarlyEnd, WithoutPeasantsNothingIsAskedForAfterTheTowerCount) {
@@ -116,19 +113,19 @@ TEST_P(LockOrSale, ReleasesLocksOrSellsSurplus) {
 const Lines kReleased = {"SetUpgradeLock(1, 0)", "SetUpgradeLock(4, 0)", "SetUpgradeLock(3, 0)",
                          "SetUpgradeLock(1, 0)", "SetUpgradeLock(1, 0)"};
 
+const std::string kStables = "units Konushnia_Swesair(DA) 1\n";
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, LockOrSale,
-    ::testing::Values(
-        Case{"", kReleased}, Case{"units Konushnia_Swesair(DA) 1\nupgrade KUZ03DA running\n", kReleased},
-        Case{"units Konushnia_Swesair(DA) 1\nmoney 1 3701\nmoney 4 5501\nmoney 5 8401\n", kReleased},
-        Case{"units Konushnia_Swesair(DA) 1\nmoney 1 3700\nmoney 4 5501\nmoney 5 8401\nmoney 0 1\n",
-             {"SetUpgradeLock(1, 0)"}},
-        Case{"units Konushnia_Swesair(DA) 1\nmoney 0 1\nmoney 5 14001\nmoney 4 13001\n",
-             {"SetUpgradeLock(1, 0)", "AI_Torg(5, 1, 5000)", "AI_Torg(4, 1, 5000)"}},
-        Case{"units Konushnia_Swesair(DA) 1\nmoney 0 0\nmoney 5 14001\nmoney 4 13001\n",
-             {"SetUpgradeLock(1, 0)"}},
-        Case{"units Konushnia_Swesair(DA) 1\nmoney 0 14001\nupgrade AKA30DA running\nmoney 1 7499\n",
-             {"SetUpgradeLock(1, 0)", "SetUpgradeLock(1, 1)"}}));
+    ::testing::Values(Case{"", kReleased}, Case{kStables + "upgrade KUZ03DA running\n", kReleased},
+                      Case{kStables + "money 1 3701\nmoney 4 5501\nmoney 5 8401\n", kReleased},
+                      Case{kStables + "money 1 3700\nmoney 4 5501\nmoney 5 8401\nmoney 0 1\n",
+                           {"SetUpgradeLock(1, 0)"}},
+                      Case{kStables + "money 0 1\nmoney 5 14001\nmoney 4 13001\n",
+                           {"SetUpgradeLock(1, 0)", "AI_Torg(5, 1, 5000)", "AI_Torg(4, 1, 5000)"}},
+                      Case{kStables + "money 0 0\nmoney 5 14001\nmoney 4 13001\n", {"SetUpgradeLock(1, 0)"}},
+                      Case{kStables + "money 0 14001\nupgrade AKA30DA running\nmoney 1 7499\n",
+                           {"SetUpgradeLock(1, 0)", "SetUpgradeLock(1, 1)"}}));
 
 class SmithyTrades : public ::testing::TestWithParam<Case> {};
 
@@ -228,3 +225,4 @@ TEST(OpeningTrade, ThroughTheTickAsThroughTheExport) {
 }
 
 }  // namespace
+}  // namespace denmark_test

@@ -7,11 +7,7 @@
 #include "handles.h"
 #include "plugin.h"
 
-using denmark_test::FakeGame;
-using denmark_test::Filter;
-using denmark_test::Lines;
-using denmark_test::ReadExpected;
-
+namespace denmark_test {
 namespace {
 
 Lines RunInit(const std::string& scenario) { return FakeGame(scenario).Run(denmark::InitAI); }
@@ -143,3 +139,4 @@ TEST(InitAI, ASecondGameDrawsTheCavalryAgainIntoTheSameHandles) {
 }
 
 }  // namespace
+}  // namespace denmark_test

@@ -11,10 +11,7 @@
 #include "mine_tables.h"
 #include "tick.h"
 
-using denmark_test::CallsAfterSetUp;
-using denmark_test::FakeGame;
-using denmark_test::Filter;
-
+namespace denmark_test {
 namespace {
 
 std::string ReadScenario(const std::string& name) {
@@ -185,8 +182,7 @@ TEST(TickState, StartResourcesZeroRaisesTheFirstBuildingRuleForGood) {
     game.Take();
     for (int k = 2; k <= 3; ++k) {
         game.host().Tick(k);
-        game.ProcessAI();
-        for (const auto& line : Filter(game.Take(), "SetMinesBuildingRules(["))
+        for (const auto& line : Filter(game.Run(denmark::ProcessAI), "SetMinesBuildingRules(["))
             EXPECT_EQ(line.substr(0, 30), "SetMinesBuildingRules([0,0,0:4") << "tick " << k;
     }
 }
@@ -224,8 +220,7 @@ TEST_P(MineUpgradeChoice, ReadsInOrderAndStopsAtTheFirstMatch) {
     auto to = std::find_if(from, t.end(),
                            [](const std::string& l) { return l.rfind("SetMinesBuildingRules(", 0) == 0; });
     std::vector<std::string> choice(from + 1, to);
-    std::vector<std::string> expected;
-    for (const auto& r : c.reads) expected.push_back(r);
+    Lines expected = c.reads;
     if (c.chosen) expected.push_back(c.chosen);
     EXPECT_EQ(choice, expected);
 }
@@ -257,3 +252,4 @@ INSTANTIATE_TEST_SUITE_P(
                      nullptr}));
 
 }  // namespace
+}  // namespace denmark_test

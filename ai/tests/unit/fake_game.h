@@ -2,6 +2,8 @@
 // the suites share for their expectations.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <initializer_list>
 #include <ostream>
@@ -85,6 +87,16 @@ struct StateCase {
     Lines expected;
 };
 inline void PrintTo(const StateCase& c, std::ostream* os) { *os << c.state; }
+
+// A table of such rows: ExpectCalls compares the calls that start with `prefixes` in one `tick`
+// from `state` followed by the row's state.
+class StateTable : public ::testing::TestWithParam<StateCase> {
+protected:
+    void ExpectCalls(Lines (*tick)(const std::string&), const std::string& state,
+                     std::initializer_list<std::string> prefixes) {
+        EXPECT_EQ(FilterEach(tick(state + GetParam().state), prefixes), GetParam().expected);
+    }
+};
 
 // Names each row of a table by its `name`.
 struct RowName {

@@ -16,11 +16,9 @@ const std::string kBase = "random 2\nunits Kreposnoi_pruss(DA) 30\nunits Melnica
 // One land tick after set-up; only the routine's own calls.
 Lines LandTick(const std::string& state) { return CallsAfterSetUp(kBase + state, denmark::LandAI); }
 
-class Ships : public ::testing::TestWithParam<Case> {};
-
+using Ships = StateTable;
 TEST_P(Ships, GalleysAndFrigatesFollowTheGauges) {
-    EXPECT_EQ(FilterEach(LandTick(GetParam().state), {"TryUnit(GALERA(DA)", "TryUnit(Fregat(DA)"}),
-              GetParam().expected);
+    ExpectCalls(LandTick, "", {"TryUnit(GALERA(DA)", "TryUnit(Fregat(DA)"});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -40,11 +38,9 @@ INSTANTIATE_TEST_SUITE_P(
              {"TryUnit(GALERA(DA), 5, 70, 50)", "TryUnit(Fregat(DA), 12, 30, 50)",
               "TryUnit(Fregat(DA), 15, 15, 50)", "TryUnit(Fregat(DA), 16, 10, 50)"}}));
 
-class FieldDistribution : public ::testing::TestWithParam<Case> {};
-
+using FieldDistribution = StateTable;
 TEST_P(FieldDistribution, TripleByAcademyAndStockOfThree) {
-    EXPECT_EQ(Filter(LandTick(std::string("field yes\n") + GetParam().state), "SetPDistribution"),
-              GetParam().expected);
+    ExpectCalls(LandTick, "field yes\n", {"SetPDistribution"});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -220,11 +216,8 @@ INSTANTIATE_TEST_SUITE_P(
         Army{kBarracks + "units Pikiner_evro(DA) 300\n", {}, 0},
         Army{"units Kazarma_evro(DA) 1\nunits Pikiner_evro(DA) 400\n", {}, 0}));
 
-class Towers : public ::testing::TestWithParam<Case> {};
-
-TEST_P(Towers, ByPeasantsOnceAllTowersStand) {
-    EXPECT_EQ(Filter(LandTick(GetParam().state), "TryUnit(Bashnia(DA)"), GetParam().expected);
-}
+using Towers = StateTable;
+TEST_P(Towers, ByPeasantsOnceAllTowersStand) { ExpectCalls(LandTick, "", {"TryUnit(Bashnia(DA)"}); }
 
 INSTANTIATE_TEST_SUITE_P(
     Peasants, Towers,
@@ -237,12 +230,9 @@ INSTANTIATE_TEST_SUITE_P(
                             "TryUnit(Bashnia(DA), 3, 50, 10)", "TryUnit(Bashnia(DA), 4, 30, 10)"}},
                       Case{"units Kreposnoi_pruss(DA) 96\nunits Bashnia(DA) 2 1\n", {}}));
 
-class Trading : public ::testing::TestWithParam<Case> {};
-
+using Trading = StateTable;
 TEST_P(Trading, TradesAtAFinishedMarket) {
-    EXPECT_EQ(
-        Filter(LandTick(std::string("units Rinok(DA) 1\nmoney 3 1000\n") + GetParam().state), "AI_Torg("),
-        GetParam().expected);
+    ExpectCalls(LandTick, "units Rinok(DA) 1\nmoney 3 1000\n", {"AI_Torg("});
 }
 
 #define RESEARCHED "upgrade KUZ02DA done\nupgrade AKA09DA done\n"

@@ -99,11 +99,9 @@ protected:
 };
 
 // Names each row of a table by its `name`.
-struct RowName {
-    template <typename Info>
-    std::string operator()(const Info& info) const {
-        return info.param.name;
-    }
-};
+template <typename Row>
+std::string RowName(const ::testing::TestParamInfo<Row>& info) {
+    return info.param.name;
+}
 
 }  // namespace denmark_test

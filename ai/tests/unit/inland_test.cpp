@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "TryUpgrade(MAINDA, 98, 100)", "GetUnits(Pikiner_evro(DA)) -> 0"},
                 {"TryUnit(Kazarma(DA), 3, 100, 100)", "GetPeaceTimeLeft() -> 0"},
                 1}),
-    RowName());
+    RowName<Variant>);
 
 struct PeaceGate {
     int32_t startRes, peaceLeft;
@@ -168,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "max-peace-time 1\n",
                    {"SetDefenseState(1)", "GetAIRegister(10) -> 0", "SetDefenseState(1)",
                     "GetMaxPeaceTime() -> 1", "SetDefenseState(0)"}}),
-    RowName());
+    RowName<ModuleCase>);
 
 using RichDefenceCalls = ModuleCalls<denmark::RichDefence>;
 TEST_P(RichDefenceCalls, Sequence) { ExpectCalls(); }
@@ -192,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(
                           {"SetDefenseState(1)", "GetUnits(Dragun_18_DIP(DA)) -> 2", "SetAIRegister(10, 0)",
                            "GetUnits(Dragun_18_DIP(DA)) -> 96", "SetAIRegister(10, 1)",
                            "GetAIRegister(10) -> 1", "SetDefenseState(0)", "SetDefenseState(0)"}}),
-    RowName());
+    RowName<ModuleCase>);
 
 // The normal latch over several ticks: the host keeps the register, the counts change.
 TEST(DipQuotaLatch, NormalArmyKeepsTheFlagBetweenFortyAndOneFiftySix) {
@@ -261,7 +261,7 @@ INSTANTIATE_TEST_SUITE_P(
         ArmyCase{"NoCostFunction", "unit-cost Dragun_18_DIP(DA) 1 500\nmoney 1 1501\n",
                  Without({"GetUnitCost"}), 2, 32, 0, 2},
         ArmyCase{"PeaceTimeGame", "max-peace-time 1\nmoney 1 5000\n", {}, 0, 0, 0, 0}),
-    RowName());
+    RowName<ArmyCase>);
 
 // One round of the normal army written out in full; the second round repeats it.
 TEST(NormalArmy, TwoRoundsWithTheQuotaOpen) {
@@ -313,7 +313,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // The "Dragun(DA)" handle itself, also when the cavalry is the other type.
                       RichArmyCase{"OtherCavalry", "random 0\n", 200, 0, 2},
                       RichArmyCase{"MainDone", "register 10 1\nupgrade MAINDA done\n", 0, 2, 0}),
-    RowName());
+    RowName<RichArmyCase>);
 
 // The handle is compared, not the name: a copy of the pikeman's handle does not count.
 TEST(PikesComplete, OnlyThePikemanHandle) {
@@ -382,7 +382,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "TryUnit(artileri_depo(DA), 3, 40, 100)", "UpgIsDone(AKA10DA) -> true",
                      "TryUnit(Konushnia_Swesair(DA), 5, 100, 100)",
                      "TryUnit(Cercov_Poland(DA), 1, 100, 100)"}})}),
-    RowName());
+    RowName<ModuleCase>);
 
 const Lines kRichHead = {
     "GetReadyUnits(Kazarma(DA)) -> 1",         "GetUnits(Kazarma(DA)) -> 1",
@@ -429,7 +429,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "GetReadyUnits(Konushnia_Swesair(DA)) -> 0", "GetUnits(Konushnia_Swesair(DA)) -> 0",
                      "TryUnit(Konushnia_Swesair(DA), 7, 100, 100)", "GetReadyUnits(artileri_depo(DA)) -> 0",
                      "GetUnits(artileri_depo(DA)) -> 1"}})}),
-    RowName());
+    RowName<ModuleCase>);
 
 struct TowerCase {
     const char* name;
@@ -470,7 +470,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 "units Bashnia(DA) 1 2\nunits Kazarma_evro(DA) 2 1\n",
                                 100,
                                 {"TryUnit(Bashnia(DA), 4, 50, 100)"}}),
-    RowName());
+    RowName<TowerCase>);
 
 // ---------------------------------------------------------------------------------------
 // Research and unit upgrades.
@@ -599,7 +599,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "TryUpgrade(AKA1",
                     {"TryUpgrade(AKA15DA, 90, 100)", "TryUpgrade(AKA14DA, 90, 100)",
                      "TryUpgrade(AKA13DA, 90, 100)", "TryUpgrade(AKA12DA, 90, 100)"}}),
-    RowName());
+    RowName<UpgradeCase>);
 
 // ---------------------------------------------------------------------------------------
 // Market and peasant distribution.
@@ -683,7 +683,7 @@ INSTANTIATE_TEST_SUITE_P(
                            {"UpgIsRun(AKA08DA) -> false", "UpgIsRun(AKA24DA) -> false",
                             "GetMoney(2) -> 100001", "AI_Torg(0, 2, 5000)", "GetMoney(2) -> 77",
                             "AI_Torg(2, 1, 77)", "GetMoney(0) -> 100000"}})}),
-    RowName());
+    RowName<ModuleCase>);
 
 // The opening-trade register is the host's: a second call finds it set and trades nothing.
 TEST(MarketModule, OpeningTradeOnlyOnce) {
@@ -772,7 +772,7 @@ INSTANTIATE_TEST_SUITE_P(
                             "UpgIsRun(AKA01DA) -> false", "SetPDistribution(9, 4, 1)"},
                            {"GetUnits(akademia_E(DA)) -> 0", "SetPDistribution(6, 4, 4)",
                             "UpgIsRun(Melnica(DA)GETRES) -> false", "SetPDistribution(9, 1, 1)"}})}),
-    RowName());
+    RowName<ModuleCase>);
 
 struct Threshold {
     const char* name;
@@ -827,7 +827,7 @@ INSTANTIATE_TEST_SUITE_P(
         Threshold{"Embassy550", kEmbassy + "money 2 550\n", {}, {"SetPDistribution(9, 7, 1)"}},
         Threshold{
             "EmbassyNoCostFunction", kEmbassy, Without({"GetUnitCost"}), {"SetPDistribution(9, 7, 1)"}}),
-    RowName());
+    RowName<Threshold>);
 
 }  // namespace
 }  // namespace denmark_test

@@ -98,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
                  false,
                  {"GetMoney(0) -> 10", "GetMoney(0) -> 10", "GetTorgResult(1, 0, 1000) -> 0",
                   "GetMoney(1) -> 2147483647"}}),
-    [](const ::testing::TestParamInfo<Purchase>& info) { return std::string(info.param.name); });
+    RowName<Purchase>);
 
 }  // namespace
 }  // namespace denmark_test

@@ -65,30 +65,29 @@ void CheckHandle(HostHandle* h) {
 
 void CheckName(const char* s) { (void)std::strlen(s); }
 
+// A registration checks its handle and name and writes one byte of the record from the input.
+void Register(HostHandle* h, const char* n, int byte) {
+    CheckHandle(h);
+    CheckName(n);
+    h->data[byte] = Byte();
+}
+
+// A question about a unit type or upgrade checks its handle, then answers from the input.
+int32_t ValueFor(HostHandle* h) {
+    CheckHandle(h);
+    return Value();
+}
+HostBool TruthFor(HostHandle* h) {
+    CheckHandle(h);
+    return Byte();
+}
+
 // The game: each function reads its answer from the input and touches what it is given.
-void RegisterUnitType(HostHandle* h, const char* n) {
-    CheckHandle(h);
-    CheckName(n);
-    h->data[0] = Byte();
-}
-void RegisterUpgrade(HostHandle* h, const char* n) {
-    CheckHandle(h);
-    CheckName(n);
-    h->data[1] = Byte();
-}
-void SafeRegisterUpgrade(HostHandle* h, const char* n) {
-    CheckHandle(h);
-    CheckName(n);
-    h->data[0] = Byte();
-}
-int32_t GetUnitCost(uint8_t, HostHandle* h, int32_t) {
-    CheckHandle(h);
-    return Value();
-}
-int32_t GetUpgradeCost(uint8_t, HostHandle* h, int32_t) {
-    CheckHandle(h);
-    return Value();
-}
+void RegisterUnitType(HostHandle* h, const char* n) { Register(h, n, 0); }
+void RegisterUpgrade(HostHandle* h, const char* n) { Register(h, n, 1); }
+void SafeRegisterUpgrade(HostHandle* h, const char* n) { Register(h, n, 0); }
+int32_t GetUnitCost(uint8_t, HostHandle* h, int32_t) { return ValueFor(h); }
+int32_t GetUpgradeCost(uint8_t, HostHandle* h, int32_t) { return ValueFor(h); }
 void SetDefSettings(int32_t, int32_t) {}
 int32_t GetMaxPeasantsInMines() { return Value(); }
 void SetUpgradeLock(int32_t, int32_t) {}
@@ -97,10 +96,15 @@ int32_t GetUnitsByUsage(int32_t, int32_t) { return Value(); }
 int32_t GetAINation() { return Value(); }
 void TryUnit(HostHandle* h, int32_t, int32_t, int32_t) { CheckHandle(h); }
 void TryUpgrade(HostHandle* h, int32_t, int32_t) { CheckHandle(h); }
-void SetMineBalanse(int32_t n, const MineBalanceStep* s) {
-    volatile uint32_t sum = 0;  // reads every record the game is given
-    for (int32_t i = 0; i < n; ++i) sum = sum + s[i].first + s[i].second;
+// Reads every byte of the `n` records the game is given.
+template <typename Record>
+void ReadRecords(const Record* records, int32_t n) {
+    volatile uint8_t sum = 0;
+    for (int32_t i = 0; i < n; ++i)
+        for (size_t b = 0; b < sizeof(Record); ++b)
+            sum = sum + reinterpret_cast<const uint8_t*>(&records[i])[b];
 }
+void SetMineBalanse(int32_t n, const MineBalanceStep* s) { ReadRecords(s, n); }
 void SetPDistribution(int32_t, int32_t, int32_t) {}
 void AssignAmountOfMineUpgrades(int32_t) {}
 void AssignMineUpgrade(int32_t, const char* n, int32_t) { CheckName(n); }
@@ -114,36 +118,18 @@ void SET_MINE_UPGRADE2_RADIUS(int32_t) {}
 void SET_DEFAULT_MAX_WORKERS(int32_t) {}
 void SET_MIN_PEASANT_BRIGADE(int32_t) {}
 int32_t GetMoney(int32_t) { return Value(); }
-int32_t GetUnits(HostHandle* h) {
-    CheckHandle(h);
-    return Value();
-}
-int32_t GetReadyUnits(HostHandle* h) {
-    CheckHandle(h);
-    return Value();
-}
-HostBool UpgIsDone(HostHandle* h) {
-    CheckHandle(h);
-    return Byte();
-}
-HostBool UpgIsRun(HostHandle* h) {
-    CheckHandle(h);
-    return Byte();
-}
+int32_t GetUnits(HostHandle* h) { return ValueFor(h); }
+int32_t GetReadyUnits(HostHandle* h) { return ValueFor(h); }
+HostBool UpgIsDone(HostHandle* h) { return TruthFor(h); }
+HostBool UpgIsRun(HostHandle* h) { return TruthFor(h); }
 HostBool FieldExist() { return Byte(); }
 int32_t GetDifficulty() { return Value(); }
 int32_t GetStartRes() { return pinned ? pinnedStartRes : Value(); }
 int32_t GetLandType() { return pinned ? pinnedLandType : Value(); }
 void AssignFormUnit(const char* n) { CheckName(n); }
 int32_t GetRandomIndex() { return Value(); }
-void SetMinesUpgradeRules(const int32_t* r) {
-    volatile int32_t sum = 0;  // reads every record the game is given
-    for (int i = 0; i < 27; ++i) sum = sum + r[i];
-}
-void SetMinesBuildingRules(const MineBuildingRule* r, int32_t n) {
-    volatile int32_t sum = 0;  // reads every record the game is given
-    for (int32_t i = 0; i < n; ++i) sum = sum + r[i].count + r[i].first;
-}
+void SetMinesUpgradeRules(const int32_t* r) { ReadRecords(r, 27); }
+void SetMinesBuildingRules(const MineBuildingRule* r, int32_t n) { ReadRecords(r, n); }
 int32_t GetExtraction(int32_t) { return Value(); }
 int32_t GetAIRegister(int32_t) { return Value(); }
 void SetAIRegister(int32_t, int32_t) {}

@@ -3,12 +3,9 @@
 
 #include "fake_game.h"
 #include "host.h"
+#include "plugin.h"
 
-using denmark_test::FakeGame;
-using denmark_test::Filter;
-using denmark_test::GameOptions;
-using denmark_test::Message;
-
+namespace denmark_test {
 namespace {
 
 const char kLand0[] = "land-type 0\nstart-res 1\nunits Pikiner_evro(DA) 72\nunits Kreposnoi_pruss(DA) 10\n";
@@ -52,9 +49,7 @@ struct MissingCase {
 class BindingMissing : public ::testing::TestWithParam<MissingCase> {};
 
 TEST_P(BindingMissing, OneMessagePerMissingFunctionInBindingOrder) {
-    GameOptions o;
-    o.missing = GetParam().missing;
-    FakeGame game(kLand0, o);
+    FakeGame game(kLand0, Without(GetParam().missing));
     std::vector<Message> expected;
     for (const std::string& name : GetParam().messagesInOrder)
         expected.push_back({"ZORM.EXE does not contain function: " + name, "DLL init error."});
@@ -72,19 +67,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, BindingMissing,
                                                        {"SET_MIN_PEASANT_BRIGADE", "GetResOnMap"}}));
 
 TEST(Binding, LongestHostNameFitsTheMessage) {
-    GameOptions o;
-    o.missing = {"AssignAmountOfMineUpgrades"};
-    FakeGame game(kLand0, o);
+    FakeGame game(kLand0, Without({"AssignAmountOfMineUpgrades"}));
     ASSERT_EQ(game.messages().size(), 1u);
     EXPECT_EQ(game.messages()[0].text, "ZORM.EXE does not contain function: AssignAmountOfMineUpgrades");
 }
 
 TEST(Binding, WithoutRegisterUpgradeSetUpStillRegistersUnitsAndSendsSettings) {
-    GameOptions o;
-    o.missing = {"RegisterUpgrade"};
-    FakeGame game(kLand0, o);
-    game.InitAI();
-    const auto trace = game.Take();
+    const auto trace = FakeGame(kLand0, Without({"RegisterUpgrade"})).Run(denmark::InitAI);
     EXPECT_EQ(Filter(trace, "RegisterUpgrade(").size(), 0u);
     EXPECT_EQ(Filter(trace, "RegisterUnitType(").size(), 38u);
     EXPECT_EQ(Filter(trace, "SafeRegisterUpgrade(").size(), 24u);
@@ -93,26 +82,16 @@ TEST(Binding, WithoutRegisterUpgradeSetUpStillRegistersUnitsAndSendsSettings) {
 }
 
 TEST(Binding, WithoutRegisterUnitTypeHandlesStayUnregistered) {
-    GameOptions o;
-    o.missing = {"RegisterUnitType"};
-    FakeGame game(kLand0, o);
-    game.InitAI();
-    EXPECT_EQ(Filter(game.Take(), "RegisterUnitType(").size(), 0u);
-    game.ProcessAI();
-    const auto tick = game.Take();
+    FakeGame game(kLand0, Without({"RegisterUnitType"}));
+    EXPECT_EQ(Filter(game.Run(denmark::InitAI), "RegisterUnitType(").size(), 0u);
+    const auto tick = game.Run(denmark::ProcessAI);
     const auto counts = Filter(tick, "GetUnits(");
     EXPECT_FALSE(counts.empty());
     EXPECT_EQ(Filter(tick, "GetUnits(<unregistered>)"), counts);
 }
 
 TEST(Binding, UnboundFunctionReadsAsZeroAndIsNeverCalled) {
-    GameOptions o;
-    o.missing = {"GetUnits", "GetTorgResult"};
-    FakeGame game(kLand0, o);
-    game.InitAI();
-    game.Take();
-    game.ProcessAI();
-    const auto tick = game.Take();
+    const auto tick = CallsAfterSetUp(kLand0, denmark::ProcessAI, Without({"GetUnits", "GetTorgResult"}));
     // 72 pikemen are not seen: no formation leaders.
     EXPECT_TRUE(Filter(tick, "GetUnits(").empty());
     EXPECT_TRUE(Filter(tick, "TryUnit(Officer_evro(DA)").empty());
@@ -120,3 +99,4 @@ TEST(Binding, UnboundFunctionReadsAsZeroAndIsNeverCalled) {
 }
 
 }  // namespace
+}  // namespace denmark_test

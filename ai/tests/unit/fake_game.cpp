@@ -2,8 +2,10 @@
 // host's functions by name.
 #include "fake_game.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <utility>
 
 #include "binding.h"
 #include "handles.h"
@@ -48,6 +50,12 @@ void ResetPlugin() {
 
 }  // namespace
 
+GameOptions Without(std::set<std::string> missing) {
+    GameOptions o;
+    o.missing = std::move(missing);
+    return o;
+}
+
 FakeGame::FakeGame(const std::string& scenario, GameOptions options)
     : host_(zorm::ParseScenario(scenario), trace_) {
     ResetPlugin();
@@ -61,32 +69,61 @@ FakeGame::~FakeGame() {
     ResetPlugin();
 }
 
-std::vector<std::string> FakeGame::Take() {
+Lines FakeGame::Take() {
     const std::string all = trace_.str();
-    std::vector<std::string> lines;
+    Lines lines;
     std::istringstream in(all.substr(taken_));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     taken_ = all.size();
     return lines;
 }
 
+Lines FakeGame::Run(void (*entry)()) {
+    entry();
+    return Take();
+}
+
 void FakeGame::InitAI() { denmark::InitAI(); }
 void FakeGame::ProcessAI() { denmark::ProcessAI(); }
 void FakeGame::Tick(int k) { host_.Tick(k); }
 
-std::vector<std::string> ReadExpected(const std::string& name) {
+Lines CallsAfterSetUp(const std::string& scenario, void (*entry)(), GameOptions options) {
+    FakeGame game(scenario, std::move(options));
+    game.Run(denmark::InitAI);
+    return game.Run(entry);
+}
+
+Lines ReadExpected(const std::string& name) {
     std::ifstream in(std::string(AI_SCENARIO_DIR) + "/../expected/" + name);
-    std::vector<std::string> lines;
+    Lines lines;
     for (std::string line; std::getline(in, line);)
         if (line.rfind("==", 0) != 0) lines.push_back(line);
     return lines;
 }
 
-std::vector<std::string> Filter(const std::vector<std::string>& lines, const std::string& prefix) {
-    std::vector<std::string> out;
+Lines Filter(const Lines& lines, const std::string& prefix) {
+    Lines out;
     for (const std::string& l : lines)
         if (l.rfind(prefix, 0) == 0) out.push_back(l);
     return out;
 }
+
+Lines FilterEach(const Lines& lines, std::initializer_list<std::string> prefixes) {
+    Lines out;
+    for (const std::string& prefix : prefixes) out = Concat({out, Filter(lines, prefix)});
+    return out;
+}
+
+std::size_t CountOf(const Lines& lines, const std::string& line) {
+    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
+}
+
+Lines Concat(std::initializer_list<Lines> parts) {
+    Lines all;
+    for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+Lines Repeat(int n, const std::string& line) { return Lines(n, line); }
 
 }  // namespace denmark_test

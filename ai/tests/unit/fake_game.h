@@ -1,6 +1,12 @@
-// Test fixture: the Denmark core bound to an in-process ZORM test host.
+// Test fixture: the Denmark core bound to an in-process ZORM test host, and the helpers that
+// the suites share for their expectations.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <initializer_list>
+#include <ostream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -9,6 +15,8 @@
 #include "host_sim.h"
 
 namespace denmark_test {
+
+using Lines = std::vector<std::string>;
 
 struct Message {
     std::string text;
@@ -20,6 +28,9 @@ struct GameOptions {
     std::set<std::string> missing;  // host functions the game does not export
     bool moduleFound = true;        // false: the host executable has another name
 };
+
+// A game that does not export the host functions `missing`.
+GameOptions Without(std::set<std::string> missing);
 
 // A freshly loaded plug-in (all handles and tables as at load time) bound to a host that
 // answers from `scenario`.
@@ -33,7 +44,9 @@ public:
     const std::vector<Message>& messages() const { return messages_; }
 
     // Trace lines written since the last Take().
-    std::vector<std::string> Take();
+    Lines Take();
+    // Calls `entry` (an export or any routine of the plug-in), then Take().
+    Lines Run(void (*entry)());
 
     void InitAI();
     void ProcessAI();
@@ -47,10 +60,48 @@ private:
     std::size_t taken_ = 0;
 };
 
+// The calls of one `entry` in a game of `scenario` after InitAI (whose own calls are left out).
+Lines CallsAfterSetUp(const std::string& scenario, void (*entry)(), GameOptions options = {});
+
 // Lines of a trace file of the Wine tests (shared expectations), without "==" headers.
-std::vector<std::string> ReadExpected(const std::string& name);
+Lines ReadExpected(const std::string& name);
 
 // Only the lines that start with `prefix`.
-std::vector<std::string> Filter(const std::vector<std::string>& lines, const std::string& prefix);
+Lines Filter(const Lines& lines, const std::string& prefix);
+
+// The lines that start with the first of `prefixes`, then those that start with the second...
+Lines FilterEach(const Lines& lines, std::initializer_list<std::string> prefixes);
+
+// How many of `lines` are exactly `line`.
+std::size_t CountOf(const Lines& lines, const std::string& line);
+
+// The parts one after another.
+Lines Concat(std::initializer_list<Lines> parts);
+
+// `n` times `line`.
+Lines Repeat(int n, const std::string& line);
+
+// A table row: the game's state (scenario lines) and the calls expected from it.
+struct StateCase {
+    std::string state;
+    Lines expected;
+};
+inline void PrintTo(const StateCase& c, std::ostream* os) { *os << c.state; }
+
+// A table of such rows: ExpectCalls compares the calls that start with `prefixes` in one `tick`
+// from `state` followed by the row's state.
+class StateTable : public ::testing::TestWithParam<StateCase> {
+protected:
+    void ExpectCalls(Lines (*tick)(const std::string&), const std::string& state,
+                     std::initializer_list<std::string> prefixes) {
+        EXPECT_EQ(FilterEach(tick(state + GetParam().state), prefixes), GetParam().expected);
+    }
+};
+
+// Names each row of a table by its `name`.
+template <typename Row>
+std::string RowName(const ::testing::TestParamInfo<Row>& info) {
+    return info.param.name;
+}
 
 }  // namespace denmark_test

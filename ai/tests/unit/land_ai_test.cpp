@@ -5,38 +5,20 @@
 #include "fake_game.h"
 #include "strategies.h"
 
-using denmark_test::FakeGame;
-using denmark_test::Filter;
-using Lines = std::vector<std::string>;
-
+namespace denmark_test {
 namespace {
+
+using Case = StateCase;
 
 // Peasants and a mill, so that the whole routine runs; the cavalry drawn is "Dragun(DA)".
 const std::string kBase = "random 2\nunits Kreposnoi_pruss(DA) 30\nunits Melnica(DA) 1\n";
 
 // One land tick after set-up; only the routine's own calls.
-Lines LandTick(const std::string& state) {
-    FakeGame game(kBase + state);
-    game.InitAI();
-    game.Take();
-    denmark::LandAI();
-    return game.Take();
-}
+Lines LandTick(const std::string& state) { return CallsAfterSetUp(kBase + state, denmark::LandAI); }
 
-struct Case {
-    const char* state;
-    Lines expected;
-};
-
-void PrintTo(const Case& c, std::ostream* os) { *os << c.state; }
-
-class Ships : public ::testing::TestWithParam<Case> {};
-
+using Ships = StateTable;
 TEST_P(Ships, GalleysAndFrigatesFollowTheGauges) {
-    const auto t = LandTick(GetParam().state);
-    Lines ships = Filter(t, "TryUnit(GALERA(DA)");
-    for (const auto& l : Filter(t, "TryUnit(Fregat(DA)")) ships.push_back(l);
-    EXPECT_EQ(ships, GetParam().expected);
+    ExpectCalls(LandTick, "", {"TryUnit(GALERA(DA)", "TryUnit(Fregat(DA)"});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -56,11 +38,9 @@ INSTANTIATE_TEST_SUITE_P(
              {"TryUnit(GALERA(DA), 5, 70, 50)", "TryUnit(Fregat(DA), 12, 30, 50)",
               "TryUnit(Fregat(DA), 15, 15, 50)", "TryUnit(Fregat(DA), 16, 10, 50)"}}));
 
-class FieldDistribution : public ::testing::TestWithParam<Case> {};
-
+using FieldDistribution = StateTable;
 TEST_P(FieldDistribution, TripleByAcademyAndStockOfThree) {
-    EXPECT_EQ(Filter(LandTick(std::string("field yes\n") + GetParam().state), "SetPDistribution"),
-              GetParam().expected);
+    ExpectCalls(LandTick, "field yes\n", {"SetPDistribution"});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -103,11 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, PeasantsAndPikemen,
     ::testing::Values(
         // Without a field: only above 700, and never the pike upgrades.
-        Economy{"money 3 700\nupgrade AKA08DA done\nunits PorE(DA) 1\n", {}, {}, 0},
-        Economy{"money 3 701\nupgrade AKA08DA done\nunits PorE(DA) 1\n",
-                {kFirst},
-                {"TryUnit(Pikiner_evro(DA), 100, 100, 100)"},
-                0},
+        Economy{"money 3 700\n" + kPikeSetReady, {}, {}, 0},
+        Economy{"money 3 701\n" + kPikeSetReady, {kFirst}, {"TryUnit(Pikiner_evro(DA), 100, 100, 100)"}, 0},
         // With a field.
         Economy{"field yes\nunits Kreposnoi_pruss(DA) 24\nmoney 3 301\n", {kFirst, kDriven}, {kPikes350}, 0},
         Economy{"field yes\nunits Kreposnoi_pruss(DA) 25\nmoney 3 301\n", {kDriven}, {kPikes350}, 0},
@@ -182,6 +159,7 @@ TEST_P(UpgradeLock, LockedByTheRulesThatHold) {
 }
 
 #define LATE "upgrade AKA06DA running\nupgrade AKA07DA running\nupgrade KUZ03DA done\n"
+#define MAIN LATE "upgrade MAINDA done\n"
 INSTANTIATE_TEST_SUITE_P(
     Rules, UpgradeLock,
     ::testing::Values(
@@ -197,25 +175,18 @@ INSTANTIATE_TEST_SUITE_P(
         Lock{LATE "money 3 60001\nmoney 1 10999\n", 1},
         Lock{LATE "max-peasants-in-mines 10\nmoney 3 60001\nmoney 1 8000\n", 2},
         Lock{LATE "money 3 60001\nmoney 1 10999\nupgrade MAINDA running\n", 0},
-        Lock{LATE
-             "upgrade MAINDA done\nmax-peasants-in-mines 28\nmoney 3 50001\nmoney 4 7301\nmoney 1 19999\n",
-             1},
-        Lock{LATE
-             "upgrade MAINDA done\nmax-peasants-in-mines 28\nmoney 3 50001\nmoney 4 7300\nmoney 1 19999\n",
-             0},
-        Lock{LATE
-             "upgrade MAINDA done\nmax-peasants-in-mines 40\nmoney 3 50001\nmoney 4 9801\nmoney 1 23999\n",
-             1},
-        Lock{LATE
-             "upgrade MAINDA done\nmax-peasants-in-mines 40\nmoney 3 50001\nmoney 4 9800\nmoney 1 23999\n",
-             0},
-        Lock{LATE "upgrade MAINDA done\nmax-peasants-in-mines 55\nmoney 3 80001\nmoney 1 25999\n", 1},
-        Lock{LATE "upgrade MAINDA done\nmax-peasants-in-mines 55\nmoney 3 80000\nmoney 1 25999\n", 0},
+        Lock{MAIN "max-peasants-in-mines 28\nmoney 3 50001\nmoney 4 7301\nmoney 1 19999\n", 1},
+        Lock{MAIN "max-peasants-in-mines 28\nmoney 3 50001\nmoney 4 7300\nmoney 1 19999\n", 0},
+        Lock{MAIN "max-peasants-in-mines 40\nmoney 3 50001\nmoney 4 9801\nmoney 1 23999\n", 1},
+        Lock{MAIN "max-peasants-in-mines 40\nmoney 3 50001\nmoney 4 9800\nmoney 1 23999\n", 0},
+        Lock{MAIN "max-peasants-in-mines 55\nmoney 3 80001\nmoney 1 25999\n", 1},
+        Lock{MAIN "max-peasants-in-mines 55\nmoney 3 80000\nmoney 1 25999\n", 0},
         Lock{"upgrade AKA06DA running\nupgrade KUZ03DA done\nmax-peasants-in-mines 10\nmoney 3 50001\n", 0}));
+#undef MAIN
 #undef LATE
 
 struct Army {
-    const char* state;
+    std::string state;
     Lines musketeers;
     size_t upgrades;
 };
@@ -231,25 +202,22 @@ TEST_P(Musketeers, WantedWhileFewBesideALargeArmy) {
 }
 
 // Army 301: musketeers are wanted while 5 x musketeers < 251.
+const std::string kBarracks = "units Kazarma_evro(DA) 2\n";
+const std::string kMusketeers = "TryUnit(Mushketer_ev(DA), 500, 10, 10)";
+
 INSTANTIATE_TEST_SUITE_P(
     Counts, Musketeers,
     ::testing::Values(
-        Army{"units Kazarma_evro(DA) 2\nunits Pikiner_evro(DA) 301\nunits Mushketer_ev(DA) 50\n",
-             {"TryUnit(Mushketer_ev(DA), 500, 10, 10)"},
+        Army{kBarracks + "units Pikiner_evro(DA) 301\nunits Mushketer_ev(DA) 50\n", {kMusketeers}, 5},
+        Army{kBarracks + "units Pikiner_evro(DA) 301\nunits Mushketer_ev(DA) 51\n", {}, 5},
+        Army{kBarracks + "units Pikiner_evro(DA) 200\nunits Kirasir(DA) 50\nunits Dragun(DA) 51\n",
+             {kMusketeers},
              5},
-        Army{"units Kazarma_evro(DA) 2\nunits Pikiner_evro(DA) 301\nunits Mushketer_ev(DA) 51\n", {}, 5},
-        Army{"units Kazarma_evro(DA) 2\nunits Pikiner_evro(DA) 200\nunits Kirasir(DA) 50\n"
-             "units Dragun(DA) 51\n",
-             {"TryUnit(Mushketer_ev(DA), 500, 10, 10)"},
-             5},
-        Army{"units Kazarma_evro(DA) 2\nunits Pikiner_evro(DA) 300\n", {}, 0},
+        Army{kBarracks + "units Pikiner_evro(DA) 300\n", {}, 0},
         Army{"units Kazarma_evro(DA) 1\nunits Pikiner_evro(DA) 400\n", {}, 0}));
 
-class Towers : public ::testing::TestWithParam<Case> {};
-
-TEST_P(Towers, ByPeasantsOnceAllTowersStand) {
-    EXPECT_EQ(Filter(LandTick(GetParam().state), "TryUnit(Bashnia(DA)"), GetParam().expected);
-}
+using Towers = StateTable;
+TEST_P(Towers, ByPeasantsOnceAllTowersStand) { ExpectCalls(LandTick, "", {"TryUnit(Bashnia(DA)"}); }
 
 INSTANTIATE_TEST_SUITE_P(
     Peasants, Towers,
@@ -262,12 +230,9 @@ INSTANTIATE_TEST_SUITE_P(
                             "TryUnit(Bashnia(DA), 3, 50, 10)", "TryUnit(Bashnia(DA), 4, 30, 10)"}},
                       Case{"units Kreposnoi_pruss(DA) 96\nunits Bashnia(DA) 2 1\n", {}}));
 
-class Trading : public ::testing::TestWithParam<Case> {};
-
+using Trading = StateTable;
 TEST_P(Trading, TradesAtAFinishedMarket) {
-    EXPECT_EQ(
-        Filter(LandTick(std::string("units Rinok(DA) 1\nmoney 3 1000\n") + GetParam().state), "AI_Torg("),
-        GetParam().expected);
+    ExpectCalls(LandTick, "units Rinok(DA) 1\nmoney 3 1000\n", {"AI_Torg("});
 }
 
 #define RESEARCHED "upgrade KUZ02DA done\nupgrade AKA09DA done\n"
@@ -318,3 +283,4 @@ TEST(LandReads, WithoutPeasantsOnlyTheLateStepsRun) {
 }
 
 }  // namespace
+}  // namespace denmark_test

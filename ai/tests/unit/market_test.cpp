@@ -4,8 +4,7 @@
 #include "fake_game.h"
 #include "tick.h"
 
-using denmark_test::FakeGame;
-
+namespace denmark_test {
 namespace {
 
 struct Cost {
@@ -52,13 +51,6 @@ TEST_P(BuyResourceCase, TradesAndResult) {
     EXPECT_EQ(game.Take(), p.trace);
 }
 
-std::vector<std::string> Repeat(int n, const std::string& line) { return std::vector<std::string>(n, line); }
-
-std::vector<std::string> Join(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, BuyResourceCase,
     ::testing::Values(
@@ -88,16 +80,16 @@ INSTANTIATE_TEST_SUITE_P(
                  {"GetMoney(0) -> 0", "GetMoney(0) -> 0", "GetTorgResult(1, 0, 1000) -> 1000",
                   "GetMoney(1) -> 1002", "GetTorgResult(1, 0, 1000) -> 1000", "AI_Torg(1, 0, 1001)"}},
         Purchase{"Cost45000ThreeSalesFirst", "money 4 5000\nmoney 1 100000\n", 4, 50000, 1, true,
-                 Join(Join({"GetMoney(4) -> 5000", "GetMoney(4) -> 5000", "GetTorgResult(1, 4, 1000) -> 1000",
-                            "GetMoney(1) -> 100000"},
-                           Repeat(3, "AI_Torg(4, 1, 100)")),
-                      {"GetTorgResult(1, 4, 1000) -> 1000", "AI_Torg(1, 4, 45000)"})},
+                 Concat({{"GetMoney(4) -> 5000", "GetMoney(4) -> 5000", "GetTorgResult(1, 4, 1000) -> 1000",
+                          "GetMoney(1) -> 100000"},
+                         Repeat(3, "AI_Torg(4, 1, 100)"),
+                         {"GetTorgResult(1, 4, 1000) -> 1000", "AI_Torg(1, 4, 45000)"}})},
         Purchase{"Cost300000CappedAtFifteenSales", "money 0 0\nmoney 3 1000000\nrate 3 0 100\n", 0, 30000, 3,
                  true,
-                 Join(Join({"GetMoney(0) -> 0", "GetMoney(0) -> 0", "GetTorgResult(3, 0, 1000) -> 100",
-                            "GetMoney(3) -> 1000000"},
-                           Repeat(15, "AI_Torg(0, 3, 100)")),
-                      {"GetTorgResult(3, 0, 1000) -> 100", "AI_Torg(3, 0, 300000)"})},
+                 Concat({{"GetMoney(0) -> 0", "GetMoney(0) -> 0", "GetTorgResult(3, 0, 1000) -> 100",
+                          "GetMoney(3) -> 1000000"},
+                         Repeat(15, "AI_Torg(0, 3, 100)"),
+                         {"GetTorgResult(3, 0, 1000) -> 100", "AI_Torg(3, 0, 300000)"}})},
         Purchase{"RateZeroBuysNothing",
                  "money 0 10\nmoney 1 2147483647\nrate 0\n",
                  0,
@@ -106,6 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
                  false,
                  {"GetMoney(0) -> 10", "GetMoney(0) -> 10", "GetTorgResult(1, 0, 1000) -> 0",
                   "GetMoney(1) -> 2147483647"}}),
-    [](const ::testing::TestParamInfo<Purchase>& info) { return std::string(info.param.name); });
+    RowName<Purchase>);
 
 }  // namespace
+}  // namespace denmark_test

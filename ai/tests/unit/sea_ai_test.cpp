@@ -6,30 +6,20 @@
 #include "plugin.h"
 #include "strategies.h"
 
-using denmark_test::FakeGame;
-using denmark_test::Filter;
-using Lines = std::vector<std::string>;
-
+namespace denmark_test {
 namespace {
+
+using Case = StateCase;
 
 // Peasants, a mill, and a nation outside the opening-trade table so that no opening trade
 // mixes into the other trades.
 const std::string kBase = "random 2\nnation 16\nunits Kreposnoi_pruss(DA) 30\nunits Melnica(DA) 1\n";
+// The same with a finished market, for the opening trade; each case names its own nation.
+const std::string kMarket = kBase + "units Rinok(DA) 1\n";
 
 Lines SeaTick(const std::string& state) {
-    FakeGame game(kBase + state);
-    game.InitAI();
-    game.Take();
-    denmark::ProcessMiddleSeaAI();
-    return game.Take();
+    return CallsAfterSetUp(kBase + state, denmark::ProcessMiddleSeaAI);
 }
-
-struct Case {
-    std::string state;
-    Lines expected;
-};
-
-void PrintTo(const Case& c, std::ostream* os) { *os << c.state; }
 
 TEST(SeaEarlyEnd, WithoutPeasantsNothingIsAskedForAfterTheTowerCount) {
     const auto t = SeaTick("units Kreposnoi_pruss(DA) 0\nunits Rinok(DA) 1\n");
@@ -45,11 +35,8 @@ TEST(SeaEarlyEnd, WithoutAMillNothingFollowsItsRequest) {
     EXPECT_EQ(t.back(), "GetUnits(Melnica(DA)) -> 0");
 }
 
-class SeaDistribution : public ::testing::TestWithParam<Case> {};
-
-TEST_P(SeaDistribution, TriplesInOrder) {
-    EXPECT_EQ(Filter(SeaTick(GetParam().state), "SetPDistribution"), GetParam().expected);
-}
+using SeaDistribution = StateTable;
+TEST_P(SeaDistribution, TriplesInOrder) { ExpectCalls(SeaTick, "", {"SetPDistribution"}); }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SeaDistribution,
@@ -61,13 +48,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"field yes\nupgrade MAINDA done\nupgrade Melnica(DA)GETRES2 done\n",
              {"SetPDistribution(9, 5, 5)", "SetPDistribution(8, 4, 4)"}}));
 
-class Galleys : public ::testing::TestWithParam<Case> {};
-
+using Galleys = StateTable;
 TEST_P(Galleys, SizedByShipsAtHand) {
-    const auto t = SeaTick(GetParam().state);
-    Lines ships = Filter(t, "TryUnit(GALERA(DA)");
-    for (const auto& l : Filter(t, "TryUnit(Fregat(DA)")) ships.push_back(l);
-    EXPECT_EQ(ships, GetParam().expected);
+    ExpectCalls(SeaTick, "", {"TryUnit(GALERA(DA)", "TryUnit(Fregat(DA)"});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -87,11 +70,9 @@ TEST(Galleys, FrigatesNeedNoShipCount) {
 }
 
 // Resource 3 below 150: the first trade whose stock allows it.
-class Shortage : public ::testing::TestWithParam<Case> {};
-
+using Shortage = StateTable;
 TEST_P(Shortage, FirstTradeThatHolds) {
-    EXPECT_EQ(Filter(SeaTick("units Rinok(DA) 1\nmoney 3 149\n" + GetParam().state), "AI_Torg("),
-              GetParam().expected);
+    ExpectCalls(SeaTick, "units Rinok(DA) 1\nmoney 3 149\n", {"AI_Torg("});
 }
 
 INSTANTIATE_TEST_SUITE_P(Stocks, Shortage,
@@ -115,38 +96,29 @@ TEST(Shortage, AcademyRuleUsesTheSameStocks) {
     EXPECT_EQ(Filter(t, "GetMoney(5)").size(), 1u);
 }
 
-class LockOrSale : public ::testing::TestWithParam<Case> {};
-
-TEST_P(LockOrSale, ReleasesLocksOrSellsSurplus) {
-    const auto t = SeaTick(GetParam().state);
-    Lines calls = Filter(t, "SetUpgradeLock(");
-    for (const auto& l : Filter(t, "AI_Torg(")) calls.push_back(l);
-    EXPECT_EQ(calls, GetParam().expected);
-}
+using LockOrSale = StateTable;
+TEST_P(LockOrSale, ReleasesLocksOrSellsSurplus) { ExpectCalls(SeaTick, "", {"SetUpgradeLock(", "AI_Torg("}); }
 
 const Lines kReleased = {"SetUpgradeLock(1, 0)", "SetUpgradeLock(4, 0)", "SetUpgradeLock(3, 0)",
                          "SetUpgradeLock(1, 0)", "SetUpgradeLock(1, 0)"};
 
+const std::string kStables = "units Konushnia_Swesair(DA) 1\n";
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, LockOrSale,
-    ::testing::Values(
-        Case{"", kReleased}, Case{"units Konushnia_Swesair(DA) 1\nupgrade KUZ03DA running\n", kReleased},
-        Case{"units Konushnia_Swesair(DA) 1\nmoney 1 3701\nmoney 4 5501\nmoney 5 8401\n", kReleased},
-        Case{"units Konushnia_Swesair(DA) 1\nmoney 1 3700\nmoney 4 5501\nmoney 5 8401\nmoney 0 1\n",
-             {"SetUpgradeLock(1, 0)"}},
-        Case{"units Konushnia_Swesair(DA) 1\nmoney 0 1\nmoney 5 14001\nmoney 4 13001\n",
-             {"SetUpgradeLock(1, 0)", "AI_Torg(5, 1, 5000)", "AI_Torg(4, 1, 5000)"}},
-        Case{"units Konushnia_Swesair(DA) 1\nmoney 0 0\nmoney 5 14001\nmoney 4 13001\n",
-             {"SetUpgradeLock(1, 0)"}},
-        Case{"units Konushnia_Swesair(DA) 1\nmoney 0 14001\nupgrade AKA30DA running\nmoney 1 7499\n",
-             {"SetUpgradeLock(1, 0)", "SetUpgradeLock(1, 1)"}}));
+    ::testing::Values(Case{"", kReleased}, Case{kStables + "upgrade KUZ03DA running\n", kReleased},
+                      Case{kStables + "money 1 3701\nmoney 4 5501\nmoney 5 8401\n", kReleased},
+                      Case{kStables + "money 1 3700\nmoney 4 5501\nmoney 5 8401\nmoney 0 1\n",
+                           {"SetUpgradeLock(1, 0)"}},
+                      Case{kStables + "money 0 1\nmoney 5 14001\nmoney 4 13001\n",
+                           {"SetUpgradeLock(1, 0)", "AI_Torg(5, 1, 5000)", "AI_Torg(4, 1, 5000)"}},
+                      Case{kStables + "money 0 0\nmoney 5 14001\nmoney 4 13001\n", {"SetUpgradeLock(1, 0)"}},
+                      Case{kStables + "money 0 14001\nupgrade AKA30DA running\nmoney 1 7499\n",
+                           {"SetUpgradeLock(1, 0)", "SetUpgradeLock(1, 1)"}}));
 
-class SmithyTrades : public ::testing::TestWithParam<Case> {};
-
+using SmithyTrades = StateTable;
 TEST_P(SmithyTrades, SellForOneOrFour) {
-    EXPECT_EQ(Filter(SeaTick("units Rinok(DA) 1\nunits Kuznica(DA) 1\nmoney 3 30001\n" + GetParam().state),
-                     "AI_Torg("),
-              GetParam().expected);
+    ExpectCalls(SeaTick, "units Rinok(DA) 1\nunits Kuznica(DA) 1\nmoney 3 30001\n", {"AI_Torg("});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -172,9 +144,9 @@ TEST(SeaRequests, DifficultyAboveZeroBringsCossacks) {
 
 TEST(SeaRequests, PikeUpgradesNeedStockReadAtThatMoment) {
     const std::string army = "units Pikiner_evro(DA) 31\n";
-    EXPECT_EQ(Filter(SeaTick(army + "then GetMoney(3) 1001 1651\n"), "TryUpgrade(").size() >= 12, true);
-    EXPECT_EQ(Filter(SeaTick(army + "then GetMoney(3) 1001 1651\n"), "TryUpgrade(Officer_evro(DA)").size(),
-              2u);
+    const auto enough = SeaTick(army + "then GetMoney(3) 1001 1651\n");
+    EXPECT_GE(Filter(enough, "TryUpgrade(").size(), 12u);
+    EXPECT_EQ(Filter(enough, "TryUpgrade(Officer_evro(DA)").size(), 2u);
     EXPECT_TRUE(
         Filter(SeaTick(army + "then GetMoney(3) 1001 1650\n"), "TryUpgrade(Pikiner_evro(DA)").empty());
     // No field and no more than 1000: the stock is not asked a second time.
@@ -196,15 +168,12 @@ class OpeningTrade : public ::testing::TestWithParam<Opening> {};
 
 TEST_P(OpeningTrade, OncePerNationPerLoad) {
     const Opening& o = GetParam();
-    FakeGame game("random 2\nunits Kreposnoi_pruss(DA) 30\nunits Melnica(DA) 1\nunits Rinok(DA) 1\n" +
-                  o.scenario);
-    game.InitAI();
-    game.Take();
+    FakeGame game(kMarket + o.scenario);
+    game.Run(denmark::InitAI);
     std::vector<size_t> trades, nations;
     for (int k = 1; k <= o.ticks; ++k) {
         game.Tick(k);
-        denmark::ProcessMiddleSeaAI();
-        const auto t = game.Take();
+        const auto t = game.Run(denmark::ProcessMiddleSeaAI);
         trades.push_back(Filter(t, "AI_Torg(5, 3, 4000)").size());
         nations.push_back(Filter(t, "GetAINation()").size());
     }
@@ -226,26 +195,20 @@ INSTANTIATE_TEST_SUITE_P(
                       Opening{"nation 3\ntick 1\nthen GetAINation() 3 16\n", 2, {1, 1}, {2, 2}}));
 
 TEST(OpeningTrade, NotRepeatedInASecondGameOfTheSameLoad) {
-    FakeGame game(
-        "random 2\nnation 5\nunits Kreposnoi_pruss(DA) 30\nunits Melnica(DA) 1\nunits Rinok(DA) 1\n");
+    FakeGame game(kMarket + "nation 5\n");
     game.InitAI();
-    denmark::ProcessMiddleSeaAI();
-    EXPECT_EQ(Filter(game.Take(), "AI_Torg(5, 3, 4000)").size(), 1u);
+    EXPECT_EQ(Filter(game.Run(denmark::ProcessMiddleSeaAI), "AI_Torg(5, 3, 4000)").size(), 1u);
     game.InitAI();
-    denmark::ProcessMiddleSeaAI();
-    EXPECT_TRUE(Filter(game.Take(), "AI_Torg(5, 3, 4000)").empty());
+    EXPECT_TRUE(Filter(game.Run(denmark::ProcessMiddleSeaAI), "AI_Torg(5, 3, 4000)").empty());
     EXPECT_EQ(denmark::OpeningTradeDone[5], 1);
 }
 
 TEST(OpeningTrade, ThroughTheTickAsThroughTheExport) {
-    FakeGame game(
-        "random 2\nland-type 1\nnation 7\nunits Kreposnoi_pruss(DA) 30\n"
-        "units Melnica(DA) 1\nunits Rinok(DA) 1\n");
+    FakeGame game(kMarket + "land-type 1\nnation 7\n");
     game.InitAI();
-    game.ProcessAI();
-    EXPECT_EQ(Filter(game.Take(), "AI_Torg(5, 3, 4000)").size(), 1u);
-    denmark::ProcessMiddleSeaAI();
-    EXPECT_TRUE(Filter(game.Take(), "AI_Torg(5, 3, 4000)").empty());
+    EXPECT_EQ(Filter(game.Run(denmark::ProcessAI), "AI_Torg(5, 3, 4000)").size(), 1u);
+    EXPECT_TRUE(Filter(game.Run(denmark::ProcessMiddleSeaAI), "AI_Torg(5, 3, 4000)").empty());
 }
 
 }  // namespace
+}  // namespace denmark_test

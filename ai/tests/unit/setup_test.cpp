@@ -5,18 +5,12 @@
 
 #include "fake_game.h"
 #include "handles.h"
+#include "plugin.h"
 
-using denmark_test::FakeGame;
-using denmark_test::Filter;
-using denmark_test::ReadExpected;
-
+namespace denmark_test {
 namespace {
 
-std::vector<std::string> RunInit(const std::string& scenario) {
-    FakeGame game(scenario);
-    game.InitAI();
-    return game.Take();
-}
+Lines RunInit(const std::string& scenario) { return FakeGame(scenario).Run(denmark::InitAI); }
 
 TEST(InitAI, WholeCallSequenceMatchesTheExpectedTrace) {
     // The first 212 lines of the land-type-0 trace are the set-up with a dragoon draw.
@@ -135,8 +129,7 @@ TEST(InitAI, ASecondGameDrawsTheCavalryAgainIntoTheSameHandles) {
         "tick 1\nrandom 4\n");
     game.InitAI();
     game.host().Tick(1);
-    game.InitAI();
-    const auto second = game.Take();
+    const auto second = game.Run(denmark::InitAI);
     EXPECT_EQ(Filter(second, "RegisterUnitType(")[12 + 38], "RegisterUnitType(\"Konni_Ricar(DA)\")");
     // The chosen-cavalry handle now answers as the other type; the dragoon's own does not move.
     EXPECT_EQ(game.host().NameOf(&denmark::Units.ChosenCavalry), "Konni_Ricar(DA)");
@@ -146,3 +139,4 @@ TEST(InitAI, ASecondGameDrawsTheCavalryAgainIntoTheSameHandles) {
 }
 
 }  // namespace
+}  // namespace denmark_test

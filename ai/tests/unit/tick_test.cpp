@@ -11,10 +11,7 @@
 #include "mine_tables.h"
 #include "tick.h"
 
-using denmark_test::FakeGame;
-using denmark_test::Filter;
-using denmark_test::ReadExpected;
-
+namespace denmark_test {
 namespace {
 
 std::string ReadScenario(const std::string& name) {
@@ -80,9 +77,9 @@ class TickDispatch : public ::testing::TestWithParam<Dispatch> {};
 
 TEST_P(TickDispatch, SettingsByLandTypeAndStartResources) {
     const Dispatch d = GetParam();
-    FakeGame game("land-type " + std::to_string(d.land) + "\nstart-res " + std::to_string(d.startRes) + "\n");
-    game.ProcessAI();
-    const auto t = game.Take();
+    const auto t =
+        FakeGame("land-type " + std::to_string(d.land) + "\nstart-res " + std::to_string(d.startRes) + "\n")
+            .Run(denmark::ProcessAI);
     EXPECT_EQ(Filter(t, "SET_MINE_").size(), d.landSettings ? 3u : 0u);
     EXPECT_EQ(Filter(t, "SetMineBalanse(19, [0:0 19:19 25:20 33:20").size(), d.landSettings ? 1u : 0u);
     EXPECT_EQ(Filter(t, "SetMineBalanse(3, ").size(), d.richSettings ? 1u : 0u);
@@ -101,9 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Dispatch{INT32_MAX, 0, false, false, false}));
 
 TEST(TickDispatch, LandTypesTwoToFourSendRadiiAndLandBalanceBeforeTheLandStrategy) {
-    FakeGame game("land-type 3\nstart-res 1\n");
-    game.ProcessAI();
-    auto t = game.Take();
+    const auto t = FakeGame("land-type 3\nstart-res 1\n").Run(denmark::ProcessAI);
     const auto at = std::find(t.begin(), t.end(), kRadii[0]);
     ASSERT_LE(at + 5, t.end());
     EXPECT_EQ(at[1], kRadii[1]);
@@ -124,11 +119,9 @@ class FormationLeaders : public ::testing::TestWithParam<Leaders> {};
 TEST_P(FormationLeaders, OneLeaderPairPer36Pikemen) {
     const Leaders l = GetParam();
     FakeGame game("units Pikiner_evro(DA) " + std::to_string(l.pikemen) + "\n");
-    game.InitAI();
-    game.Take();
+    game.Run(denmark::InitAI);
     denmark::LandType = l.land;
-    denmark::TryFormationLeaders();
-    const auto t = game.Take();
+    const auto t = game.Run(denmark::TryFormationLeaders);
     if (!l.asked) {
         EXPECT_TRUE(t.empty());
         return;
@@ -144,11 +137,8 @@ TEST_P(FormationLeaders, OneLeaderPairPer36Pikemen) {
 
 // The leaders are the last requests of a tick, after the strategy's own.
 TEST(FormationLeaders, FollowTheSeaStrategy) {
-    FakeGame game("land-type 1\nunits Pikiner_evro(DA) 72\nunits Kreposnoi_pruss(DA) 0\n");
-    game.InitAI();
-    game.Take();
-    game.ProcessAI();
-    const auto t = game.Take();
+    const auto t = CallsAfterSetUp("land-type 1\nunits Pikiner_evro(DA) 72\nunits Kreposnoi_pruss(DA) 0\n",
+                                   denmark::ProcessAI);
     ASSERT_GE(t.size(), 3u);
     EXPECT_EQ(t[t.size() - 3], "GetUnits(Pikiner_evro(DA)) -> 72");
     EXPECT_EQ(t[t.size() - 2], "TryUnit(Officer_evro(DA), 2, 50, 50)");
@@ -192,8 +182,7 @@ TEST(TickState, StartResourcesZeroRaisesTheFirstBuildingRuleForGood) {
     game.Take();
     for (int k = 2; k <= 3; ++k) {
         game.host().Tick(k);
-        game.ProcessAI();
-        for (const auto& line : Filter(game.Take(), "SetMinesBuildingRules(["))
+        for (const auto& line : Filter(game.Run(denmark::ProcessAI), "SetMinesBuildingRules(["))
             EXPECT_EQ(line.substr(0, 30), "SetMinesBuildingRules([0,0,0:4") << "tick " << k;
     }
 }
@@ -223,19 +212,15 @@ class MineUpgradeChoice : public ::testing::TestWithParam<UpgradeRules> {};
 
 TEST_P(MineUpgradeChoice, ReadsInOrderAndStopsAtTheFirstMatch) {
     const UpgradeRules& c = GetParam();
-    FakeGame game(std::string(c.upgrades) + "\nland-type " + std::to_string(c.land) + "\n");
-    game.InitAI();
-    game.Take();
-    game.ProcessAI();
-    auto t = game.Take();
+    const auto t = CallsAfterSetUp(std::string(c.upgrades) + "\nland-type " + std::to_string(c.land) + "\n",
+                                   denmark::ProcessAI);
     // Everything between the second normal balance and the building rules is the choice.
     auto from = std::find_if(t.begin() + 12, t.end(), [](const std::string& l) { return l == kZero; });
     ASSERT_NE(from, t.end());
     auto to = std::find_if(from, t.end(),
                            [](const std::string& l) { return l.rfind("SetMinesBuildingRules(", 0) == 0; });
     std::vector<std::string> choice(from + 1, to);
-    std::vector<std::string> expected;
-    for (const auto& r : c.reads) expected.push_back(r);
+    Lines expected = c.reads;
     if (c.chosen) expected.push_back(c.chosen);
     EXPECT_EQ(choice, expected);
 }
@@ -267,3 +252,4 @@ INSTANTIATE_TEST_SUITE_P(
                      nullptr}));
 
 }  // namespace
+}  // namespace denmark_test
